@@ -1,0 +1,122 @@
+#include "engine/patch_container.h"
+
+#include <cstring>
+
+bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
+  cursor.Read(record.name, kNameFieldSize);
+  cursor.Read(record.digestBefore, kDigestFieldSize);
+  cursor.Read(record.digestAfter, kDigestFieldSize);
+  cursor.Read(record.reserved, sizeof record.reserved);
+  record.payloadSize = cursor.ReadU32();
+  record.chunkCount = cursor.ReadU32();
+  // The validated container has these NULs already; the guard keeps every
+  // text use bounded whatever the bytes.
+  record.name[kNameFieldSize - 1] = '\0';
+  record.digestBefore[kDigestFieldSize - 1] = '\0';
+  record.digestAfter[kDigestFieldSize - 1] = '\0';
+  return !cursor.Failed();
+}
+
+bool ReadChunkRecord(CByteCursor& cursor, CChunkRecord& record) {
+  record.flag = cursor.ReadU8();
+  cursor.Read(record.reserved, sizeof record.reserved);
+  record.offset = cursor.ReadU32();
+  record.size = cursor.ReadU32();
+  return !cursor.Failed();
+}
+
+bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& firstChunk) {
+  if (!ReadChunkRecord(cursor, firstChunk)) return false;
+  uint64_t next = static_cast<uint64_t>(firstChunk.offset) + record.payloadSize;
+  return next <= cursor.Size() && cursor.Seek(static_cast<uint32_t>(next));
+}
+
+std::string NameExtension(const std::string& name) {
+  size_t component = name.find_last_of("\\/");
+  size_t start = component == std::string::npos ? 0 : component + 1;
+  size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot < start) return std::string();
+  std::string extension = name.substr(dot);
+  return extension.size() <= 7 ? extension : std::string();
+}
+
+bool IsSafeRelativeName(const std::string& name) {
+  if (name.empty() || name.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  while (true) {
+    size_t end = name.find_first_of("\\/", start);
+    std::string component = name.substr(start, end == std::string::npos ? end : end - start);
+    if (component.empty() || component == "..") return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+namespace {
+bool Refuse(std::string* why, const std::string& text) {
+  if (why) *why = text;
+  return false;
+}
+
+bool HasNul(const char* field, size_t size) { return std::memchr(field, 0, size) != nullptr; }
+
+// Checks one entry whose record starts at `start`; on success `next` is where
+// the following entry record starts.
+bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t& next,
+                   std::string* why) {
+  CByteCursor cursor(data, size);
+  cursor.Seek(start);
+  const uint8_t* raw = cursor.Take(kEntryRecordSize);
+  if (!raw) return Refuse(why, "entry record runs past the end");
+  CEntryRecord record;
+  std::memcpy(&record, raw, kEntryRecordSize);
+  CByteCursor fields(raw + 1092, 8);
+  record.payloadSize = fields.ReadU32();
+  record.chunkCount = fields.ReadU32();
+
+  if (!HasNul(record.name, kNameFieldSize)) return Refuse(why, "name has no NUL");
+  std::string name = record.name;
+  if (!HasNul(record.digestBefore, kDigestFieldSize))
+    return Refuse(why, name + ": digestBefore has no NUL");
+  if (!HasNul(record.digestAfter, kDigestFieldSize))
+    return Refuse(why, name + ": digestAfter has no NUL");
+  if (!IsSafeRelativeName(name)) return Refuse(why, "unsafe entry name \"" + name + "\"");
+  if (record.chunkCount == 0) return Refuse(why, name + ": no chunk records");
+
+  uint64_t tableBytes = static_cast<uint64_t>(record.chunkCount) * kChunkRecordSize;
+  if (tableBytes > cursor.Remaining()) return Refuse(why, name + ": chunk table runs past the end");
+  uint64_t areaStart = cursor.Tell() + tableBytes;
+  uint64_t areaEnd = areaStart + record.payloadSize;
+  if (areaEnd > size) return Refuse(why, name + ": payload area runs past the end");
+
+  uint64_t expected = areaStart;
+  for (uint32_t i = 0; i < record.chunkCount; ++i) {
+    CChunkRecord chunk;
+    ReadChunkRecord(cursor, chunk);
+    if (i == 0 && !chunk.IsPayload()) return Refuse(why, name + ": first chunk is a copy chunk");
+    if (!chunk.IsPayload()) continue;
+    if (chunk.offset != expected)
+      return Refuse(why, name + ": payload chunk " + std::to_string(i) + " is out of place");
+    expected += chunk.size;
+    if (expected > areaEnd) return Refuse(why, name + ": payload chunks exceed payloadSize");
+  }
+  if (expected != areaEnd) return Refuse(why, name + ": payload chunks fall short of payloadSize");
+  next = static_cast<uint32_t>(areaEnd);
+  return true;
+}
+}  // namespace
+
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why) {
+  CByteCursor cursor(data, size);
+  uint32_t entryCount = cursor.ReadU32();
+  if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
+  uint32_t position = cursor.Tell();
+  for (uint32_t i = 0; i < entryCount; ++i) {
+    if (!ValidateEntry(data, size, position, position, why)) {
+      if (why) *why = "entry " + std::to_string(i) + ": " + *why;
+      return false;
+    }
+  }
+  if (position != size) return Refuse(why, "bytes left after the last entry");
+  return true;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The patch data container: one read-only byte range, little-endian.
+//
+//   offset  size  field
+//   0       4     entryCount
+//   4       ...   entryCount entries, back to back; nothing follows the last
+//
+// An entry is its entry record, its chunk table (chunkCount chunk records) and
+// its payload area (payloadSize bytes). Entry record, 1100 bytes:
+//
+//   0       1024  name          relative file name, NUL inside the field
+//   1024    33    digestBefore  MD5 text of the installed package's index + NUL
+//                               (empty: the installed package is not checked)
+//   1057    33    digestAfter   MD5 text of the rebuilt package's index + NUL
+//   1090    2     reserved      arbitrary
+//   1092    4     payloadSize   bytes in the payload area
+//   1096    4     chunkCount    records in the chunk table
+//
+// Chunk record, 12 bytes:
+//
+//   0       1     flag          not 0: payload chunk; 0: copy chunk
+//   1       3     reserved      arbitrary
+//   4       4     offset        payload: absolute in the container;
+//                               copy: absolute in the installed package
+//   8       4     size          bytes of the chunk
+//
+// The rebuilt file is the concatenation of all chunks in table order. The
+// first chunk is a payload chunk at the start of the payload area and the
+// payload chunks lie there back to back, so the next entry record starts at
+// first chunk's offset + payloadSize (the skip rule).
+
+#include <cstdint>
+#include <string>
+
+#include "base/byte_cursor.h"
+
+constexpr uint32_t kEntryRecordSize = 1100;
+constexpr uint32_t kChunkRecordSize = 12;
+constexpr uint32_t kNameFieldSize = 1024;
+constexpr uint32_t kDigestFieldSize = 33;
+
+struct CEntryRecord {
+  char name[kNameFieldSize];
+  char digestBefore[kDigestFieldSize];
+  char digestAfter[kDigestFieldSize];
+  uint8_t reserved[2];
+  uint32_t payloadSize;
+  uint32_t chunkCount;
+};
+static_assert(sizeof(CEntryRecord) == kEntryRecordSize, "entry record is 1100 bytes");
+
+struct CChunkRecord {
+  uint8_t flag;
+  uint8_t reserved[3];
+  uint32_t offset;
+  uint32_t size;
+
+  bool IsPayload() const { return flag != 0; }
+};
+static_assert(sizeof(CChunkRecord) == kChunkRecordSize, "chunk record is 12 bytes");
+
+// Reads one record field by field; false (and a failed cursor) when the
+// container ends first. The texts always end with a NUL inside their fields.
+bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record);
+bool ReadChunkRecord(CByteCursor& cursor, CChunkRecord& record);
+
+// Reads the entry's first chunk record and positions the cursor at the next
+// entry record (the skip rule).
+bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& firstChunk);
+
+// The entry name's extension as the path splitter gives it: from the last
+// '.' of its last component, dot included; empty when it has none or when it
+// is longer than 7 characters (it cannot be ".pkg" then).
+std::string NameExtension(const std::string& name);
+
+// A relative name that stays inside the installation folder: not empty, no
+// ':' at all, no leading separator, no empty or ".." component ('\' and '/'
+// both separate).
+bool IsSafeRelativeName(const std::string& name);
+
+// Checks the whole container once, before anything is touched: records and
+// tables inside the range, texts NUL-terminated in their fields, at least one
+// chunk per entry, the first a payload chunk at the start of the payload area,
+// payload chunks back to back adding up to payloadSize, the last entry ending
+// exactly at the container's size, and safe names. On false, `why` says what.
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why);

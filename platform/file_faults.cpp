@@ -1,0 +1,32 @@
+#include "platform/file_faults.h"
+
+namespace platform {
+namespace {
+FaultHook g_hook = nullptr;
+void* g_context = nullptr;
+}  // namespace
+
+void SetFileFaultHook(FaultHook hook, void* context) {
+  g_hook = hook;
+  g_context = context;
+}
+
+Fault CheckFileFault(FileOp op, const std::string& path) {
+  return g_hook ? g_hook(op, path, g_context) : Fault::None;
+}
+
+const char* FileOpName(FileOp op) {
+  switch (op) {
+    case FileOp::Open: return "open";
+    case FileOp::Create: return "create";
+    case FileOp::Read: return "read";
+    case FileOp::Write: return "write";
+    case FileOp::Flush: return "flush";
+    case FileOp::Close: return "close";
+    case FileOp::Replace: return "replace";
+    case FileOp::Delete: return "delete";
+  }
+  return "?";
+}
+
+}  // namespace platform
