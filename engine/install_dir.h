@@ -1,0 +1,22 @@
+#pragma once
+// The installation folder: one process-wide text, ending with a separator,
+// written once by the worker before any data work. Every local path is
+// InstallDir followed by a relative name.
+
+#include <cstdint>
+#include <string>
+
+extern std::string InstallDir;
+
+// Where the installation path is stored, chosen by the system's default
+// language identifier.
+struct CInstallPathLocation {
+  const char* key;        // under HKEY_LOCAL_MACHINE
+  const char* valueName;
+};
+CInstallPathLocation InstallPathLocationFor(uint16_t languageId);
+
+// The folder part of a stored path: the text up to and including its last
+// separator ('\' or '/'), or the drive alone ("D:") when no separator follows
+// it; empty for a bare file name.
+std::string FolderPartOfPath(const std::string& storedPath);

@@ -1,0 +1,21 @@
+#pragma once
+// Reads the installed file of the entry being rebuilt, where copy chunks point.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+class CLocalFileReader {
+ public:
+  // Closes any open file, then opens `path` only when chunkCount is above 1
+  // (an entry of one chunk does not depend on the installed file).
+  void OpenLocal(const std::string& path, uint32_t chunkCount);
+  // Reads exactly size bytes at the absolute offset; false when the file is
+  // missing, shorter, or the read fails.
+  bool ReadLocalAt(uint8_t* buffer, uint64_t offset, uint32_t size);
+  void CloseLocal();
+
+ private:
+  platform::CFile file_;
+};

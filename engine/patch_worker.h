@@ -1,0 +1,64 @@
+#pragma once
+// The worker: one whole patch run on a thread of its own. It finds the
+// installation folder, loads and validates the embedded container, compares
+// the installed packages, rebuilds every listed file into a temporary file,
+// commits them, and posts one result message to the target window.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/byte_cursor.h"
+#include "engine/local_file_reader.h"
+#include "engine/patch_container.h"
+#include "engine/patch_progress.h"
+#include "platform/platform.h"
+
+// The result message: wParam 1 completed, 0 failed; lParam 0.
+constexpr uint32_t WM_PATCH_RESULT = 0x0400 + 10;
+
+class CPatchWorker {
+ public:
+  CPatchWorker();
+  ~CPatchWorker();
+  CPatchWorker(const CPatchWorker&) = delete;
+  CPatchWorker& operator=(const CPatchWorker&) = delete;
+
+  // Starts the worker thread on ThreadMain; false when it cannot be created.
+  bool Start(platform::WindowHandle window, uint32_t message);
+  // The thread entry: one run, one posted result. Always returns 0.
+  static unsigned ThreadMain(void* worker);
+
+  // Finds the embedded container, sets "Creating PatchData....", validates it
+  // and opens the record and payload cursors. False for a missing or malformed
+  // container.
+  bool LoadPatchData();
+  // Rebuilds every listed entry (container order) into its temporary file and
+  // commits them. True only when every listed file was installed.
+  bool RunPatch(std::vector<std::string> names);
+  // The second pass: verifies and installs the temporary files. True only when
+  // every listed file was installed.
+  bool CommitPatchedFiles(std::vector<std::string> names);
+
+  // One snapshot for the window's repaint.
+  void GetProgress(float& ratio, std::string& text);
+  CPatchProgress& Progress() { return progress_; }
+
+  const uint8_t* patchData = nullptr;
+  uint32_t patchDataSize = 0;
+
+ private:
+  bool FindInstallDir();
+  bool WritePatchedPackage(const std::string& tempPath);
+  void PostResult(uintptr_t wParam);
+
+  platform::WindowHandle targetWindow_ = nullptr;
+  uint32_t resultMessage_ = 0;
+  CEntryRecord currentEntry_ = {};
+  CChunkRecord currentChunk_ = {};
+  std::unique_ptr<CByteCursor> recordCursor_;
+  std::unique_ptr<CByteCursor> payloadCursor_;
+  CLocalFileReader localReader_;
+  CPatchProgress progress_;
+};
