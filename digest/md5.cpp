@@ -16,7 +16,9 @@ inline void StoreLittle32(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t Rotl(uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 #define MD5_STEP(f, a, b, c, d, x, s, ac) \
   a += f(b, c, d) + (x) + (ac);           \

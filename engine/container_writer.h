@@ -10,9 +10,9 @@
 
 struct CChunkPlan {
   bool payload = true;
-  uint32_t offset = 0;          // copy chunk: position in the installed file
-  uint32_t size = 0;            // copy chunk: bytes to copy
-  std::vector<uint8_t> bytes;   // payload chunk: its bytes (size is theirs)
+  uint32_t offset = 0;         // copy chunk: position in the installed file
+  uint32_t size = 0;           // copy chunk: bytes to copy
+  std::vector<uint8_t> bytes;  // payload chunk: its bytes (size is theirs)
 
   static CChunkPlan Payload(std::vector<uint8_t> bytes);
   static CChunkPlan Copy(uint32_t offset, uint32_t size);

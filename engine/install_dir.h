@@ -11,7 +11,7 @@ extern std::string InstallDir;
 // Where the installation path is stored, chosen by the system's default
 // language identifier.
 struct CInstallPathLocation {
-  const char* key;        // under HKEY_LOCAL_MACHINE
+  const char* key;  // under HKEY_LOCAL_MACHINE
   const char* valueName;
 };
 CInstallPathLocation InstallPathLocationFor(uint16_t languageId);

@@ -58,7 +58,9 @@ bool Refuse(std::string* why, const std::string& text) {
   return false;
 }
 
-bool HasNul(const char* field, size_t size) { return std::memchr(field, 0, size) != nullptr; }
+bool HasNul(const char* field, size_t size) {
+  return std::memchr(field, 0, size) != nullptr;
+}
 
 // Checks one entry whose record starts at `start`; on success `next` is where
 // the following entry record starts.

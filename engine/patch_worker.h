@@ -60,5 +60,7 @@ class CPatchWorker {
   std::unique_ptr<CByteCursor> recordCursor_;
   std::unique_ptr<CByteCursor> payloadCursor_;
   CLocalFileReader localReader_;
+  // Per listed name: its temporary file was written whole and flushed.
+  std::vector<bool> written_;
   CPatchProgress progress_;
 };

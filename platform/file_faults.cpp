@@ -17,14 +17,22 @@ Fault CheckFileFault(FileOp op, const std::string& path) {
 
 const char* FileOpName(FileOp op) {
   switch (op) {
-    case FileOp::Open: return "open";
-    case FileOp::Create: return "create";
-    case FileOp::Read: return "read";
-    case FileOp::Write: return "write";
-    case FileOp::Flush: return "flush";
-    case FileOp::Close: return "close";
-    case FileOp::Replace: return "replace";
-    case FileOp::Delete: return "delete";
+    case FileOp::Open:
+      return "open";
+    case FileOp::Create:
+      return "create";
+    case FileOp::Read:
+      return "read";
+    case FileOp::Write:
+      return "write";
+    case FileOp::Flush:
+      return "flush";
+    case FileOp::Close:
+      return "close";
+    case FileOp::Replace:
+      return "replace";
+    case FileOp::Delete:
+      return "delete";
   }
   return "?";
 }

@@ -10,7 +10,9 @@
 
 namespace platform {
 
-CFile::~CFile() { Close(); }
+CFile::~CFile() {
+  Close();
+}
 
 bool CFile::OpenRead(const std::string& path) {
   Close();

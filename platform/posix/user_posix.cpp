@@ -27,7 +27,9 @@ bool ReadAnswer(std::string& line) {
 }
 }  // namespace
 
-bool PromptOpen() { return g_promptOpen; }
+bool PromptOpen() {
+  return g_promptOpen;
+}
 
 uint16_t GetSystemDefaultLanguage() {
   // The POSIX stand-in has no system language setting; English (US).

@@ -53,8 +53,8 @@ TEST(PatchContainer, EmptyContainerIsFourBytesAndValid) {
 }
 
 TEST(PatchContainer, WalkWithTheSkipRuleEndsExactlyAtTheSize) {
-  Bytes bytes = Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("sub/b.pkg"),
-                       ThreeChunkEntry("c.txt")});
+  Bytes bytes =
+      Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("sub/b.pkg"), ThreeChunkEntry("c.txt")});
   ASSERT_TRUE(Valid(bytes));
   CByteCursor cursor(bytes.data(), static_cast<uint32_t>(bytes.size()));
   uint32_t count = cursor.ReadU32();
@@ -67,7 +67,8 @@ TEST(PatchContainer, WalkWithTheSkipRuleEndsExactlyAtTheSize) {
     names.push_back(record.name);
     CChunkRecord first;
     ASSERT_TRUE(SkipEntry(cursor, record, first));
-    EXPECT_EQ(cursor.Tell(), start + kEntryRecordSize + 12 * record.chunkCount + record.payloadSize);
+    EXPECT_EQ(cursor.Tell(),
+              start + kEntryRecordSize + 12 * record.chunkCount + record.payloadSize);
   }
   EXPECT_EQ(cursor.Tell(), bytes.size());
   EXPECT_EQ(names, (std::vector<std::string>{"a.pkg", "sub/b.pkg", "c.txt"}));
@@ -162,9 +163,9 @@ TEST(PatchContainerValidation, RefusesEachBrokenRule) {
 }
 
 TEST(PatchContainerValidation, RefusesNamesThatLeaveTheInstallationFolder) {
-  for (const char* name : {"", "C:\\x.pkg", "c:x.pkg", "a:b", "\\x.pkg", "/x.pkg", "..\\x.pkg",
-                           "../x.pkg", "a/../../x.pkg", "a//b.pkg", "a\\\\b.pkg", "a/", "a\\..",
-                           ".."}) {
+  for (const char* name :
+       {"", "C:\\x.pkg", "c:x.pkg", "a:b", "\\x.pkg", "/x.pkg", "..\\x.pkg", "../x.pkg",
+        "a/../../x.pkg", "a//b.pkg", "a\\\\b.pkg", "a/", "a\\..", ".."}) {
     EXPECT_FALSE(IsSafeRelativeName(name)) << name;
   }
   for (const char* name : {"map84.pkg", "sub/x.pkg", "sub\\x.pkg", "..x.pkg", "a/.b/c.txt"}) {

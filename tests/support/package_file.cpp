@@ -48,7 +48,9 @@ Bytes RandomBytes(size_t size, uint32_t seed) {
   return out;
 }
 
-Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes TextBytes(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 std::string Md5Text(const uint8_t* data, size_t size) {
   CMD5Hash md5;

@@ -40,7 +40,8 @@ void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) 
   fs::path parent = fs::path(path).parent_path();
   if (!parent.empty()) fs::create_directories(parent);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteWholeFile(const std::string& path, const std::string& text) {
@@ -55,8 +56,7 @@ bool PathExists(const std::string& path) {
 std::vector<std::string> ListFiles(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& item : fs::recursive_directory_iterator(folder)) {
-    if (item.is_regular_file())
-      names.push_back(fs::relative(item.path(), folder).generic_string());
+    if (item.is_regular_file()) names.push_back(fs::relative(item.path(), folder).generic_string());
   }
   std::sort(names.begin(), names.end());
   return names;

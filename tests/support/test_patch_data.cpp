@@ -6,7 +6,9 @@ namespace {
 const std::vector<uint8_t>* g_container = nullptr;
 }
 
-void SetTestPatchData(const std::vector<uint8_t>* container) { g_container = container; }
+void SetTestPatchData(const std::vector<uint8_t>* container) {
+  g_container = container;
+}
 
 namespace platform {
 bool FindPatchData(const uint8_t*& data, uint32_t& size) {

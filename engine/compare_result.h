@@ -1,0 +1,31 @@
+#pragma once
+// The pre-patch comparison: which entries the run rebuilds, and the progress
+// total of the whole run.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class CCompareResult {
+ public:
+  // Walks every entry of the (validated) container. A ".pkg" entry of two or
+  // more chunks depends on the installed package: it is listed when the
+  // package's index digest equals digestBefore (or digestBefore is empty),
+  // passed over as up to date when it already equals digestAfter, and
+  // otherwise the user is asked: Yes goes on without it, No ends with false.
+  // Every other entry is listed. The total is the sum of every payloadSize.
+  bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
+                         uint32_t patchDataSize);
+
+  // The index digest of InstallDir + name; empty when it cannot be opened.
+  std::string GetPackageIndexDigest(const std::string& name) const;
+
+  void CopyNames(std::vector<std::string>& destination) const;
+  uint32_t GetTotal() const { return total_; }
+
+ private:
+  std::vector<std::string> names_;
+  uint32_t total_ = 0;
+};

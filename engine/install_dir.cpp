@@ -1,0 +1,17 @@
+#include "engine/install_dir.h"
+
+std::string InstallDir;
+
+CInstallPathLocation InstallPathLocationFor(uint16_t languageId) {
+  // Only the exact identifier 0x0804 selects the first location; other Chinese
+  // identifiers such as 0x0404 do not.
+  if (languageId == 0x0804) return {"SOFTWARE\\morv\\quelvane", "Loader"};
+  return {"SOFTWARE\\KESTA\\Quelvane", "Destination"};
+}
+
+std::string FolderPartOfPath(const std::string& storedPath) {
+  size_t separator = storedPath.find_last_of("\\/");
+  if (separator != std::string::npos) return storedPath.substr(0, separator + 1);
+  if (storedPath.size() >= 2 && storedPath[1] == ':') return storedPath.substr(0, 2);
+  return std::string();
+}

@@ -1,0 +1,74 @@
+#include "engine/patch_worker.h"
+
+#include "engine/compare_result.h"
+#include "engine/install_dir.h"
+
+namespace {
+const char kEmptySetting[] = "empty";
+const char kSelectDirectory[] = "Select Directory";
+}  // namespace
+
+CPatchWorker::CPatchWorker() = default;
+CPatchWorker::~CPatchWorker() = default;
+
+bool CPatchWorker::Start(platform::WindowHandle window, uint32_t message) {
+  targetWindow_ = window;
+  resultMessage_ = message;
+  return platform::StartThread(&CPatchWorker::ThreadMain, this);
+}
+
+unsigned CPatchWorker::ThreadMain(void* parameter) {
+  auto* worker = static_cast<CPatchWorker*>(parameter);
+  if (!worker->FindInstallDir() || !worker->LoadPatchData()) {
+    worker->PostResult(0);
+    return 0;
+  }
+  CCompareResult compare;
+  if (!compare.ComparePatchFiles(worker->targetWindow_, worker->patchData, worker->patchDataSize)) {
+    worker->PostResult(0);
+    return 0;
+  }
+  std::vector<std::string> names;
+  compare.CopyNames(names);
+  worker->progress_.SetTotal(compare.GetTotal());
+  bool installed = worker->RunPatch(std::move(names));
+  worker->PostResult(installed ? 1 : 0);
+  return 0;
+}
+
+bool CPatchWorker::FindInstallDir() {
+  CInstallPathLocation location = InstallPathLocationFor(platform::GetSystemDefaultLanguage());
+  std::string stored;
+  if (platform::ReadMachineSetting(location.key, location.valueName, stored) &&
+      stored != kEmptySetting) {
+    InstallDir = FolderPartOfPath(stored);
+  } else {
+    std::string chosen = platform::BrowseForFolder(targetWindow_, kSelectDirectory);
+    if (chosen.empty()) return false;
+    // The chooser gives a folder without its final separator (a drive root
+    // keeps its own, so it then ends with two).
+    InstallDir = chosen + (chosen[0] == '/' ? "/" : "\\");
+  }
+  return !InstallDir.empty();
+}
+
+bool CPatchWorker::LoadPatchData() {
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (!platform::FindPatchData(data, size)) return false;
+  progress_.SetStatusText("Creating PatchData....");
+  if (data == nullptr || !ValidatePatchContainer(data, size, nullptr)) return false;
+  recordCursor_.reset(new CByteCursor(data, size));
+  payloadCursor_.reset(new CByteCursor(data, size));
+  patchData = data;
+  patchDataSize = size;
+  return true;
+}
+
+void CPatchWorker::GetProgress(float& ratio, std::string& text) {
+  progress_.Snapshot(ratio, text);
+}
+
+void CPatchWorker::PostResult(uintptr_t wParam) {
+  platform::PostResult(targetWindow_, resultMessage_, wParam);
+}

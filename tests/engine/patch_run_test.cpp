@@ -1,0 +1,207 @@
+// Whole runs of the worker on real files: rebuild, verify, install.
+#include <gtest/gtest.h>
+
+#include "engine/install_dir.h"
+#include "platform/file_faults.h"
+#include "tests/support/release_fixture.h"
+#include "tests/support/zip_maker.h"
+
+namespace {
+class PatchRun : public testing::Test {
+ protected:
+  void SetUp() override { ResetTestUser(); }
+  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
+
+  CTempFolder folder;
+};
+
+const Bytes kOldText = TextBytes("volume=3\nname=old\n");
+const Bytes kNewText = TextBytes("volume=7\nname=new settings\n");
+}  // namespace
+
+TEST_F(PatchRun, RebuildsDeltaWholeAndArchiveEntriesAndLeavesNoWorkingFiles) {
+  CPackagePair a = MakePackagePair("a.pkg", 1);
+  CPackagePair b = MakePackagePair("maps/b.pkg", 2);
+  Bytes whole = MakePackage(RandomBytes(3000, 3), {TextBytes("w")}).bytes;
+  WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
+  WriteWholeFile(folder / "maps/b.pkg", b.oldPackage.bytes);
+  WriteWholeFile(folder / "conf/setup.ini", kOldText);
+
+  Bytes container = BuildContainer({DeltaEntry(a), ArchiveEntry("conf/setup.ini", kNewText, true),
+                                    DeltaEntry(b), WholeEntry("new.pkg", whole)});
+  CRunOutcome run = RunWorker(container, folder.Path());
+
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_TRUE(run.questions.empty());
+  EXPECT_EQ(ReadWholeFile(folder / "a.pkg"), a.newPackage.bytes);
+  EXPECT_EQ(ReadWholeFile(folder / "maps/b.pkg"), b.newPackage.bytes);
+  EXPECT_EQ(ReadWholeFile(folder / "conf/setup.ini"), kNewText);
+  EXPECT_EQ(ReadWholeFile(folder / "new.pkg"), whole);
+  EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+  EXPECT_EQ(run.out,
+            "To Compare File Start ..\n"
+            "a.pkg file is compared..\n"
+            "maps/b.pkg file is compared..\n");
+}
+
+TEST_F(PatchRun, DoneEndsEqualToTheTotalWhenEveryEntryIsRebuilt) {
+  CPackagePair a = MakePackagePair("a.pkg", 4);
+  WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
+  Bytes container = BuildContainer({DeltaEntry(a), WholeEntry("x.pkg", RandomBytes(100, 5))});
+  ResetTestUser();
+  TestUser().hasSetting = true;
+  TestUser().setting = folder.Path();
+  SetTestPatchData(&container);
+  CPatchWorker worker;
+  CPatchWorker::ThreadMain(&worker);
+  SetTestPatchData(nullptr);
+  float ratio = 0;
+  std::string text;
+  worker.GetProgress(ratio, text);
+  EXPECT_EQ(ratio, 1.0f);
+  EXPECT_EQ(text, "Patch x.pkg ");
+  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{1});
+}
+
+TEST_F(PatchRun, RebuiltPackageWithAnotherIndexIsDiscarded) {
+  CPackagePair a = MakePackagePair("a.pkg", 6);
+  WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
+  CEntryPlan entry = DeltaEntry(a);
+  entry.digestAfter = std::string(32, '0');
+  CRunOutcome run = RunWorker(BuildContainer({entry}), folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(ReadWholeFile(folder / "a.pkg"), a.oldPackage.bytes);
+  EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+}
+
+TEST_F(PatchRun, ArchiveWithoutTheNamedEntryKeepsTheInstalledFile) {
+  WriteWholeFile(folder / "setup.ini", kOldText);
+  CEntryPlan entry = WholeEntry("setup.ini", MakeZip("SETUP.INI", kNewText, false));
+  CRunOutcome run = RunWorker(BuildContainer({entry}), folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(ReadWholeFile(folder / "setup.ini"), kOldText);
+  EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+}
+
+TEST_F(PatchRun, OneChunkEntryNeedsNoInstalledFileAndEqualsItsPayload) {
+  Bytes content = RandomBytes(5000, 7);
+  CRunOutcome run = RunWorker(BuildContainer({WholeEntry("fresh.pkg", content)}), folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(ReadWholeFile(folder / "fresh.pkg"), content);
+}
+
+TEST_F(PatchRun, UpperCasePkgIsHandledAsAnArchive) {
+  WriteWholeFile(folder / "DATA.PKG", kOldText);
+  Bytes container = BuildContainer({ArchiveEntry("DATA.PKG", kNewText, true)});
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(ReadWholeFile(folder / "DATA.PKG"), kNewText);
+  EXPECT_EQ(run.out, "To Compare File Start ..\n");
+}
+
+TEST_F(PatchRun, ExtensionOverSevenCharactersIsAnArchiveToo) {
+  Bytes container = BuildContainer({ArchiveEntry("notes.markdown", kNewText, false)});
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(ReadWholeFile(folder / "notes.markdown"), kNewText);
+}
+
+TEST_F(PatchRun, EmptyContainerCompletesWithoutTouchingAnything) {
+  WriteWholeFile(folder / "keep.pkg", kOldText);
+  CRunOutcome run = RunWorker(BuildContainer({}), folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"keep.pkg"});
+}
+
+TEST_F(PatchRun, MalformedContainerFailsBeforeAnyFileIsTouched) {
+  CPackagePair a = MakePackagePair("a.pkg", 8);
+  WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
+  Bytes container = BuildContainer({DeltaEntry(a)});
+  container.push_back(0);  // a byte after the last entry
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(run.out, "");  // not even compared
+  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"a.pkg"});
+}
+
+TEST_F(PatchRun, ListedNameNotInTheContainerFailsTheRun) {
+  Bytes container = BuildContainer({WholeEntry("x.pkg", RandomBytes(10, 9))});
+  ResetTestUser();
+  TestUser().hasSetting = true;
+  TestUser().setting = folder.Path();
+  SetTestPatchData(&container);
+  CPatchWorker worker;
+  InstallDir = folder.Path();
+  ASSERT_TRUE(worker.LoadPatchData());
+  EXPECT_FALSE(worker.RunPatch({"x.pkg", "missing.pkg"}));
+  SetTestPatchData(nullptr);
+  EXPECT_EQ(ReadWholeFile(folder / "x.pkg"), RandomBytes(10, 9));  // installed before the end
+}
+
+TEST_F(PatchRun, ReRunAfterAPartialRunCompletesWithoutQuestions) {
+  CPackagePair a = MakePackagePair("a.pkg", 10);
+  CPackagePair b = MakePackagePair("b.pkg", 11);
+  WriteWholeFile(folder / "a.pkg", a.newPackage.bytes);  // installed by the interrupted run
+  WriteWholeFile(folder / "b.pkg", b.oldPackage.bytes);
+  CRunOutcome run = RunWorker(BuildContainer({DeltaEntry(a), DeltaEntry(b)}), folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_TRUE(run.questions.empty());
+  EXPECT_EQ(ReadWholeFile(folder / "a.pkg"), a.newPackage.bytes);
+  EXPECT_EQ(ReadWholeFile(folder / "b.pkg"), b.newPackage.bytes);
+}
+
+TEST_F(PatchRun, TemporaryFileOfAnEntryInASubFolderLiesBesideIt) {
+  struct Seen {
+    std::vector<std::string> created;
+  } seen;
+  platform::SetFileFaultHook(
+      [](platform::FileOp op, const std::string& path, void* context) {
+        if (op == platform::FileOp::Create) static_cast<Seen*>(context)->created.push_back(path);
+        return platform::Fault::None;
+      },
+      &seen);
+  WriteWholeFile(folder / "sub/map.pkg", kOldText);
+  RunWorker(BuildContainer({WholeEntry("sub/map.pkg", kNewText)}), folder.Path());
+  EXPECT_EQ(seen.created, std::vector<std::string>{folder / "sub/.temp_map.pkg"});
+}
+
+// A failure injected at one file operation keeps the installed file whole.
+TEST_F(PatchRun, FileOperationFailuresKeepTheInstalledFile) {
+  struct Case {
+    platform::FileOp op;
+    platform::Fault fault;
+  };
+  const Case cases[] = {
+      {platform::FileOp::Create, platform::Fault::Error},
+      {platform::FileOp::Write, platform::Fault::Error},
+      {platform::FileOp::Write, platform::Fault::ShortWrite},
+      {platform::FileOp::Flush, platform::Fault::Error},
+      {platform::FileOp::Close, platform::Fault::Error},
+      {platform::FileOp::Replace, platform::Fault::Error},
+      {platform::FileOp::Read, platform::Fault::Error},
+  };
+  for (const Case& c : cases) {
+    CTempFolder run;
+    CPackagePair a = MakePackagePair("a.pkg", 12);
+    WriteWholeFile(run / "a.pkg", a.oldPackage.bytes);
+    WriteWholeFile(run / "setup.ini", kOldText);
+    Bytes container = BuildContainer({DeltaEntry(a), ArchiveEntry("setup.ini", kNewText, true)});
+    static Case current;
+    current = c;
+    platform::SetFileFaultHook(
+        [](platform::FileOp op, const std::string& path, void*) {
+          // Only the patch's own working files fail; the test's checks read freely.
+          bool working = path.find(".temp_") != std::string::npos;
+          bool target = op == platform::FileOp::Replace || op == platform::FileOp::Read;
+          return op == current.op && (working || target) ? current.fault : platform::Fault::None;
+        },
+        nullptr);
+    CRunOutcome outcome = RunWorker(container, run.Path());
+    platform::SetFileFaultHook(nullptr, nullptr);
+    SCOPED_TRACE(platform::FileOpName(c.op));
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
+    EXPECT_EQ(ReadWholeFile(run / "a.pkg"), a.oldPackage.bytes);
+    EXPECT_EQ(ReadWholeFile(run / "setup.ini"), kOldText);
+    EXPECT_TRUE(NoWorkingFilesLeft(run.Path()));
+  }
+}

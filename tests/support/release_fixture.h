@@ -1,0 +1,43 @@
+#pragma once
+// A game folder and a release that turns its old version into the new one,
+// made of real files: packages with copy chunks in any order, a package sent
+// whole, and an archive entry in a sub-folder.
+
+#include <string>
+#include <vector>
+
+#include "engine/container_writer.h"
+#include "engine/patch_worker.h"
+#include "tests/support/package_file.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_patch_data.h"
+#include "tests/support/test_user.h"
+
+struct CPackagePair {
+  std::string name;
+  CPackageImage oldPackage;
+  CPackageImage newPackage;
+};
+
+// A new package made of the old one's pieces (in a shuffled order) and new
+// bytes, and the delta entry that rebuilds it.
+CPackagePair MakePackagePair(const std::string& name, uint32_t seed);
+CEntryPlan DeltaEntry(const CPackagePair& pair);
+CEntryPlan WholeEntry(const std::string& name, const Bytes& content);
+CEntryPlan ArchiveEntry(const std::string& name, const Bytes& content, bool deflate);
+
+std::string IndexDigest(const CPackageImage& package);
+Bytes BuildContainer(const std::vector<CEntryPlan>& entries);
+
+struct CRunOutcome {
+  std::vector<uintptr_t> results;
+  std::string out;  // standard output
+  std::vector<std::string> questions;
+};
+
+// One whole run of the worker on this thread, with the installation folder
+// coming from the stored setting.
+CRunOutcome RunWorker(const Bytes& container, const std::string& folder);
+
+// No ".temp_" or ".zip" working file anywhere below the folder.
+bool NoWorkingFilesLeft(const std::string& folder);
