@@ -1,9 +1,10 @@
+#include "digest/md5.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "digest/digest_text.h"
-#include "digest/md5.h"
 #include "tests/support/package_file.h"
 
 namespace {

@@ -88,7 +88,8 @@ TEST(PackageIndexDigest, DamagedPackagesEndPromptlyWithSomeOtherText) {
   };
   for (const Damage& damage : damages) {
     Bytes bytes = good.bytes;
-    for (int i = 0; i < 4; ++i) bytes[damage.at + i] = static_cast<uint8_t>(damage.value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[damage.at + i] = static_cast<uint8_t>(damage.value >> (8 * i));
     WriteWholeFile(folder / "bad.pkg", bytes);
     std::string digest = GetPackageIndexDigest(folder / "bad.pkg");
     EXPECT_EQ(digest.size(), 32u) << damage.what;
