@@ -12,6 +12,14 @@ CChunkPlan CChunkPlan::Payload(std::vector<uint8_t> bytes) {
   return chunk;
 }
 
+CChunkPlan CChunkPlan::PayloadView(const uint8_t* data, uint32_t size) {
+  CChunkPlan chunk;
+  chunk.payload = true;
+  chunk.size = size;
+  chunk.view = data;
+  return chunk;
+}
+
 CChunkPlan CChunkPlan::Copy(uint32_t offset, uint32_t size) {
   CChunkPlan chunk;
   chunk.payload = false;
@@ -58,8 +66,8 @@ void PutText(uint8_t* field, size_t fieldSize, const std::string& text, CJunk* j
 }
 }  // namespace
 
-bool CContainerWriter::Build(std::vector<uint8_t>& out, std::string* why) const {
-  uint64_t total = 4;
+bool CContainerWriter::Size(uint64_t& total, std::string* why) const {
+  total = 4;
   for (const CEntryPlan& entry : entries_) {
     if (entry.name.size() >= kNameFieldSize || entry.name.find('\0') != std::string::npos)
       return Refuse(why, "entry name too long: " + entry.name.substr(0, 64));
@@ -69,35 +77,54 @@ bool CContainerWriter::Build(std::vector<uint8_t>& out, std::string* why) const 
       return Refuse(why, entry.name + ": the first chunk must be a payload chunk");
     total += kEntryRecordSize + static_cast<uint64_t>(entry.chunks.size()) * kChunkRecordSize;
     for (const CChunkPlan& chunk : entry.chunks)
-      if (chunk.payload) total += chunk.bytes.size();
+      if (chunk.payload) total += chunk.PayloadSize();
   }
   if (total > UINT32_MAX) return Refuse(why, "container exceeds 4 GiB - 1 bytes");
+  return true;
+}
+
+bool CContainerWriter::Build(std::vector<uint8_t>& out, std::string* why) const {
+  uint64_t total = 0;
+  if (!Size(total, why)) return false;
+  out.clear();
+  out.reserve(static_cast<size_t>(total));
+  return Write(
+      [&out](const uint8_t* data, size_t size) {
+        out.insert(out.end(), data, data + size);
+        return true;
+      },
+      why);
+}
+
+bool CContainerWriter::Write(const CByteSink& sink, std::string* why) const {
+  uint64_t total = 0;
+  if (!Size(total, why)) return false;
 
   CJunk junkSource;
   CJunk* junk = options_.junk ? &junkSource : nullptr;
-  out.assign(static_cast<size_t>(total), 0);
-  uint8_t* base = out.data();
-  PutU32(base, static_cast<uint32_t>(entries_.size()));
-  size_t at = 4;
+  uint8_t count[4];
+  PutU32(count, static_cast<uint32_t>(entries_.size()));
+  if (!sink(count, sizeof count)) return Refuse(why, "write failed");
+  uint32_t at = 4;
+  std::vector<uint8_t> table;
   for (const CEntryPlan& entry : entries_) {
-    uint8_t* record = base + at;
-    size_t tableStart = at + kEntryRecordSize;
-    size_t payloadAt = tableStart + entry.chunks.size() * kChunkRecordSize;
-    size_t areaStart = payloadAt;
-
+    uint8_t record[kEntryRecordSize] = {};
     PutText(record, kNameFieldSize, entry.name, junk);
     PutText(record + 1024, kDigestFieldSize, entry.digestBefore, junk);
     PutText(record + 1057, kDigestFieldSize, entry.digestAfter, junk);
     if (junk) junk->Fill(record + 1090, 2);
 
-    uint8_t* chunkRecord = base + tableStart;
+    const uint32_t areaStart =
+        at + kEntryRecordSize + static_cast<uint32_t>(entry.chunks.size()) * kChunkRecordSize;
+    uint32_t payloadAt = areaStart;
+    table.assign(entry.chunks.size() * kChunkRecordSize, 0);
+    uint8_t* chunkRecord = table.data();
     for (const CChunkPlan& chunk : entry.chunks) {
       uint32_t offset = chunk.offset;
       uint32_t size = chunk.size;
       if (chunk.payload) {
-        offset = static_cast<uint32_t>(payloadAt);
-        size = static_cast<uint32_t>(chunk.bytes.size());
-        if (size) std::memcpy(base + payloadAt, chunk.bytes.data(), size);
+        offset = payloadAt;
+        size = chunk.PayloadSize();
         payloadAt += size;
       }
       chunkRecord[0] = chunk.payload ? 1 : 0;
@@ -110,8 +137,15 @@ bool CContainerWriter::Build(std::vector<uint8_t>& out, std::string* why) const 
       PutU32(chunkRecord + 8, size);
       chunkRecord += kChunkRecordSize;
     }
-    PutU32(record + 1092, static_cast<uint32_t>(payloadAt - areaStart));
+    PutU32(record + 1092, payloadAt - areaStart);
     PutU32(record + 1096, static_cast<uint32_t>(entry.chunks.size()));
+
+    if (!sink(record, kEntryRecordSize) || !sink(table.data(), table.size()))
+      return Refuse(why, "write failed");
+    for (const CChunkPlan& chunk : entry.chunks)
+      if (chunk.payload && chunk.PayloadSize() != 0 &&
+          !sink(chunk.PayloadData(), chunk.PayloadSize()))
+        return Refuse(why, "write failed");
     at = payloadAt;
   }
   return true;

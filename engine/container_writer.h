@@ -4,19 +4,31 @@
 // absolute position and payloadSize to their total. The release builder and
 // the tests write every container through this.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 struct CChunkPlan {
   bool payload = true;
-  uint32_t offset = 0;         // copy chunk: position in the installed file
-  uint32_t size = 0;           // copy chunk: bytes to copy
-  std::vector<uint8_t> bytes;  // payload chunk: its bytes (size is theirs)
+  uint32_t offset = 0;            // copy chunk: position in the installed file
+  uint32_t size = 0;              // copy chunk: bytes to copy; borrowed payload: its size
+  std::vector<uint8_t> bytes;     // payload chunk: its own bytes (size is theirs)
+  const uint8_t* view = nullptr;  // payload chunk: borrowed bytes instead, when set
 
   static CChunkPlan Payload(std::vector<uint8_t> bytes);
+  // Payload bytes the caller keeps valid until the container is written (a
+  // mapped file): a release of gigabytes is never copied into memory.
+  static CChunkPlan PayloadView(const uint8_t* data, uint32_t size);
   static CChunkPlan Copy(uint32_t offset, uint32_t size);
+
+  uint32_t PayloadSize() const { return view ? size : static_cast<uint32_t>(bytes.size()); }
+  const uint8_t* PayloadData() const { return view ? view : bytes.data(); }
 };
+
+// Receives the container's bytes in file order; false stops the writing.
+using CByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 struct CEntryPlan {
   std::string name;
@@ -41,6 +53,11 @@ class CContainerWriter {
   // out: a name of 1024 bytes or more, a digest text of the wrong form, no
   // chunk, a copy chunk first, or a container over the 32-bit limits.
   bool Build(std::vector<uint8_t>& out, std::string* why) const;
+  // The same bytes, handed to `sink` piece by piece. Refusals come before the
+  // first byte; false also when the sink fails.
+  bool Write(const CByteSink& sink, std::string* why) const;
+  // The container's size, with the same refusals as Build.
+  bool Size(uint64_t& total, std::string* why) const;
 
  private:
   CWriterOptions options_;
