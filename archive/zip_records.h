@@ -1,0 +1,46 @@
+#pragma once
+// The three zip records the reader reads, each parsed from a byte buffer of
+// exactly its fixed size. All numbers are little-endian.
+
+#include <cstdint>
+
+constexpr uint32_t kEndRecordSize = 22;
+constexpr uint32_t kDirectoryHeaderSize = 46;
+constexpr uint32_t kLocalHeaderSize = 30;
+
+// A size or offset of this value means "see the ZIP64 record", which this
+// reader does not read.
+constexpr uint32_t kZip64Placeholder = 0xFFFFFFFF;
+
+// End of central directory record, the last 22 bytes of the archive.
+struct CZipEndRecord {
+  uint16_t diskNumber;
+  uint16_t directoryDisk;
+  uint32_t directorySize;
+  uint32_t directoryOffset;
+  uint16_t commentLength;
+};
+
+// Central directory file header; the name, extra field and comment follow it.
+struct CZipDirectoryHeader {
+  uint16_t compressionMethod;
+  uint32_t crc32;
+  uint32_t compressedSize;
+  uint32_t uncompressedSize;
+  uint16_t nameLength;
+  uint16_t extraLength;
+  uint16_t commentLength;
+  uint32_t localHeaderOffset;
+};
+
+// Local file header; the name and extra field follow it, then the data.
+struct CZipLocalHeader {
+  uint16_t nameLength;
+  uint16_t extraLength;
+};
+
+// Each returns false when the signature does not match.
+bool ParseEndRecord(const uint8_t (&bytes)[kEndRecordSize], CZipEndRecord& record);
+bool ParseDirectoryHeader(const uint8_t (&bytes)[kDirectoryHeaderSize],
+                          CZipDirectoryHeader& header);
+bool ParseLocalHeader(const uint8_t (&bytes)[kLocalHeaderSize], CZipLocalHeader& header);
