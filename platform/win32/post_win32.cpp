@@ -1,0 +1,10 @@
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+void PostResult(WindowHandle window, uint32_t message, uintptr_t wParam) {
+  PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam), 0);
+}
+
+}  // namespace platform
