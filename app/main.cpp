@@ -1,0 +1,31 @@
+// The process entry: the window thread. It creates the main window, starts
+// the worker and runs the message loop.
+#include "app/qel_client_startup.h"
+
+namespace {
+constexpr int kCannotStart = 3;
+
+int RunPatcher(HINSTANCE instance) {
+  CQelClientStartup& app = CQelClientStartup::GetInstance();
+  app.instance = instance;
+  app.LoadBackground();
+  if (!app.CreateMainWindow()) return kCannotStart;
+  ShowWindow(app.mainWindow, SW_SHOW);
+  UpdateWindow(app.mainWindow);
+  if (!app.worker.Start(app.mainWindow, WM_PATCH_RESULT)) return kCannotStart;
+
+  MSG message = {};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The worker thread is never told to stop and may still be using the
+  // application object: end the process here, which stops the worker before
+  // anything is torn down, instead of returning into the runtime's exit.
+  ExitProcess(static_cast<UINT>(RunPatcher(instance)));
+}

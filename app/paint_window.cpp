@@ -1,0 +1,86 @@
+// Painting: everything is drawn straight into the given device context, from
+// the background's two halves (the window look above, the filled bar below).
+#include <cstdio>
+#include <string>
+
+#include "app/qel_client_startup.h"
+
+namespace {
+const char kCompleteText[] = "Patch Complete.";
+constexpr float kMinimumBarRatio = 0.01f;
+constexpr COLORREF kPlainBackground = RGB(200, 200, 200);
+constexpr COLORREF kPlainBar = RGB(255, 200, 100);
+constexpr COLORREF kTextColour = RGB(0, 0, 0);
+constexpr COLORREF kTextBackground = RGB(255, 255, 255);
+// The bar's band: 40 to 15 pixels above the bottom, 17 pixels in from each side.
+constexpr int kBarInset = 17;
+constexpr int kBarTopFromBottom = 40;
+constexpr int kBarBottomFromBottom = 15;
+constexpr int kPercentInset = 20;
+constexpr int kStatusTopFromBottom = 80;
+constexpr int kStatusBottomFromBottom = 50;
+constexpr UINT kPercentFormat = DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | DT_NOPREFIX;
+constexpr UINT kStatusFormat = DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | DT_NOPREFIX;
+
+// Truncates toward zero. A ratio far past 1 would overflow int, which C++
+// leaves undefined; such values saturate instead.
+int Truncate(float value) {
+  if (value >= 2147483520.0f) return 2147483520;
+  if (value <= -2147483520.0f) return -2147483520;
+  return static_cast<int>(value);
+}
+
+void FillPlain(HDC dc, const RECT& rect, COLORREF colour) {
+  SetBkColor(dc, colour);
+  ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+}
+}  // namespace
+
+void CQelClientStartup::DrawBarRect(HDC dc, const RECT& rect, int sourceOffsetY,
+                                    COLORREF fallback) {
+  if (memoryDC != nullptr) {
+    BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memoryDC,
+           rect.left, rect.top + sourceOffsetY, SRCCOPY);
+  } else {
+    FillPlain(dc, rect, fallback);
+  }
+}
+
+void CQelClientStartup::PaintWindow(HDC dc) {
+  if (memoryDC != nullptr) {
+    BitBlt(dc, 0, 0, width, height, memoryDC, 0, 0, SRCCOPY);
+  } else {
+    RECT whole = {0, 0, width, height};
+    FillPlain(dc, whole, kPlainBackground);
+  }
+
+  HGDIOBJ keptFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetTextColor(dc, kTextColour);
+  SetBkColor(dc, kTextBackground);
+  SetBkMode(dc, TRANSPARENT);
+
+  float ratio = 1.0f;
+  std::string text = kCompleteText;
+  if (!completed) worker.GetProgress(ratio, text);
+
+  if (ratio >= kMinimumBarRatio) {
+    // Nothing clamps the ratio: past 1 the bar runs beyond its track.
+    int filled = Truncate(static_cast<float>(width - 2 * kBarInset) * ratio);
+    RECT bar = {kBarInset, height - kBarTopFromBottom, kBarInset + filled,
+                height - kBarBottomFromBottom};
+    DrawBarRect(dc, bar, height, kPlainBar);
+  }
+
+  char percent[1024];
+  int length = std::snprintf(percent, sizeof(percent), "%d%%", Truncate(ratio * 100.0f));
+  RECT percentBox = {kPercentInset, height - kBarTopFromBottom, width - kPercentInset,
+                     height - kBarBottomFromBottom};
+  DrawTextA(dc, percent, length, &percentBox, kPercentFormat);
+
+  // Only the status text's first line is shown.
+  std::string firstLine = text.substr(0, text.find('\n'));
+  RECT statusBox = {0, height - kStatusTopFromBottom, width, height - kStatusBottomFromBottom};
+  DrawTextA(dc, firstLine.c_str(), static_cast<int>(firstLine.size()), &statusBox, kStatusFormat);
+
+  SelectObject(dc, keptFont);
+}
