@@ -1,0 +1,33 @@
+#pragma once
+// An output file that appears whole or not at all: the bytes go to a
+// temporary file beside it, which is flushed to the disk and then renamed
+// over the target. A failure, or an interrupt (SIGINT, SIGTERM, SIGHUP),
+// removes the temporary file and leaves any earlier target as it was.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAtomicOutput {
+ public:
+  CAtomicOutput() = default;
+  ~CAtomicOutput();
+  CAtomicOutput(const CAtomicOutput&) = delete;
+  CAtomicOutput& operator=(const CAtomicOutput&) = delete;
+
+  bool Open(const std::string& path, std::string* why);
+  bool Write(const uint8_t* data, size_t size);
+  // Flushes, syncs and renames; false, with `why`, leaves no file behind.
+  bool Commit(std::string* why);
+
+ private:
+  bool Drain();
+  void Discard();
+
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  int error_ = 0;
+  std::vector<uint8_t> buffer_;
+};

@@ -1,0 +1,84 @@
+#include "tools/block_index.h"
+
+#include <algorithm>
+
+namespace {
+// Buckets hold eight slots; sized for four windows each on average, a bucket
+// seldom overflows.
+constexpr uint64_t kWindowsPerBucket = 4;
+// The coarse windows of a whole file: at most this many, 128 MiB of buckets.
+constexpr uint64_t kWindowBudget = uint64_t{1} << 23;
+constexpr uint32_t kMaxStep = 128;
+
+uint64_t WindowCount(const CIndexRange& range, uint32_t oldSize) {
+  uint32_t end = std::min(range.end, oldSize);
+  if (range.begin >= end || end - range.begin < CRollingHash::kWindow) return 0;
+  return (end - range.begin - CRollingHash::kWindow) / range.step + 1;
+}
+}  // namespace
+
+const uint64_t* CRollingHash::Leaving() {
+  static const auto* table = [] {
+    static uint64_t t[256];
+    uint64_t power = 1;
+    for (uint32_t i = 1; i < kWindow; ++i) power *= kBase;
+    for (uint32_t c = 0; c < 256; ++c) t[c] = c * power;
+    return t;
+  }();
+  return table;
+}
+
+uint32_t CBlockIndex::StepFor(uint64_t size) {
+  uint32_t step = 1;
+  while (step < kMaxStep && size / step > kWindowBudget) step *= 2;
+  return step;
+}
+
+CBlockIndex::CBlockIndex(const uint8_t* old, uint32_t oldSize,
+                         const std::vector<CIndexRange>& ranges)
+    : old_(old), oldSize_(oldSize) {
+  uint64_t windows = 0;
+  for (const CIndexRange& range : ranges) windows += WindowCount(range, oldSize);
+  size_t buckets = 64;
+  shift_ = 64 - 6;
+  while (buckets * kWindowsPerBucket < windows) {
+    buckets *= 2;
+    --shift_;
+  }
+  buckets_.assign(buckets, CBucket{});
+  for (CBucket& bucket : buckets_)
+    for (CSlot& slot : bucket.slots) slot = CSlot{kEmpty, 0};
+  for (const CIndexRange& range : ranges) AddRange(range);
+}
+
+void CBlockIndex::Insert(uint64_t hash, uint32_t position) {
+  CBucket& bucket = buckets_[BucketOf(hash)];
+  const uint32_t check = CheckOf(hash);
+  for (CSlot& slot : bucket.slots) {
+    if (slot.position == kEmpty) {
+      slot = CSlot{position, check};
+      return;
+    }
+    // The same content is already indexed; one place is enough to copy from.
+    if (slot.check == check) return;
+  }
+  bucket.slots[check % kSlots] = CSlot{position, check};
+}
+
+void CBlockIndex::AddRange(const CIndexRange& range) {
+  const uint64_t count = WindowCount(range, oldSize_);
+  // Hashes are made a batch ahead so that the buckets are fetched from memory
+  // while the batch is hashed.
+  constexpr uint32_t kBatch = 16;
+  uint64_t hashes[kBatch];
+  uint32_t positions[kBatch];
+  for (uint64_t i = 0; i < count;) {
+    uint32_t n = 0;
+    for (; n < kBatch && i < count; ++n, ++i) {
+      positions[n] = range.begin + static_cast<uint32_t>(i * range.step);
+      hashes[n] = CRollingHash::Of(old_ + positions[n]);
+      Prefetch(hashes[n]);
+    }
+    for (uint32_t k = 0; k < n; ++k) Insert(hashes[k], positions[k]);
+  }
+}

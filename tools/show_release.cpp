@@ -1,0 +1,92 @@
+#include "tools/show_release.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+#include "engine/patch_container.h"
+#include "tools/mapped_file.h"
+#include "tools/release_entry.h"
+#include "tools/zip_writer.h"
+
+namespace {
+constexpr uint32_t kZipMethodField = 8;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char line[2048];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  return line;
+}
+
+// What a non-package entry holds, read from the local header at the start of
+// its first payload chunk.
+std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool copies) {
+  CByteCursor cursor(data + first.offset, first.size);
+  const uint32_t signature = cursor.ReadU32();
+  cursor.Skip(kZipMethodField - 4);
+  const uint16_t method = cursor.ReadU16();
+  if (cursor.Failed() || signature != 0x04034B50) return "not a zip archive";
+  if (method == kZipDeflated) return "archive, deflated";
+  if (method == kZipStored) return copies ? "archive, stored+copies" : "archive, stored";
+  return "archive, method " + std::to_string(method);
+}
+}  // namespace
+
+bool ShowRelease(const std::string& path, std::string& out, std::string* why) {
+  CMappedFile file;
+  if (!file.Open(path, why)) return false;
+  if (file.Size() > UINT32_MAX) {
+    if (why) *why = path + ": 4 GiB or more, not a patch data container";
+    return false;
+  }
+  const uint8_t* data = file.Data();
+  const uint32_t size = static_cast<uint32_t>(file.Size());
+  std::string reason;
+  if (!ValidatePatchContainer(data, size, &reason)) {
+    if (why) *why = path + ": the patcher would refuse this release: " + reason;
+    return false;
+  }
+
+  CByteCursor cursor(data, size);
+  const uint32_t count = cursor.ReadU32();
+  out = Format("%s: %" PRIu32 " entries, %" PRIu32 " bytes; the patcher accepts it\n", path.c_str(),
+               count, size);
+  out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
+  uint64_t totalPayload = 0;
+  uint64_t totalCopied = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    CEntryRecord record;
+    ReadEntryRecord(cursor, record);
+    CChunkRecord first = {};
+    uint64_t copied = 0;
+    uint32_t copies = 0;
+    for (uint32_t c = 0; c < record.chunkCount; ++c) {
+      CChunkRecord chunk;
+      ReadChunkRecord(cursor, chunk);
+      if (c == 0) first = chunk;
+      if (!chunk.IsPayload()) {
+        copied += chunk.size;
+        ++copies;
+      }
+    }
+    cursor.Seek(first.offset + record.payloadSize);
+    std::string kind;
+    if (!IsPackageName(record.name))
+      kind = ArchiveKind(data, first, copies != 0);
+    else
+      kind = record.chunkCount > 1 ? "delta" : "whole package";
+    out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
+                  record.chunkCount, record.payloadSize, copied, record.name);
+    out += Format("%-22s before %s  after %s\n", "",
+                  record.digestBefore[0] ? record.digestBefore : "(none)",
+                  record.digestAfter[0] ? record.digestAfter : "(none)");
+    totalPayload += record.payloadSize;
+    totalCopied += copied;
+  }
+  out += Format("%-22s %8s %12" PRIu64 " %14" PRIu64 "\n", "total", "", totalPayload, totalCopied);
+  return true;
+}
