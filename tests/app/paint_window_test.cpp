@@ -1,0 +1,170 @@
+// PaintWindow into a memory device context, for progress states set through
+// the worker's real progress record.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/qel_client_startup.h"
+#include "app/resource_ids.h"
+#include "tests/app/gdi_image.h"
+
+namespace {
+constexpr int W = 366;
+constexpr int H = 213;
+// A row of the bar band above the percentage text.
+constexpr int kBarRow = 174;
+const RECT kPercentBox = {20, 173, 346, 198};
+const RECT kStatusBox = {0, 133, 366, 163};
+const CRgb kPlainGrey = {200, 200, 200};
+const CRgb kPlainOrange = {255, 200, 100};
+
+const CBitmapPixels& Background() {
+  static CBitmapPixels pixels(
+      LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND)));
+  return pixels;
+}
+
+class PaintWindowTest : public ::testing::Test {
+ protected:
+  // A fresh application object per picture: the progress record only grows.
+  std::unique_ptr<CQelClientStartup> MakeApp(bool withBackground) {
+    auto app = std::make_unique<CQelClientStartup>();
+    app->instance = GetModuleHandleA(nullptr);
+    if (withBackground) {
+      app->LoadBackground();
+      app->MakeMemoryDC(target_.Dc());
+    }
+    return app;
+  }
+
+  // Paints with `done` of `total` and the status text.
+  void Paint(uint32_t done, uint32_t total, const std::string& text, bool withBackground = true,
+             bool completed = false) {
+    auto app = MakeApp(withBackground);
+    app->worker.Progress().SetTotal(total);
+    app->worker.Progress().AddDone(done);
+    app->worker.Progress().SetStatusText(text);
+    app->completed = completed;
+    app->PaintWindow(target_.Dc());
+    app->ReleaseBackground();
+  }
+
+  bool BarFilledAt(int x) const {
+    return target_.Pixel(x, kBarRow) == Background().Pixel(x, kBarRow + H);
+  }
+  bool TrackEmptyAt(int x) const {
+    return target_.Pixel(x, kBarRow) == Background().Pixel(x, kBarRow);
+  }
+
+  CPaintTarget target_{W, H};
+};
+
+TEST_F(PaintWindowTest, BackgroundArtworkHasTheTrackWhereTheBarGoes) {
+  ASSERT_EQ(Background().Width(), W);
+  ASSERT_EQ(Background().Height(), 2 * H);
+  // The upper half differs from the lower only inside the track.
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      bool inTrack = x >= 17 && x < 349 && y >= 173 && y < 198;
+      EXPECT_EQ(Background().Pixel(x, y) != Background().Pixel(x, y + H), inTrack) << x << "," << y;
+      if (HasFailure()) return;
+    }
+  }
+  // A dark frame one pixel outside the track.
+  EXPECT_TRUE(Background().Pixel(16, 185).r < 100 && Background().Pixel(349, 185).r < 100);
+  EXPECT_TRUE(Background().Pixel(100, 172).r < 100 && Background().Pixel(100, 198).r < 100);
+}
+
+TEST_F(PaintWindowTest, RatioZeroShowsBackgroundPercentageAndNoBar) {
+  Paint(0, 0, "");
+  for (int y = 0; y < kStatusBox.top; ++y)
+    for (int x = 0; x < W; ++x) ASSERT_EQ(target_.Pixel(x, y), Background().Pixel(x, y));
+  for (int x = 17; x < 349; ++x) EXPECT_TRUE(TrackEmptyAt(x)) << x;
+  EXPECT_TRUE(target_.AnyDark(kPercentBox));  // "0%"
+  EXPECT_FALSE(target_.AnyDark(kStatusBox));
+}
+
+TEST_F(PaintWindowTest, DoneBeforeTheTotalIsKnownDrawsNoBar) {
+  Paint(500, 0, "Creating PatchData....");
+  EXPECT_TRUE(TrackEmptyAt(17));
+  EXPECT_TRUE(target_.AnyDark(kStatusBox));
+}
+
+TEST_F(PaintWindowTest, RatioJustBelowOnePercentDrawsNoBar) {
+  Paint(99, 10000, "Start Patch.....");
+  for (int x = 17; x < 30; ++x) EXPECT_TRUE(TrackEmptyAt(x)) << x;
+  EXPECT_TRUE(target_.AnyDark(kPercentBox));
+}
+
+TEST_F(PaintWindowTest, OnePercentDrawsABarThreePixelsWide) {
+  Paint(1, 100, "Patch map84.pkg ");
+  EXPECT_TRUE(BarFilledAt(17) && BarFilledAt(18) && BarFilledAt(19));
+  EXPECT_TRUE(TrackEmptyAt(20));
+}
+
+TEST_F(PaintWindowTest, FullRatioFillsTheTrackUpToItsFrame) {
+  Paint(7, 7, "Patch map84.pkg ");
+  for (int x = 17; x < 349; ++x) EXPECT_TRUE(BarFilledAt(x)) << x;
+  EXPECT_EQ(target_.Pixel(349, kBarRow), Background().Pixel(349, kBarRow));
+  EXPECT_EQ(target_.Pixel(16, kBarRow), Background().Pixel(16, kBarRow));
+}
+
+TEST_F(PaintWindowTest, HalfRatioFillsHalfTheTrack) {
+  Paint(1, 2, "");
+  EXPECT_TRUE(BarFilledAt(182));  // 17 + trunc(332 * 0.5) = 183
+  EXPECT_TRUE(TrackEmptyAt(183));
+}
+
+TEST_F(PaintWindowTest, RatioAboveOneIsNotClamped) {
+  Paint(3, 2, "", /*withBackground=*/false);
+  EXPECT_EQ(target_.Pixel(360, kBarRow), kPlainOrange);  // 17 + 498 lies past the window
+}
+
+TEST_F(PaintWindowTest, AfterSuccessShowsCompletionWhateverTheRecordHolds) {
+  Paint(1, 4, "Patch map84.pkg ", true, /*completed=*/true);
+  std::vector<uint32_t> completed = target_.Pixels();
+  Paint(4, 4, "Patch Complete.");
+  EXPECT_EQ(completed, target_.Pixels());
+  for (int x = 17; x < 349; ++x) EXPECT_TRUE(BarFilledAt(x)) << x;
+}
+
+TEST_F(PaintWindowTest, StatusTextShowsOnlyItsFirstLine) {
+  Paint(0, 0, "Patch map84.pkg \nsecond line");
+  std::vector<uint32_t> twoLines = target_.Pixels();
+  Paint(0, 0, "Patch map84.pkg ");
+  EXPECT_EQ(twoLines, target_.Pixels());
+}
+
+TEST_F(PaintWindowTest, StatusTextIsCentred) {
+  // Letters with full strokes at both ends (anti-aliased dots are not dark).
+  Paint(0, 0, "HUNDRED MILES");
+  int left = W, right = 0, top = H, bottom = 0;
+  for (int y = kStatusBox.top; y < kStatusBox.bottom; ++y) {
+    for (int x = 0; x < W; ++x) {
+      if (!target_.Pixel(x, y).Dark()) continue;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  ASSERT_LT(left, right);
+  EXPECT_NEAR((left + right) / 2.0, W / 2.0, 3);
+  EXPECT_NEAR((top + bottom) / 2.0, (133 + 163) / 2.0, 3);
+}
+
+TEST_F(PaintWindowTest, WithoutBackgroundPaintsPlainGreyAndAnOrangeBar) {
+  Paint(1, 2, "Start Patch.....", /*withBackground=*/false);
+  EXPECT_EQ(target_.Pixel(0, 0), kPlainGrey);
+  EXPECT_EQ(target_.Pixel(W - 1, H - 1), kPlainGrey);
+  EXPECT_EQ(target_.Pixel(17, kBarRow), kPlainOrange);
+  EXPECT_EQ(target_.Pixel(182, kBarRow), kPlainOrange);
+  EXPECT_EQ(target_.Pixel(183, kBarRow), kPlainGrey);
+  EXPECT_TRUE(target_.AnyDark(kPercentBox));
+  EXPECT_TRUE(target_.AnyDark(kStatusBox));
+}
+
+TEST_F(PaintWindowTest, LeavesTheDeviceContextsFontAsItWas) {
+  HGDIOBJ before = GetCurrentObject(target_.Dc(), OBJ_FONT);
+  Paint(1, 3, "Start Patch.....");
+  EXPECT_EQ(GetCurrentObject(target_.Dc(), OBJ_FONT), before);
+}
+}  // namespace
