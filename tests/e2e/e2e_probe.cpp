@@ -1,0 +1,75 @@
+// The end-to-end scripts' hands and eyes inside Wine, where xdotool cannot
+// see: reads the text of a dialog box, moves it, and holds files open the way
+// another program (a virus scanner, the game's launcher) would.
+//
+//   qelpatch_e2e_probe box CAPTION          prints the box's text
+//   qelpatch_e2e_probe move CAPTION X Y     moves the box to (X, Y)
+//   qelpatch_e2e_probe hold MS FILE...      holds the files for MS milliseconds
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace {
+HWND FindBox(const char* caption) {
+  return FindWindowA("#32770", caption);
+}
+
+// The box's message is its static control with text (an icon's has none).
+BOOL CALLBACK TakeStaticText(HWND child, LPARAM out) {
+  char name[16] = {}, buffer[1024] = {};
+  GetClassNameA(child, name, sizeof(name));
+  if (lstrcmpiA(name, "Static") == 0 &&
+      SendMessageA(child, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer)) > 0)
+    *reinterpret_cast<std::string*>(out) = buffer;
+  return TRUE;
+}
+
+int PrintBoxText(const char* caption) {
+  HWND box = FindBox(caption);
+  if (box == nullptr) return 1;
+  std::string text;
+  EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
+int MoveBox(const char* caption, int x, int y) {
+  HWND box = FindBox(caption);
+  if (box == nullptr) return 1;
+  return SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+}
+
+// Reading stays allowed; writing, deleting and renaming over them do not.
+int HoldFiles(DWORD milliseconds, char** paths, int count) {
+  std::vector<HANDLE> held;
+  for (int i = 0; i < count; ++i) {
+    HANDLE file = CreateFileA(paths[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      std::fprintf(stderr, "cannot hold %s\n", paths[i]);
+      return 1;
+    }
+    held.push_back(file);
+  }
+  std::printf("holding %d\n", count);
+  std::fflush(stdout);
+  Sleep(milliseconds);
+  for (HANDLE file : held) CloseHandle(file);
+  return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "box" && argc == 3) return PrintBoxText(argv[2]);
+  if (command == "move" && argc == 5)
+    return MoveBox(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  if (command == "hold" && argc >= 4)
+    return HoldFiles(static_cast<DWORD>(std::atoi(argv[2])), argv + 3, argc - 3);
+  std::fprintf(stderr,
+               "usage: qelpatch_e2e_probe box CAPTION | move CAPTION X Y | hold MS FILE...\n");
+  return 2;
+}

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# End to end: the real QelPatch.exe under Wine on a private Xvfb display,
+# against the sample game (scripts/make-sample-game) that the embedded sample
+# release was built from. Four runs:
+#   completed  the stored path leads to the old game; the result box says
+#              " Patch is completed.", the folder then holds the new version
+#   declined   a package differs from the release; the question is answered
+#              No; " Patch is failed." and no file changed
+#   quit       Quit is pressed while the worker is still at work; exit 0,
+#              no result box, no file changed
+#   cancelled  no stored path, the folder chooser is cancelled; " Patch is
+#              failed." and no file changed
+# Screenshots go to build/windows/e2e/screenshots. Every wait is bounded.
+#
+# Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
+# that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=${QELPATCH_WINDOWS_BUILD:-$ROOT/build/windows}
+EXE=$BUILD/bin/QelPatch.exe
+PROBE=$BUILD/bin/qelpatch_e2e_probe.exe
+WORK=$BUILD/e2e
+SHOTS=$WORK/screenshots
+SAMPLE=$WORK/sample
+GAME=$WORK/game
+BACKGROUND=$ROOT/resources/background.bmp
+
+export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/e2e/lib/display.bash"
+
+QEL_PROBE=$PROBE
+source "$ROOT/tests/e2e/lib/patcher.bash"
+
+log() { echo "e2e: $*"; }
+fail() {
+  log "FAIL: $*"
+  return 1
+}
+
+cleanup() {
+  qel_stop_wine
+  qel_stop_display
+}
+
+# Starts QelPatch.exe; PATCHER_PID is the run's process.
+start_patcher() {
+  timeout 120 wine "$EXE" >"$WORK/patcher.out" 2>&1 &
+  PATCHER_PID=$!
+}
+
+# Waits up to $2 seconds for the run to end; its exit code in PATCHER_EXIT.
+wait_patcher() {
+  local i
+  for i in $(seq $(($2 * 10))); do
+    if ! kill -0 "$PATCHER_PID" 2>/dev/null; then
+      wait "$PATCHER_PID"
+      PATCHER_EXIT=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "$1: QelPatch.exe still running after $2 s"
+}
+
+# The result box's text, checked; its window id in BOX.
+expect_result() {
+  BOX=$(qel_wait_window QelPatch 60) || fail "$1: no result box" || return 1
+  local text
+  text=$(qel_box_text QelPatch)
+  [ "$text" = "$2" ] || fail "$1: the box says '$text'"
+}
+
+# A pixel of an image as text, for comparisons.
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+
+# --- The game folder --------------------------------------------------------
+
+fresh_game() {
+  rm -rf "$GAME" && cp -r "$SAMPLE/old" "$GAME"
+}
+
+same_folders() { diff -r "$1" "$2" >/dev/null; }
+
+# Changes one byte of a package's index, so its fingerprint differs.
+damage_index() {
+  python3 - "$1" <<'PYTHON'
+import struct, sys
+with open(sys.argv[1], "r+b") as f:
+    f.seek(20)
+    index = struct.unpack("<I", f.read(4))[0]
+    f.seek(index + 12)
+    byte = f.read(1)
+    f.seek(index + 12)
+    f.write(bytes([byte[0] ^ 0x5A]))
+PYTHON
+}
+
+# --- The runs ---------------------------------------------------------------
+
+run_completed() {
+  fresh_game
+  qel_store_path "$GAME" || return 1
+  start_patcher
+  qel_wait_window Qel_ManualPatch 30 >/dev/null || fail "completed: no main window" || return 1
+  expect_result completed " Patch is completed." || return 1
+  # The box moves off the window; the timer repaints what it uncovers.
+  qel_move_box_below QelPatch
+  sleep 0.7
+  qel_screenshot "$SHOTS/completed.png"
+  # Behind the box the bar is filled to its end ("Patch Complete.", 100%).
+  [ "$(pixel "$SHOTS/completed.png" $((20 + 340)) $((20 + 174)))" = \
+    "$(pixel "$BACKGROUND" 340 $((174 + 213)))" ] ||
+    fail "completed: the bar is not full behind the box" || return 1
+  qel_press_key "$BOX" Return
+  wait_patcher completed 30 || return 1
+  [ "$PATCHER_EXIT" = 0 ] || fail "completed: exit code $PATCHER_EXIT" || return 1
+  same_folders "$GAME" "$SAMPLE/new" || fail "completed: the folder is not the new version"
+}
+
+run_declined() {
+  fresh_game
+  damage_index "$GAME/data/sound.pkg"
+  rm -rf "$WORK/before" && cp -r "$GAME" "$WORK/before"
+  qel_store_path "$GAME" || return 1
+  start_patcher
+  local question text
+  question=$(qel_wait_window data/sound.pkg 60) || fail "declined: no question" || return 1
+  text=$(qel_box_text data/sound.pkg)
+  [ "$text" = $'This file is different with PatchFile.\nDo you want to continue patch ?' ] ||
+    fail "declined: the question says '$text'" || return 1
+  qel_move_box_below data/sound.pkg
+  sleep 0.7
+  qel_screenshot "$SHOTS/question.png"
+  qel_press_key "$question" n
+  expect_result declined " Patch is failed." || return 1
+  qel_press_key "$BOX" Return
+  wait_patcher declined 30 || return 1
+  [ "$PATCHER_EXIT" = 0 ] || fail "declined: exit code $PATCHER_EXIT" || return 1
+  same_folders "$GAME" "$WORK/before" || fail "declined: files changed"
+}
+
+run_quit() {
+  fresh_game
+  qel_store_path "$GAME" || return 1
+  # Another program holds the installed files, so each replace waits about a
+  # second for them: the worker is still at work when Quit is pressed.
+  local held=() name holder i
+  for name in data/map01.pkg data/sound.pkg readme.txt; do
+    held+=("$(qel_windows_path "$GAME/$name")")
+  done
+  timeout 60 wine "$PROBE" hold 20000 "${held[@]}" >"$WORK/hold.out" 2>&1 &
+  holder=$!
+  for i in $(seq 300); do
+    grep -q holding "$WORK/hold.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q holding "$WORK/hold.out" || fail "quit: the files could not be held" || return 1
+  start_patcher
+  qel_wait_window Qel_ManualPatch 30 >/dev/null || fail "quit: no main window" || return 1
+  sleep 1
+  qel_screenshot "$SHOTS/mid-run.png"
+  if qel_window_shown QelPatch; then
+    fail "quit: the run ended before Quit was pressed"
+    return 1
+  fi
+  xdotool mousemove "$QEL_QUIT_X" "$QEL_QUIT_Y" click 1
+  wait_patcher quit 15 || return 1
+  [ "$PATCHER_EXIT" = 0 ] || fail "quit: exit code $PATCHER_EXIT" || return 1
+  if qel_window_shown QelPatch; then
+    fail "quit: a result box was shown"
+    return 1
+  fi
+  kill "$holder" 2>/dev/null
+  wait "$holder" 2>/dev/null
+  # Temporary files may stay behind; the installed files must not change.
+  local file
+  for file in $(cd "$SAMPLE/old" && find . -type f); do
+    cmp -s "$GAME/$file" "$SAMPLE/old/$file" || fail "quit: $file changed" || return 1
+  done
+}
+
+run_cancelled() {
+  fresh_game
+  qel_forget_path
+  start_patcher
+  qel_wait_window Qel_ManualPatch 30 >/dev/null || fail "cancelled: no main window" || return 1
+  local chooser
+  chooser=$(qel_wait_window "Browse for Folder" 30) || fail "cancelled: no folder chooser" || return 1
+  sleep 0.5
+  qel_screenshot "$SHOTS/select-directory.png"
+  qel_press_key "$chooser" Escape
+  expect_result cancelled " Patch is failed." || return 1
+  qel_press_key "$BOX" Return
+  wait_patcher cancelled 30 || return 1
+  [ "$PATCHER_EXIT" = 0 ] || fail "cancelled: exit code $PATCHER_EXIT" || return 1
+  same_folders "$GAME" "$SAMPLE/old" || fail "cancelled: files changed"
+}
+
+# --- Main -------------------------------------------------------------------
+
+for needed in "$EXE" "$PROBE"; do
+  [ -f "$needed" ] || { log "missing $needed (build the windows preset first)"; exit 1; }
+done
+mkdir -p "$WORK" "$SHOTS"
+rm -f "$SHOTS"/*.png
+"$ROOT/scripts/make-sample-game" "$SAMPLE" || exit 1
+
+qel_stop_wine
+qel_ensure_prefix || { log "cannot make the Wine prefix $WINEPREFIX"; exit 1; }
+qel_start_display || exit 1
+trap cleanup EXIT
+
+failed=()
+for run in completed declined quit cancelled; do
+  log "$run"
+  if ! "run_$run"; then
+    failed+=("$run")
+  fi
+  # Whatever a failed run left behind ends here, so the next starts clean.
+  if [ -n "${PATCHER_PID:-}" ] && kill -0 "$PATCHER_PID" 2>/dev/null; then
+    qel_stop_wine
+  fi
+  PATCHER_PID=
+done
+qel_forget_path
+
+log "screenshots in $SHOTS"
+if [ "${#failed[@]}" -ne 0 ]; then
+  log "FAILED: ${failed[*]}"
+  exit 1
+fi
+log "all runs passed"
