@@ -5,6 +5,8 @@
 //   qelpatch_e2e_probe box CAPTION          prints the box's text
 //   qelpatch_e2e_probe move CAPTION X Y     moves the box to (X, Y)
 //   qelpatch_e2e_probe hold MS FILE...      holds the files for MS milliseconds
+//   qelpatch_e2e_probe resources EXE        lists the program's resources, one
+//                                           "type id language size" a line
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -60,6 +62,34 @@ int HoldFiles(DWORD milliseconds, char** paths, int count) {
   for (HANDLE file : held) CloseHandle(file);
   return 0;
 }
+std::string ResourceName(LPCSTR name) {
+  if (IS_INTRESOURCE(name)) return std::to_string(reinterpret_cast<uintptr_t>(name));
+  return name;
+}
+
+BOOL CALLBACK PrintLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR) {
+  HRSRC found = FindResourceExA(module, type, name, language);
+  std::printf("%s %s %u %lu\n", ResourceName(type).c_str(), ResourceName(name).c_str(), language,
+              found ? SizeofResource(module, found) : 0ul);
+  return TRUE;
+}
+
+BOOL CALLBACK ListNames(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR) {
+  EnumResourceLanguagesA(module, type, name, PrintLanguage, 0);
+  return TRUE;
+}
+
+BOOL CALLBACK ListTypes(HMODULE module, LPSTR type, LONG_PTR) {
+  EnumResourceNamesA(module, type, ListNames, 0);
+  return TRUE;
+}
+
+int ListResources(const char* path) {
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return 1;
+  EnumResourceTypesA(module, ListTypes, 0);
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,9 +97,11 @@ int main(int argc, char** argv) {
   if (command == "box" && argc == 3) return PrintBoxText(argv[2]);
   if (command == "move" && argc == 5)
     return MoveBox(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  if (command == "resources" && argc == 3) return ListResources(argv[2]);
   if (command == "hold" && argc >= 4)
     return HoldFiles(static_cast<DWORD>(std::atoi(argv[2])), argv + 3, argc - 3);
   std::fprintf(stderr,
-               "usage: qelpatch_e2e_probe box CAPTION | move CAPTION X Y | hold MS FILE...\n");
+               "usage: qelpatch_e2e_probe box CAPTION | move CAPTION X Y | hold MS FILE... | "
+               "resources EXE\n");
   return 2;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the real QelPatch.exe under Wine on a private Xvfb display,
 # against the sample game (scripts/make-sample-game) that the embedded sample
-# release was built from. Four runs:
+# release was built from. First the program's make-up is checked (PE32 GUI,
+# only Windows system DLLs imported, the resources), then four runs:
 #   completed  the stored path leads to the old game; the result box says
 #              " Patch is completed.", the folder then holds the new version
 #   declined   a package differs from the release; the question is answered
@@ -99,6 +100,26 @@ PYTHON
 }
 
 # --- The runs ---------------------------------------------------------------
+
+# Windows' own DLLs; anything else (libstdc++-6.dll, libwinpthread-1.dll,
+# zlib1.dll) would have to travel beside the program.
+SYSTEM_DLLS=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll msvcrt.dll "
+
+run_contract() {
+  local dump dll resources data
+  dump=$(i686-w64-mingw32-objdump -p "$EXE") || fail "contract: objdump failed" || return 1
+  grep -q '^Magic[[:space:]]*010b' <<<"$dump" || fail "contract: not PE32" || return 1
+  grep -q 'Subsystem[[:space:]]*00000002' <<<"$dump" || fail "contract: not a GUI program" || return 1
+  for dll in $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z'); do
+    [[ $SYSTEM_DLLS == *" $dll "* ]] || fail "contract: imports $dll" || return 1
+  done
+  resources=$(qel_wine "$PROBE" resources "$(qel_windows_path "$EXE")")
+  data=$(sed -n 's/^QELPATCH_DATA:FILEPATH=//p' "$BUILD/CMakeCache.txt")
+  for expected in "DAT 136 1042 $(stat -c %s "$data")" "2 129 0 " "2 130 0 " "14 133 0 " "24 1 0 "; do
+    grep -q "^$expected" <<<"$resources" || fail "contract: no resource '$expected'" || return 1
+  done
+  grep -q 'level="asInvoker"' "$EXE" || fail "contract: the manifest does not ask for asInvoker"
+}
 
 run_completed() {
   fresh_game
@@ -214,7 +235,7 @@ qel_start_display || exit 1
 trap cleanup EXIT
 
 failed=()
-for run in completed declined quit cancelled; do
+for run in contract completed declined quit cancelled; do
   log "$run"
   if ! "run_$run"; then
     failed+=("$run")
