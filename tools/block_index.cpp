@@ -1,6 +1,10 @@
 #include "tools/block_index.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace {
 // Buckets hold eight slots; sized for four windows each on average, a bucket
@@ -9,6 +13,9 @@ constexpr uint64_t kWindowsPerBucket = 4;
 // The coarse windows of a whole file: at most this many, 128 MiB of buckets.
 constexpr uint64_t kWindowBudget = uint64_t{1} << 23;
 constexpr uint32_t kMaxStep = 128;
+// Lookups land anywhere in the table: with 2 MiB pages they seldom miss the
+// address translation cache.
+constexpr size_t kHugePage = size_t{2} << 20;
 
 uint64_t WindowCount(const CIndexRange& range, uint32_t oldSize) {
   uint32_t end = std::min(range.end, oldSize);
@@ -17,12 +24,23 @@ uint64_t WindowCount(const CIndexRange& range, uint32_t oldSize) {
 }
 }  // namespace
 
+const uint64_t* CRollingHash::Powers() {
+  static const auto* table = [] {
+    static uint64_t t[kWindow];
+    uint64_t power = 1;
+    for (uint32_t i = kWindow; i-- > 0;) {
+      t[i] = power;
+      power *= kBase;
+    }
+    return t;
+  }();
+  return table;
+}
+
 const uint64_t* CRollingHash::Leaving() {
   static const auto* table = [] {
     static uint64_t t[256];
-    uint64_t power = 1;
-    for (uint32_t i = 1; i < kWindow; ++i) power *= kBase;
-    for (uint32_t c = 0; c < 256; ++c) t[c] = c * power;
+    for (uint32_t c = 0; c < 256; ++c) t[c] = c * Powers()[0];
     return t;
   }();
   return table;
@@ -45,9 +63,13 @@ CBlockIndex::CBlockIndex(const uint8_t* old, uint32_t oldSize,
     buckets *= 2;
     --shift_;
   }
-  buckets_.assign(buckets, CBucket{});
-  for (CBucket& bucket : buckets_)
-    for (CSlot& slot : bucket.slots) slot = CSlot{kEmpty, 0};
+  const size_t bytes = (buckets * sizeof(CBucket) + kHugePage - 1) / kHugePage * kHugePage;
+  void* memory = std::aligned_alloc(kHugePage, bytes);
+  if (!memory) throw std::bad_alloc();
+  madvise(memory, bytes, MADV_HUGEPAGE);
+  buckets_.reset(static_cast<CBucket*>(memory));
+  for (size_t i = 0; i < buckets; ++i)
+    for (CSlot& slot : buckets_[i].slots) slot = CSlot{kEmpty, 0};
   for (const CIndexRange& range : ranges) AddRange(range);
 }
 
@@ -81,4 +103,8 @@ void CBlockIndex::AddRange(const CIndexRange& range) {
     }
     for (uint32_t k = 0; k < n; ++k) Insert(hashes[k], positions[k]);
   }
+}
+
+void CBlockIndex::CFreeBuckets::operator()(CBucket* buckets) const {
+  std::free(buckets);
 }

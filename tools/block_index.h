@@ -14,10 +14,14 @@ class CRollingHash {
  public:
   static constexpr uint32_t kWindow = 32;
 
+  // The sum of window[i] * kBase^(kWindow - 1 - i), in four independent
+  // sums so that the multiplications overlap.
   static uint64_t Of(const uint8_t* window) {
-    uint64_t h = 0;
-    for (uint32_t i = 0; i < kWindow; ++i) h = h * kBase + window[i];
-    return h;
+    const uint64_t* power = Powers();
+    uint64_t sum[4] = {};
+    for (uint32_t i = 0; i < kWindow; i += 4)
+      for (uint32_t k = 0; k < 4; ++k) sum[k] += window[i + k] * power[i + k];
+    return sum[0] + sum[1] + sum[2] + sum[3];
   }
   // The hash of the window one byte further on.
   static uint64_t Roll(uint64_t h, uint8_t leaving, uint8_t entering) {
@@ -26,7 +30,9 @@ class CRollingHash {
 
  private:
   static constexpr uint64_t kBase = 0x9FB21C651E98DF25ull;
-  // leaving byte c contributed c * kBase^(kWindow - 1).
+  // Powers()[i] = kBase^(kWindow - 1 - i).
+  static const uint64_t* Powers();
+  // Leaving()[c] = c * kBase^(kWindow - 1), what a leaving byte c contributed.
   static const uint64_t* Leaving();
 };
 
@@ -78,8 +84,12 @@ class CBlockIndex {
   void Insert(uint64_t hash, uint32_t position);
   void AddRange(const CIndexRange& range);
 
+  struct CFreeBuckets {
+    void operator()(CBucket* buckets) const;
+  };
+
   const uint8_t* old_;
   uint32_t oldSize_;
   int shift_ = 64;
-  std::vector<CBucket> buckets_;
+  std::unique_ptr<CBucket[], CFreeBuckets> buckets_;
 };

@@ -24,7 +24,8 @@ struct CReleaseCounts {
 class CReleaseBuilder {
  public:
   // False, with `why`, for bad input: a missing folder, an unreadable file,
-  // an invalid package, a file or release over the format's limits.
+  // an invalid package, a file or release over the format's limits, a new
+  // file in a folder the old game lacks.
   bool Plan(const std::string& oldFolder, const std::string& newFolder, CProgressBar& progress,
             std::string* why);
 
