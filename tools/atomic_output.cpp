@@ -115,13 +115,17 @@ bool CAtomicOutput::Commit(std::string* why) {
     ok = false;
   }
   if (!ok) {
-    if (why) *why = "cannot write " + path_ + ": " + std::strerror(error_ ? error_ : EIO);
+    if (why) *why = Error();
     Discard();
     return false;
   }
   temporary_.clear();
   gPendingPath[0] = '\0';
   return true;
+}
+
+std::string CAtomicOutput::Error() const {
+  return "cannot write " + path_ + ": " + std::strerror(error_ ? error_ : EIO);
 }
 
 void CAtomicOutput::Discard() {

@@ -20,6 +20,8 @@ class CAtomicOutput {
   bool Write(const uint8_t* data, size_t size);
   // Flushes, syncs and renames; false, with `why`, leaves no file behind.
   bool Commit(std::string* why);
+  // What made a write fail.
+  std::string Error() const;
 
  private:
   bool Drain();

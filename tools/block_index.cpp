@@ -13,6 +13,7 @@ constexpr uint64_t kWindowsPerBucket = 4;
 // The coarse windows of a whole file: at most this many, 128 MiB of buckets.
 constexpr uint64_t kWindowBudget = uint64_t{1} << 23;
 constexpr uint32_t kMaxStep = 128;
+constexpr uint32_t kRollBelowStep = 8;
 // Lookups land anywhere in the table: with 2 MiB pages they seldom miss the
 // address translation cache.
 constexpr size_t kHugePage = size_t{2} << 20;
@@ -89,6 +90,9 @@ void CBlockIndex::Insert(uint64_t hash, uint32_t position) {
 
 void CBlockIndex::AddRange(const CIndexRange& range) {
   const uint64_t count = WindowCount(range, oldSize_);
+  // Rolling costs `step` updates per window, hashing afresh kWindow products.
+  const bool roll = range.step < kRollBelowStep;
+  uint64_t hash = 0;
   // Hashes are made a batch ahead so that the buckets are fetched from memory
   // while the batch is hashed.
   constexpr uint32_t kBatch = 16;
@@ -97,9 +101,16 @@ void CBlockIndex::AddRange(const CIndexRange& range) {
   for (uint64_t i = 0; i < count;) {
     uint32_t n = 0;
     for (; n < kBatch && i < count; ++n, ++i) {
-      positions[n] = range.begin + static_cast<uint32_t>(i * range.step);
-      hashes[n] = CRollingHash::Of(old_ + positions[n]);
-      Prefetch(hashes[n]);
+      const uint32_t position = range.begin + static_cast<uint32_t>(i * range.step);
+      if (roll && i > 0) {
+        for (uint32_t p = position - range.step; p < position; ++p)
+          hash = CRollingHash::Roll(hash, old_[p], old_[p + CRollingHash::kWindow]);
+      } else {
+        hash = CRollingHash::Of(old_ + position);
+      }
+      positions[n] = position;
+      hashes[n] = hash;
+      Prefetch(hash);
     }
     for (uint32_t k = 0; k < n; ++k) Insert(hashes[k], positions[k]);
   }

@@ -54,9 +54,21 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const std:
 
   CAtomicOutput file;
   if (!file.Open(output, &why)) return Fail(why);
-  const bool written = builder.Writer().Write(
-      [&file](const uint8_t* data, size_t size) { return file.Write(data, size); }, &why);
-  if (!written || !file.Commit(&why)) return Fail(written ? why : "cannot write " + output);
+  uint64_t size = 0;
+  builder.Writer().Size(size, nullptr);
+  progress.SetTotal(size);
+  uint64_t written = 0;
+  const std::string label = "writing " + output;
+  const bool complete = builder.Writer().Write(
+      [&](const uint8_t* data, size_t count) {
+        written += count;
+        progress.Update(written, label);
+        return file.Write(data, count);
+      },
+      &why);
+  progress.Finish();
+  if (!complete) return Fail(file.Error());
+  if (!file.Commit(&why)) return Fail(why);
 
   for (const std::string& warning : builder.Warnings())
     std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());

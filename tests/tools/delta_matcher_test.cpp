@@ -124,8 +124,8 @@ TEST(DeltaMatcher, TinyAndEmptyInputs) {
 // Long runs of one value: every place matches everywhere, and the result is
 // still a handful of pieces.
 TEST(DeltaMatcher, RepetitiveDataGivesFewPieces) {
-  Bytes old(4 << 20, 0);
-  Bytes target = Join({Bytes(3 << 20, 0), RandomBytes(1000, 12), Bytes(2 << 20, 0)});
+  Bytes old(2 << 20, 0);
+  Bytes target = Join({Bytes(3 << 19, 0), RandomBytes(1000, 12), Bytes(1 << 20, 0)});
   auto pieces = Delta(old, target);
   EXPECT_EQ(Rebuild(old, target, 0, pieces), target);
   EXPECT_LE(pieces.size(), 4u);
