@@ -181,7 +181,8 @@ run_quit() {
   grep -q holding "$WORK/hold.out" || fail "quit: the files could not be held" || return 1
   start_patcher
   qel_wait_window Qel_ManualPatch 30 >/dev/null || fail "quit: no main window" || return 1
-  sleep 1
+  # Long enough for the first repaint, well inside the seconds of waiting.
+  sleep 0.6
   qel_screenshot "$SHOTS/mid-run.png"
   if qel_window_shown QelPatch; then
     fail "quit: the run ended before Quit was pressed"
