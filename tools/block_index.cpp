@@ -7,12 +7,9 @@
 #include <new>
 
 namespace {
-// Buckets hold eight slots; sized for four windows each on average, a bucket
-// seldom overflows.
-constexpr uint64_t kWindowsPerBucket = 4;
-// The coarse windows of a whole file: at most this many, 128 MiB of buckets.
-constexpr uint64_t kWindowBudget = uint64_t{1} << 23;
-constexpr uint32_t kMaxStep = 128;
+// Buckets hold eight slots; with at most six windows each on average (three
+// to six, the count being a power of two), few overflow.
+constexpr uint64_t kWindowsPerBucket = 6;
 constexpr uint32_t kRollBelowStep = 8;
 // Lookups land anywhere in the table: with 2 MiB pages they seldom miss the
 // address translation cache.
@@ -47,9 +44,9 @@ const uint64_t* CRollingHash::Leaving() {
   return table;
 }
 
-uint32_t CBlockIndex::StepFor(uint64_t size) {
+uint32_t CBlockIndex::StepFor(uint64_t size, uint64_t windows) {
   uint32_t step = 1;
-  while (step < kMaxStep && size / step > kWindowBudget) step *= 2;
+  while (size / step > windows) step *= 2;
   return step;
 }
 

@@ -48,9 +48,13 @@ class CBlockIndex {
  public:
   CBlockIndex(const uint8_t* old, uint32_t oldSize, const std::vector<CIndexRange>& ranges);
 
-  // The step that keeps the index of a file of this size within a fixed
-  // memory budget (a power of two, 1 for small files).
-  static uint32_t StepFor(uint64_t size);
+  // Window budgets: a whole file (128 MiB of buckets at most, whatever its
+  // size), and the dense ranges (4 MiB indexed at every byte).
+  static constexpr uint64_t kFileWindows = uint64_t{1} << 23;
+  static constexpr uint64_t kDenseWindows = uint64_t{1} << 22;
+  // The step that keeps `size` bytes within `windows` windows: a power of
+  // two, 1 when they fit.
+  static uint32_t StepFor(uint64_t size, uint64_t windows);
 
   void Prefetch(uint64_t hash) const { __builtin_prefetch(&buckets_[BucketOf(hash)]); }
 

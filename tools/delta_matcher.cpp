@@ -199,9 +199,12 @@ std::vector<CDeltaPiece> ComputeDelta(const uint8_t* old, uint32_t oldSize, cons
                                       uint32_t targetSize, uint32_t start,
                                       const std::vector<CIndexRange>& dense,
                                       const CScanProgress& progress) {
+  uint64_t denseSize = 0;
+  for (const CIndexRange& range : dense) denseSize += range.end - range.begin;
+  const uint32_t denseStep = CBlockIndex::StepFor(denseSize, CBlockIndex::kDenseWindows);
   std::vector<CIndexRange> ranges;
-  for (const CIndexRange& range : dense) ranges.push_back({range.begin, range.end, 1});
-  ranges.push_back({0, oldSize, CBlockIndex::StepFor(oldSize)});
+  for (const CIndexRange& range : dense) ranges.push_back({range.begin, range.end, denseStep});
+  ranges.push_back({0, oldSize, CBlockIndex::StepFor(oldSize, CBlockIndex::kFileWindows)});
   const CBlockIndex index(old, oldSize, ranges);
   return MatchAgainstOld(old, oldSize, index, target, targetSize, start, progress);
 }

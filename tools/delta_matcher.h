@@ -34,7 +34,8 @@ std::vector<CDeltaPiece> MatchAgainstOld(const uint8_t* old, uint32_t oldSize,
 
 // Indexes the whole old file at the step its size allows, and the `dense`
 // ranges of it (where short runs are expected, such as a package's index) at
-// every byte, then matches the target against it.
+// every byte (or as densely as their budget allows), then matches the target
+// against it.
 std::vector<CDeltaPiece> ComputeDelta(const uint8_t* old, uint32_t oldSize, const uint8_t* target,
                                       uint32_t targetSize, uint32_t start,
                                       const std::vector<CIndexRange>& dense,
