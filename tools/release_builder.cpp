@@ -13,6 +13,12 @@ uint64_t FileSize(const std::string& path) {
   return error ? 0 : static_cast<uint64_t>(size);
 }
 
+// Messages name files as folder + "/" + name.
+std::string WithoutTrailingSlashes(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
 // The patcher writes each new file beside where it goes and creates no
 // folder: a new file's folder must be part of the installed game.
 bool FolderExists(const std::string& gameFolder, const std::string& name) {
@@ -27,8 +33,10 @@ bool SameBytes(const CMappedFile& a, const CMappedFile& b) {
 }
 }  // namespace
 
-bool CReleaseBuilder::Plan(const std::string& oldFolder, const std::string& newFolder,
+bool CReleaseBuilder::Plan(const std::string& oldFolderGiven, const std::string& newFolderGiven,
                            CProgressBar& progress, std::string* why) {
+  const std::string oldFolder = WithoutTrailingSlashes(oldFolderGiven);
+  const std::string newFolder = WithoutTrailingSlashes(newFolderGiven);
   std::vector<std::string> oldNames;
   std::vector<std::string> newNames;
   if (!ListGameFolder(oldFolder, oldNames, why) || !ListGameFolder(newFolder, newNames, why))

@@ -85,6 +85,20 @@ TEST(BuilderCli, ShowGivesKindsCountsAndDigests) {
   EXPECT_FALSE(Contains(digests, "(none)")) << digests;
 }
 
+TEST(BuilderCli, ProgressBarOnlyOnATerminal) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  CCommandResult piped = folders.Build();
+  EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
+  // script(1) runs the builder on a pseudo-terminal.
+  const std::string command = std::string("'") + QELPATCH_BUILD_TOOL + "' '" + folders.old.Path() +
+                              "' '" + folders.latest.Path() + "' -o '" + folders.Release() + "'";
+  CCommandResult terminal = RunCommand({"script", "-qec", command, "/dev/null"});
+  EXPECT_EQ(terminal.exitCode, 0) << terminal.out;
+  EXPECT_TRUE(Contains(terminal.out, "\r\033[K[")) << terminal.out;
+  EXPECT_TRUE(Contains(terminal.out, "%  ")) << terminal.out;
+}
+
 TEST(BuilderCli, IdenticalFoldersGiveAnEmptyRelease) {
   CFolders folders;
   WriteWholeFile(folders.old / "a.txt", TextOfSize(100, 1));
