@@ -1,0 +1,74 @@
+// Windows only: an installed package held open by another handle that shares
+// reading but neither writing nor deleting, as a virus scanner or the game's
+// launcher holds it, while the worker commits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/file_faults.h"
+#include "platform/win32/windows_api.h"
+#include "tests/reliability/reliability_fixture.h"
+
+namespace {
+HANDLE Hold(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+class FileInUse : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTestUser();
+    release_ = MakeRepresentativeRelease(20000, 55);
+    InstallOldVersion(release_, folder_.Path());
+  }
+
+  CRelease release_;
+  CTempFolder folder_;
+};
+}  // namespace
+
+TEST_F(FileInUse, HeldPackageStaysIntactItsTemporaryGoesAndTheRunFails) {
+  HANDLE held = Hold(folder_ / "a.pkg");
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  CRunOutcome run = RunWorker(release_.container, folder_.Path());
+  CloseHandle(held);
+
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(ReadWholeFile(folder_ / "a.pkg"), release_.files[0].oldBytes);
+  CFolderState state = JudgeFolder(release_, folder_.Path());
+  EXPECT_TRUE(state.problems.empty()) << state.problems.front();
+  EXPECT_TRUE(state.workingFiles.empty()) << state.workingFiles.front();
+  EXPECT_EQ(state.newCount, release_.files.size() - 1);  // every other file installed
+}
+
+TEST_F(FileInUse, PackageLetGoWithinAMomentIsReplacedAfterAll) {
+  struct CHolder {
+    HANDLE held;
+    std::string path;
+    std::thread letGo;
+  } holder{Hold(folder_ / "a.pkg"), folder_ / "a.pkg", {}};
+  ASSERT_NE(holder.held, INVALID_HANDLE_VALUE);
+  // The holder lets go 300 ms after the replace of the package begins.
+  platform::SetFileFaultHook(
+      [](platform::FileOp op, const std::string& path, void* context) {
+        auto* h = static_cast<CHolder*>(context);
+        if (op == platform::FileOp::Replace && path == h->path && !h->letGo.joinable())
+          h->letGo = std::thread([h] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            CloseHandle(h->held);
+          });
+        return platform::Fault::None;
+      },
+      &holder);
+  CRunOutcome run = RunWorker(release_.container, folder_.Path());
+  platform::SetFileFaultHook(nullptr, nullptr);
+  ASSERT_TRUE(holder.letGo.joinable());
+  holder.letGo.join();
+
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  CFolderState state = JudgeFolder(release_, folder_.Path());
+  EXPECT_TRUE(state.AllNew(release_));
+  EXPECT_TRUE(state.workingFiles.empty());
+}
