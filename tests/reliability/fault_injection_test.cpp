@@ -98,6 +98,7 @@ class FaultInjection : public testing::Test {
       ADD_FAILURE() << where << ": " << problem;
       ok = false;
     }
+    if (!state.workingFiles.empty()) ++leftBehind_;
     for (const std::string& name : state.workingFiles) {
       if (injector.refusedDeletions.count(folder.Path() + name)) continue;
       ADD_FAILURE() << where << ": working file left: " << name;
@@ -143,9 +144,10 @@ class FaultInjection : public testing::Test {
       breakdown += " " + kind.first + "=" + std::to_string(kind.second);
     std::printf(
         "[ figures  ] %zu operations in a clean run; %d faulted runs (each re-run clean) "
-        "covered %zu distinct operations:%s; %d ended with every file new, %d never "
-        "reached the faulted operation\n",
-        cleanOps_.size(), runs_, covered_.size(), breakdown.c_str(), allNewRuns_, notReached_);
+        "covered %zu distinct operations:%s; %d ended with every file new, %d left a working "
+        "file whose deletion was failed, %d never reached the faulted operation\n",
+        cleanOps_.size(), runs_, covered_.size(), breakdown.c_str(), allNewRuns_, leftBehind_,
+        notReached_);
   }
 
   CRelease release_;
@@ -154,6 +156,7 @@ class FaultInjection : public testing::Test {
   int runs_ = 0;
   int allNewRuns_ = 0;
   int notReached_ = 0;
+  int leftBehind_ = 0;  // runs that left a working file whose deletion was failed
 };
 }  // namespace
 
