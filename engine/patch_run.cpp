@@ -36,7 +36,9 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
     }
     progress_.SetStatusText("Patch " + names[i] + " ");
     localReader_.OpenLocal(InstallDir + names[i], currentEntry_.chunkCount);
-    written_[i] = WritePatchedPackage(InstallDir + TemporaryName(names[i]));
+    // The chunk table is walked even when the folders cannot be made.
+    bool folders = CreateEntryFolders(InstallDir, names[i]);
+    written_[i] = WritePatchedPackage(InstallDir + TemporaryName(names[i])) && folders;
     recordCursor_->Seek(payloadCursor_->Tell());
     localReader_.CloseLocal();
   }

@@ -31,6 +31,8 @@ const char* FileOpName(FileOp op) {
       return "close";
     case FileOp::Replace:
       return "replace";
+    case FileOp::CreateFolder:
+      return "create folder";
     case FileOp::Delete:
       return "delete";
   }

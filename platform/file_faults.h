@@ -8,7 +8,7 @@
 
 namespace platform {
 
-enum class FileOp { Open, Create, Read, Write, Flush, Close, Replace, Delete };
+enum class FileOp { Open, Create, Read, Write, Flush, Close, Replace, Delete, CreateFolder };
 
 enum class Fault {
   None,

@@ -106,6 +106,8 @@ class CFile {
 };
 
 bool FileExists(const std::string& path);
+// Creates one folder; true when it exists afterwards (also when it did before).
+bool CreateFolder(const std::string& path);
 // Deletes the file; true when it is gone afterwards (also when it was absent).
 bool DeleteFile(const std::string& path);
 // Moves `from` over `to` in one atomic step, replacing an existing `to`. Retried

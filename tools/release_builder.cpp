@@ -19,15 +19,6 @@ std::string WithoutTrailingSlashes(std::string folder) {
   return folder;
 }
 
-// The patcher writes each new file beside where it goes and creates no
-// folder: a new file's folder must be part of the installed game.
-bool FolderExists(const std::string& gameFolder, const std::string& name) {
-  const size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return true;
-  std::error_code error;
-  return std::filesystem::is_directory(gameFolder + "/" + name.substr(0, slash), error);
-}
-
 bool SameBytes(const CMappedFile& a, const CMappedFile& b) {
   return a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;
 }
@@ -62,12 +53,6 @@ bool CReleaseBuilder::Plan(const std::string& oldFolderGiven, const std::string&
 bool CReleaseBuilder::PlanFile(const std::string& oldFolder, const std::string& newFolder,
                                const std::string& name, bool inOld, CProgressBar& progress,
                                uint64_t& done, std::string* why) {
-  if (!inOld && !FolderExists(oldFolder, name)) {
-    if (why)
-      *why = newFolder + "/" + name + ": its folder is not in " + oldFolder +
-             ", and the patcher creates no folders";
-    return false;
-  }
   auto latest = std::make_unique<CMappedFile>();
   if (!latest->Open(newFolder + "/" + name, why)) return false;
   CMappedFile old;

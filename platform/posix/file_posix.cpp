@@ -95,6 +95,13 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+bool CreateFolder(const std::string& path) {
+  if (CheckFileFault(FileOp::CreateFolder, path) != Fault::None) return false;
+  if (::mkdir(path.c_str(), 0755) == 0) return true;
+  struct stat st;
+  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool DeleteFile(const std::string& path) {
   if (CheckFileFault(FileOp::Delete, path) != Fault::None) return false;
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;

@@ -112,6 +112,13 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool CreateFolder(const std::string& path) {
+  if (CheckFileFault(FileOp::CreateFolder, path) != Fault::None) return false;
+  if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool DeleteFile(const std::string& path) {
   if (CheckFileFault(FileOp::Delete, path) != Fault::None) return false;
   if (DeleteFileA(path.c_str())) return true;

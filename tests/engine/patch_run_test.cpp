@@ -205,3 +205,28 @@ TEST_F(PatchRun, FileOperationFailuresKeepTheInstalledFile) {
     EXPECT_TRUE(NoWorkingFilesLeft(run.Path()));
   }
 }
+
+TEST_F(PatchRun, NewFilesInNewFoldersBringTheirFolders) {
+  Bytes content = RandomBytes(700, 13);
+  Bytes container = BuildContainer({WholeEntry("maps/zone/field.pkg", content),
+                                    ArchiveEntry("music\\theme.txt", kNewText, true)});
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(ReadWholeFile(folder / "maps/zone/field.pkg"), content);
+  EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+}
+
+TEST_F(PatchRun, FolderThatCannotBeMadeFailsTheEntryOnly) {
+  platform::SetFileFaultHook(
+      [](platform::FileOp op, const std::string&, void*) {
+        return op == platform::FileOp::CreateFolder ? platform::Fault::Error : platform::Fault::None;
+      },
+      nullptr);
+  Bytes top = RandomBytes(50, 14);
+  Bytes container = BuildContainer(
+      {WholeEntry("newdir/x.pkg", RandomBytes(60, 15)), WholeEntry("top.pkg", top)});
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(ReadWholeFile(folder / "top.pkg"), top);
+  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"top.pkg"});
+}

@@ -144,9 +144,6 @@ TEST(BuilderCli, RefusesBadInputWithoutWritingARelease) {
        "cannot be patched on Windows"},
       {"special file", [](CFolders& f) { mkfifo((f.latest / "pipe").c_str(), 0600); },
        "pipe: not a regular file"},
-      {"new folder",
-       [](CFolders& f) { WriteWholeFile(f.latest / "newdir/c.txt", TextOfSize(5, 1)); },
-       "newdir/c.txt: its folder is not in"},
       {"archive over 2 GiB",
        [](CFolders& f) {
          WriteWholeFile(f.latest / "movie.bik", Bytes{});

@@ -29,7 +29,7 @@ struct CGame {
   CCommandResult Build() { return RunBuilder({old.Path(), latest.Path(), "-o", Release()}); }
 };
 
-// Every kind of entry, in sub-folders and at the top.
+// Every kind of entry, in sub-folders, in new folders and at the top.
 void MakeGames(CGame& game, uint32_t seed) {
   for (uint32_t i = 0; i < 3; ++i) {
     CPackageVersions package = MakePackageVersions(seed * 10 + i);
@@ -47,6 +47,10 @@ void MakeGames(CGame& game, uint32_t seed) {
   WriteWholeFile(game.latest / "config/new-empty.ini", Bytes{});
   WriteWholeFile(game.latest / "config/new.ini", TextOfSize(700, seed + 4));
   game.Both("config/same.ini", TextOfSize(400, seed + 5));
+  // New folders, two levels deep, come with their files.
+  WriteWholeFile(game.latest / "music/zone/theme.ogg", RandomBytes(9000, seed + 6));
+  WriteWholeFile(game.latest / "maps/zone/field.pkg",
+                 MakePackageVersions(seed * 10 + 7, 9000).latest);
 }
 
 // The release's entries: name and the old offsets of its copy chunks.
