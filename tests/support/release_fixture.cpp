@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "tests/support/test_patch_data.h"
 #include "tests/support/zip_maker.h"
 
@@ -21,55 +19,35 @@ CPackagePair MakePackagePair(const std::string& name, uint32_t seed) {
   pair.name = name;
   Bytes oldData = RandomBytes(20000, seed);
   pair.oldPackage = MakePackage(oldData, Records(30, seed));
-  // New data: old pieces moved around with fresh bytes between them.
+  // New data: old pieces moved around with fresh bytes before each; the
+  // recipe copies the pieces from the old package (data starts at 32).
   Bytes newData;
+  std::vector<CChunkPlan> middle;
   const size_t pieces[][2] = {{12000, 3000}, {100, 5000}, {16000, 4000}, {6000, 1000}};
   for (const auto& piece : pieces) {
     Bytes fresh = RandomBytes(37, seed * 7 + static_cast<uint32_t>(piece[0]));
     newData.insert(newData.end(), fresh.begin(), fresh.end());
     newData.insert(newData.end(), oldData.begin() + piece[0],
                    oldData.begin() + piece[0] + piece[1]);
+    middle.push_back(CChunkPlan::Payload(fresh));
+    middle.push_back(
+        CChunkPlan::Copy(static_cast<uint32_t>(32 + piece[0]), static_cast<uint32_t>(piece[1])));
   }
   pair.newPackage = MakePackage(newData, Records(31, seed + 1000));
+  const Bytes& newBytes = pair.newPackage.bytes;
+  pair.chunks.push_back(CChunkPlan::Payload(Bytes(newBytes.begin(), newBytes.begin() + 32)));
+  pair.chunks.insert(pair.chunks.end(), middle.begin(), middle.end());
+  pair.chunks.push_back(
+      CChunkPlan::Payload(Bytes(newBytes.begin() + pair.newPackage.indexOffset, newBytes.end())));
   return pair;
 }
 
 CEntryPlan DeltaEntry(const CPackagePair& pair) {
-  // Naive but exact: copy every 64-byte run of NEW that stands at the same
-  // place in OLD's data area, found by searching OLD.
-  const Bytes& oldBytes = pair.oldPackage.bytes;
-  const Bytes& newBytes = pair.newPackage.bytes;
   CEntryPlan entry;
   entry.name = pair.name;
   entry.digestBefore = IndexDigest(pair.oldPackage);
   entry.digestAfter = IndexDigest(pair.newPackage);
-  entry.chunks.push_back(CChunkPlan::Payload(Bytes(newBytes.begin(), newBytes.begin() + 32)));
-  Bytes pending;
-  auto flush = [&] {
-    if (!pending.empty()) entry.chunks.push_back(CChunkPlan::Payload(pending));
-    pending.clear();
-  };
-  size_t at = 32;
-  while (at < newBytes.size()) {
-    size_t length = std::min<size_t>(64, newBytes.size() - at);
-    auto found = length == 64 ? std::search(oldBytes.begin() + 32, oldBytes.end(),
-                                            newBytes.begin() + at, newBytes.begin() + at + 64)
-                              : oldBytes.end();
-    if (found == oldBytes.end()) {
-      pending.push_back(newBytes[at++]);
-      continue;
-    }
-    size_t from = static_cast<size_t>(found - oldBytes.begin());
-    size_t run = 64;
-    while (at + run < newBytes.size() && from + run < oldBytes.size() &&
-           newBytes[at + run] == oldBytes[from + run])
-      ++run;
-    flush();
-    entry.chunks.push_back(
-        CChunkPlan::Copy(static_cast<uint32_t>(from), static_cast<uint32_t>(run)));
-    at += run;
-  }
-  flush();
+  entry.chunks = pair.chunks;
   return entry;
 }
 

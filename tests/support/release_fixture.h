@@ -17,10 +17,11 @@ struct CPackagePair {
   std::string name;
   CPackageImage oldPackage;
   CPackageImage newPackage;
+  std::vector<CChunkPlan> chunks;  // rebuilds the new package from the old
 };
 
 // A new package made of the old one's pieces (in a shuffled order) and new
-// bytes, and the delta entry that rebuilds it.
+// bytes, with the recipe that rebuilds it, and the delta entry carrying it.
 CPackagePair MakePackagePair(const std::string& name, uint32_t seed);
 CEntryPlan DeltaEntry(const CPackagePair& pair);
 CEntryPlan WholeEntry(const std::string& name, const Bytes& content);
