@@ -103,6 +103,8 @@ class CFile {
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;
   std::string path_;
+  uint64_t written_ = 0;    // bytes written since Create
+  uint64_t writeBack_ = 0;  // of those, handed to the disk ahead of Flush
 };
 
 bool FileExists(const std::string& path);
