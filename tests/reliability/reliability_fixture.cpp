@@ -99,8 +99,8 @@ CRelease MakeRepresentativeRelease(uint32_t dataSize, uint32_t seed) {
   release.entries.push_back(ArchiveEntry("conf/setup.ini", setupNew, true));
   addDelta("maps/b.pkg", seed + 6);
   Bytes readme = TextLines(dataSize / 20 + 1, seed + 7);
-  release.files.push_back({"conf/readme.txt", false, {}, readme});
-  release.entries.push_back(ArchiveEntry("conf/readme.txt", readme, false));
+  release.files.push_back({"docs/en/readme.txt", false, {}, readme});
+  release.entries.push_back(ArchiveEntry("docs/en/readme.txt", readme, false));
   release.container = BuildContainer(release.entries);
 
   // The entries rebuild exactly the new bytes.

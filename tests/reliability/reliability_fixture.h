@@ -1,10 +1,10 @@
 #pragma once
 // A representative release for the reliability suites: two packages rebuilt
 // from pieces of the installed ones (one in a sub-folder), a package sent
-// whole, a deflated archive entry in a sub-folder and a stored archive entry
-// for a file that is not installed yet. Each file's old and new bytes are
-// known, so a folder can be judged after any run: every file is old or new,
-// never missing or partial.
+// whole, a deflated archive entry in a sub-folder, and a stored archive entry
+// for a new file in two folders that do not exist yet. Each file's old and new
+// bytes are known, so a folder can be judged after any run: every file is old
+// or new, never missing or partial.
 
 #include <string>
 #include <vector>
