@@ -1,6 +1,7 @@
 #include "engine/patch_container.h"
 
 #include <cstring>
+#include <set>
 
 bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
   cursor.Read(record.name, kNameFieldSize);
@@ -46,8 +47,9 @@ bool IsSafeRelativeName(const std::string& name) {
   while (true) {
     size_t end = name.find_first_of("\\/", start);
     std::string component = name.substr(start, end == std::string::npos ? end : end - start);
-    if (component.empty() || component == "..") return false;
-    if (end == std::string::npos) return true;
+    if (component.empty() || component == "." || component == "..") return false;
+    // The patcher's own working files carry this prefix.
+    if (end == std::string::npos) return component.compare(0, 6, ".temp_") != 0;
     start = end + 1;
   }
 }
@@ -58,6 +60,17 @@ bool Refuse(std::string* why, const std::string& text) {
   return false;
 }
 
+// Two names that one file system may take for the same file (letter case,
+// either separator) would share one temporary file.
+std::string FoldedName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c == '\\') c = '/';
+  }
+  return folded;
+}
+
 bool HasNul(const char* field, size_t size) {
   return std::memchr(field, 0, size) != nullptr;
 }
@@ -65,7 +78,7 @@ bool HasNul(const char* field, size_t size) {
 // Checks one entry whose record starts at `start`; on success `next` is where
 // the following entry record starts.
 bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t& next,
-                   std::string* why) {
+                   std::string& name, std::string* why) {
   CByteCursor cursor(data, size);
   cursor.Seek(start);
   const uint8_t* raw = cursor.Take(kEntryRecordSize);
@@ -77,7 +90,7 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t&
   record.chunkCount = fields.ReadU32();
 
   if (!HasNul(record.name, kNameFieldSize)) return Refuse(why, "name has no NUL");
-  std::string name = record.name;
+  name = record.name;
   if (!HasNul(record.digestBefore, kDigestFieldSize))
     return Refuse(why, name + ": digestBefore has no NUL");
   if (!HasNul(record.digestAfter, kDigestFieldSize))
@@ -113,11 +126,15 @@ bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why
   uint32_t entryCount = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
   uint32_t position = cursor.Tell();
+  std::set<std::string> names;
   for (uint32_t i = 0; i < entryCount; ++i) {
-    if (!ValidateEntry(data, size, position, position, why)) {
+    std::string name;
+    if (!ValidateEntry(data, size, position, position, name, why)) {
       if (why) *why = "entry " + std::to_string(i) + ": " + *why;
       return false;
     }
+    if (!names.insert(FoldedName(name)).second)
+      return Refuse(why, "entry " + std::to_string(i) + ": \"" + name + "\" names a file twice");
   }
   if (position != size) return Refuse(why, "bytes left after the last entry");
   return true;

@@ -74,13 +74,14 @@ bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& fi
 std::string NameExtension(const std::string& name);
 
 // A relative name that stays inside the installation folder: not empty, no
-// ':' at all, no leading separator, no empty or ".." component ('\' and '/'
-// both separate).
+// ':' at all, no leading separator, no empty, "." or ".." component ('\' and
+// '/' both separate), and not a ".temp_" working name of the patcher.
 bool IsSafeRelativeName(const std::string& name);
 
 // Checks the whole container once, before anything is touched: records and
 // tables inside the range, texts NUL-terminated in their fields, at least one
 // chunk per entry, the first a payload chunk at the start of the payload area,
 // payload chunks back to back adding up to payloadSize, the last entry ending
-// exactly at the container's size, and safe names. On false, `why` says what.
+// exactly at the container's size, and safe names, none naming a file twice
+// (letter case and separators aside). On false, `why` says what.
 bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why);

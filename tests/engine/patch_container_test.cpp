@@ -163,9 +163,9 @@ TEST(PatchContainerValidation, RefusesEachBrokenRule) {
 }
 
 TEST(PatchContainerValidation, RefusesNamesThatLeaveTheInstallationFolder) {
-  for (const char* name :
-       {"", "C:\\x.pkg", "c:x.pkg", "a:b", "\\x.pkg", "/x.pkg", "..\\x.pkg", "../x.pkg",
-        "a/../../x.pkg", "a//b.pkg", "a\\\\b.pkg", "a/", "a\\..", ".."}) {
+  for (const char* name : {"", "C:\\x.pkg", "c:x.pkg", "a:b", "\\x.pkg", "/x.pkg", "..\\x.pkg",
+                           "../x.pkg", "a/../../x.pkg", "a//b.pkg", "a\\\\b.pkg", "a/", "a\\..",
+                           "..", ".", "./x.pkg", ".temp_x.pkg", "sub/.temp_x.pkg"}) {
     EXPECT_FALSE(IsSafeRelativeName(name)) << name;
   }
   for (const char* name : {"map84.pkg", "sub/x.pkg", "sub\\x.pkg", "..x.pkg", "a/.b/c.txt"}) {
@@ -176,6 +176,15 @@ TEST(PatchContainerValidation, RefusesNamesThatLeaveTheInstallationFolder) {
   const char evil[] = "..\\evil.pkg";
   std::copy(evil, evil + sizeof evil, bytes.begin() + kRecord);
   EXPECT_FALSE(Valid(bytes));
+}
+
+TEST(PatchContainerValidation, RefusesAFileNamedTwice) {
+  for (const char* second : {"a.pkg", "A.PKG", "sub/b.pkg"}) {
+    Bytes bytes =
+        Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("sub\\B.pkg"), ThreeChunkEntry(second)});
+    EXPECT_FALSE(Valid(bytes)) << second;
+  }
+  EXPECT_TRUE(Valid(Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("a.pkg.bak")})));
 }
 
 TEST(PatchContainer, ExtensionAsThePathSplitterGivesIt) {
