@@ -1,10 +1,28 @@
 #pragma once
 #include <string>
 
-// Turns the zip archive at `path` into the bytes of its entry `entryName`,
-// under the same path. The archive is first moved to path + ".zip" (a file
-// left there by an earlier run is removed first) and that file is gone on
-// return. True only when the archive opened, the entry was found, read to its
-// end without a failure and its CRC-32 matched; on false nothing is left at
-// `path` (a started output file is removed).
-bool UnpackArchiveEntry(const std::string& path, const std::string& entryName);
+#include "platform/platform.h"
+
+// What became of an unpacking, and for the file errors, which error.
+enum class CUnpackOutcome {
+  kUnpacked,
+  kNoEntry,       // not a readable archive, no entry of that name, or a method not supported
+  kCrcMismatch,   // the bytes read do not have the recorded CRC-32
+  kDataError,     // the entry's data cannot be read (damaged deflate data, a read error)
+  kArchiveInUse,  // the archive cannot be opened: another program holds it
+  kOutputFailed,  // the output could not be written whole and flushed
+};
+
+struct CUnpackResult {
+  CUnpackOutcome outcome = CUnpackOutcome::kNoEntry;
+  platform::FileError error = platform::FileError::kNone;  // of the failed file operation
+};
+
+// Writes the entry `entryName` of the zip archive at `archivePath` to a new
+// file at `outputPath` (an existing one is truncated), flushed to the disk.
+// Unpacked only when the archive opened, the entry was found, read to its
+// end without a failure, its CRC-32 matched and every byte was written; on
+// any other outcome nothing is left at `outputPath`. The archive stays as it
+// is: its owner removes it.
+CUnpackResult UnpackArchiveEntry(const std::string& archivePath, const std::string& entryName,
+                                 const std::string& outputPath);

@@ -98,8 +98,8 @@ bool ParseDirectoryHeader(const uint8_t (&bytes)[kDirectoryHeaderSize],
 //   28      2     extra field length m
 //   30      n     file name, then m bytes of extra field, then the data
 //
-// Only the lengths count: the directory is the one source of method, sizes
-// and CRC-32 (a data descriptor leaves zeros here).
+// The reader takes only the lengths: the directory is its one source of
+// method, sizes and CRC-32 (a data descriptor, flag bit 3, leaves zeros here).
 static_assert(4 + 2 + 2 + 2 + 2 + 2 + 4 + 4 + 4 + 2 + 2 == kLocalHeaderSize,
               "local header is 30 bytes");
 
@@ -107,13 +107,13 @@ bool ParseLocalHeader(const uint8_t (&bytes)[kLocalHeaderSize], CZipLocalHeader&
   CByteCursor cursor(bytes, kLocalHeaderSize);
   uint32_t signature = cursor.ReadU32();
   cursor.ReadU16();  // version needed to extract
-  cursor.ReadU16();  // flags
-  cursor.ReadU16();  // compression method
+  header.flags = cursor.ReadU16();
+  header.compressionMethod = cursor.ReadU16();
   cursor.ReadU16();  // modification time
   cursor.ReadU16();  // modification date
-  cursor.ReadU32();  // CRC-32
-  cursor.ReadU32();  // compressed size
-  cursor.ReadU32();  // uncompressed size
+  header.crc32 = cursor.ReadU32();
+  header.compressedSize = cursor.ReadU32();
+  header.uncompressedSize = cursor.ReadU32();
   header.nameLength = cursor.ReadU16();
   header.extraLength = cursor.ReadU16();
   return !cursor.Failed() && signature == kLocalSignature;

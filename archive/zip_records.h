@@ -35,9 +35,18 @@ struct CZipDirectoryHeader {
 
 // Local file header; the name and extra field follow it, then the data.
 struct CZipLocalHeader {
+  uint16_t flags;
+  uint16_t compressionMethod;
+  uint32_t crc32;  // with the sizes: zeros when flag bit 3 puts them after the data
+  uint32_t compressedSize;
+  uint32_t uncompressedSize;
   uint16_t nameLength;
   uint16_t extraLength;
 };
+
+// General purpose flag bits.
+constexpr uint16_t kZipFlagEncrypted = 0x0001;
+constexpr uint16_t kZipFlagDataDescriptor = 0x0008;
 
 // Each returns false when the signature does not match.
 bool ParseEndRecord(const uint8_t (&bytes)[kEndRecordSize], CZipEndRecord& record);

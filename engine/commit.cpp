@@ -1,14 +1,37 @@
 // The second pass of a patch: each temporary file is checked and then moved
 // over its installed file in one atomic step. A file that is not complete and
-// checked never replaces an installed one; its temporary file is removed.
+// checked never replaces an installed one; its working files are removed.
 #include "archive/unpack_archive_entry.h"
 #include "engine/compare_result.h"
+#include "engine/failure_reason.h"
+#include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
-#include "engine/temporary_name.h"
+#include "engine/working_names.h"
+
+namespace {
+// The cause of an unpacking that failed.
+CFailureCause UnpackFailureCause(const CUnpackResult& result, bool copiesInstalledBytes) {
+  switch (result.outcome) {
+    case CUnpackOutcome::kArchiveInUse:
+      return CFailureCause::kInUse;
+    case CUnpackOutcome::kOutputFailed:
+      return CauseOf(result.error);
+    case CUnpackOutcome::kCrcMismatch:
+      // Bytes copied from an installed file of another version do not add up.
+      return copiesInstalledBytes ? CFailureCause::kNotExpectedVersion : CFailureCause::kDamaged;
+    case CUnpackOutcome::kDataError:
+      if (result.error != platform::FileError::kNone) return CauseOf(result.error);
+      break;
+    case CUnpackOutcome::kNoEntry:
+    case CUnpackOutcome::kUnpacked:
+      break;
+  }
+  return CFailureCause::kDamaged;
+}
+}  // namespace
 
 bool CPatchWorker::CommitPatchedFiles(std::vector<std::string> names) {
-  CCompareResult digests;
   // A fresh cursor: the run's may have latched a failure at the end.
   recordCursor_.reset(new CByteCursor(patchData, patchDataSize));
   recordCursor_->ReadU32();
@@ -16,29 +39,88 @@ bool CPatchWorker::CommitPatchedFiles(std::vector<std::string> names) {
   bool allInstalled = true;
   for (size_t i = 0; i < names.size(); ++i) {
     bool found = false;
+    uint32_t tableOffset = 0;
     while (ReadEntryRecord(*recordCursor_, currentEntry_)) {
       found = names[i] == currentEntry_.name;
+      tableOffset = recordCursor_->Tell();
       if (!SkipEntry(*recordCursor_, currentEntry_, currentChunk_) || found) break;
     }
     if (!found) return false;
-
-    const std::string tempName = TemporaryName(names[i]);
-    const std::string tempPath = InstallDir + tempName;
-    bool ok = i < written_.size() && written_[i];
-    if (NameExtension(names[i]) == ".pkg") {
-      // A package rebuilt from pieces must carry the index this patch makes;
-      // a package sent whole is taken as it came.
-      if (ok && currentEntry_.chunkCount > 1)
-        ok = digests.GetPackageIndexDigest(tempName) == currentEntry_.digestAfter;
-    } else {
-      ok = ok && UnpackArchiveEntry(tempPath, names[i]);
-    }
-    ok = ok && platform::ReplaceFile(tempPath, InstallDir + names[i]);
-    if (!ok) {
-      platform::DeleteFile(tempPath);
-      platform::DeleteFile(tempPath + ".zip");
-      allInstalled = false;
-    }
+    if (!CommitEntry(i, names[i], tableOffset)) allInstalled = false;
   }
+  RemoveLeftoverWorkingFiles();
   return allInstalled;
+}
+
+bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t tableOffset) {
+  const std::string tempName = TemporaryName(name, codePage_);
+  const std::string tempPath = InstallDir + tempName;
+  // The run noted why the temporary file is not whole.
+  if (index >= written_.size() || !written_[index]) {
+    platform::DeleteFile(tempPath);
+    return false;
+  }
+
+  if (NameExtension(name, codePage_) == ".pkg") {
+    // A package rebuilt from pieces must carry the index this patch makes;
+    // a package sent whole is taken as it came.
+    if (currentEntry_.chunkCount > 1 &&
+        CCompareResult().GetPackageIndexDigest(tempName) != currentEntry_.digestAfter) {
+      NoteFailure(CannotPatch(name, CFailureCause::kNotExpectedVersion));
+      platform::DeleteFile(tempPath);
+      return false;
+    }
+    if (InstallFile(tempPath, name)) return true;
+    platform::DeleteFile(tempPath);
+    return false;
+  }
+
+  // Any other file: the temporary file is its archive.
+  const std::string unpackedPath = InstallDir + UnpackedName(name, codePage_);
+  CUnpackResult unpacked;
+  RetryWhileInUse(progress_, name, CInUseErrors::kSharing, [&] {
+    unpacked = UnpackArchiveEntry(tempPath, name, unpackedPath);
+    return unpacked.outcome == CUnpackOutcome::kArchiveInUse ? platform::FileError::kInUse
+                                                             : unpacked.error;
+  });
+  bool installed = false;
+  if (unpacked.outcome != CUnpackOutcome::kUnpacked) {
+    const bool copies = HasCopyChunks(patchData, patchDataSize, tableOffset, currentEntry_);
+    NoteFailure(CannotPatch(name, UnpackFailureCause(unpacked, copies)));
+  } else {
+    installed = InstallFile(unpackedPath, name);
+    if (!installed) platform::DeleteFile(unpackedPath);
+  }
+  // The archive has served; a scanner that holds it only delays its removal
+  // to the next run.
+  platform::DeleteFile(tempPath);
+  return installed;
+}
+
+bool CPatchWorker::InstallFile(const std::string& from, const std::string& name) {
+  const std::string to = InstallDir + name;
+  const platform::FileError error =
+      RetryWhileInUse(progress_, name, CInUseErrors::kSharingOrDenied, [&] {
+        return platform::ReplaceFile(from, to) ? platform::FileError::kNone
+                                               : platform::LastFileError();
+      });
+  if (error == platform::FileError::kNone) return true;
+  NoteFailure(CannotPatch(name, error == platform::FileError::kAccessDenied
+                                    ? CFailureCause::kInUseOrProtected
+                                    : CauseOf(error)));
+  return false;
+}
+
+void CPatchWorker::RemoveLeftoverWorkingFiles() {
+  CByteCursor cursor(patchData, patchDataSize);
+  const uint32_t entryCount = cursor.ReadU32();
+  CEntryRecord record;
+  CChunkRecord first;
+  for (uint32_t i = 0; i < entryCount && ReadEntryRecord(cursor, record); ++i) {
+    for (const std::string& working :
+         {TemporaryName(record.name, codePage_), UnpackedName(record.name, codePage_)}) {
+      if (platform::FileExists(InstallDir + working)) platform::DeleteFile(InstallDir + working);
+    }
+    if (!SkipEntry(cursor, record, first)) break;
+  }
 }

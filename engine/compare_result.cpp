@@ -4,8 +4,10 @@
 
 #include "base/byte_cursor.h"
 #include "digest/package_index_digest.h"
+#include "engine/failure_reason.h"
 #include "engine/install_dir.h"
 #include "engine/patch_container.h"
+#include "engine/up_to_date.h"
 
 namespace {
 const char kDifferentQuestion[] =
@@ -19,6 +21,7 @@ void Diagnostic(const std::string& line) {
 
 bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
+  const uint32_t codePage = platform::AnsiCodePage();
   CByteCursor cursor(patchData, patchDataSize);
   uint32_t entryCount = cursor.ReadU32();
   Diagnostic("To Compare File Start ..");
@@ -28,9 +31,11 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
     total_ += record.payloadSize;
     std::string name = record.name;
 
-    bool dependsOnInstalled = NameExtension(name) == ".pkg" && record.chunkCount >= 2;
+    bool dependsOnInstalled = NameExtension(name, codePage) == ".pkg" && record.chunkCount >= 2;
     if (!dependsOnInstalled) {
-      names_.push_back(name);
+      if (!IsInstalledFileNew(patchData, patchDataSize, cursor.Tell(), record, InstallDir + name,
+                              codePage))
+        names_.push_back(name);
     } else {
       Diagnostic(name + " file is compared..");
       std::string digest = GetPackageIndexDigest(name);
@@ -40,6 +45,8 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
       } else if (digest == record.digestAfter) {
         // Already what this patch installs (an earlier run got this far).
       } else if (!platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
+        refusal_ = CannotPatch(
+            name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
         return false;
       }
     }

@@ -14,10 +14,13 @@ class CCompareResult {
   // more chunks depends on the installed package: it is listed when the
   // package's index digest equals digestBefore (or digestBefore is empty),
   // passed over as up to date when it already equals digestAfter, and
-  // otherwise the user is asked: Yes goes on without it, No ends with false.
-  // Every other entry is listed. The total is the sum of every payloadSize.
+  // otherwise the user is asked: Yes goes on without it, No ends with false
+  // and the reason in Refusal(). Every other entry is listed unless its
+  // installed file already is the new one (up_to_date.h). The total is the
+  // sum of every payloadSize, listed or not.
   bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                          uint32_t patchDataSize);
+  const std::string& Refusal() const { return refusal_; }
 
   // The index digest of InstallDir + name; empty when it cannot be opened.
   std::string GetPackageIndexDigest(const std::string& name) const;
@@ -28,4 +31,5 @@ class CCompareResult {
  private:
   std::vector<std::string> names_;
   uint32_t total_ = 0;
+  std::string refusal_;
 };

@@ -1,5 +1,7 @@
 #include "engine/install_dir.h"
 
+#include "base/path_text.h"
+
 std::string InstallDir;
 
 CInstallPathLocation InstallPathLocationFor(uint16_t languageId) {
@@ -9,8 +11,8 @@ CInstallPathLocation InstallPathLocationFor(uint16_t languageId) {
   return {"SOFTWARE\\KESTA\\Quelvane", "Destination"};
 }
 
-std::string FolderPartOfPath(const std::string& storedPath) {
-  size_t separator = storedPath.find_last_of("\\/");
+std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage) {
+  size_t separator = LastSeparator(storedPath, codePage);
   if (separator != std::string::npos) return storedPath.substr(0, separator + 1);
   if (storedPath.size() >= 2 && storedPath[1] == ':') return storedPath.substr(0, 2);
   return std::string();

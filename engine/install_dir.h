@@ -17,6 +17,7 @@ struct CInstallPathLocation {
 CInstallPathLocation InstallPathLocationFor(uint16_t languageId);
 
 // The folder part of a stored path: the text up to and including its last
-// separator ('\' or '/'), or the drive alone ("D:") when no separator follows
-// it; empty for a bare file name.
-std::string FolderPartOfPath(const std::string& storedPath);
+// separator ('\' or '/') that is a character of its own in the code page, or
+// the drive alone ("D:") when no separator follows it; empty for a bare file
+// name.
+std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage);

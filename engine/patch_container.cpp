@@ -3,6 +3,8 @@
 #include <cstring>
 #include <set>
 
+#include "base/path_text.h"
+
 bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
   cursor.Read(record.name, kNameFieldSize);
   cursor.Read(record.digestBefore, kDigestFieldSize);
@@ -32,20 +34,31 @@ bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& fi
   return next <= cursor.Size() && cursor.Seek(static_cast<uint32_t>(next));
 }
 
-std::string NameExtension(const std::string& name) {
-  size_t component = name.find_last_of("\\/");
-  size_t start = component == std::string::npos ? 0 : component + 1;
+bool HasCopyChunks(const uint8_t* data, uint32_t size, uint32_t tableOffset,
+                   const CEntryRecord& record) {
+  CByteCursor cursor(data, size);
+  cursor.Seek(tableOffset);
+  CChunkRecord chunk;
+  for (uint32_t i = 0; i < record.chunkCount && ReadChunkRecord(cursor, chunk); ++i)
+    if (!chunk.IsPayload()) return true;
+  return false;
+}
+
+std::string NameExtension(const std::string& name, uint32_t codePage) {
+  size_t start = LastComponentStart(name, codePage);
+  // No trail byte of a double-byte character is a '.'.
   size_t dot = name.find_last_of('.');
   if (dot == std::string::npos || dot < start) return std::string();
   std::string extension = name.substr(dot);
   return extension.size() <= 7 ? extension : std::string();
 }
 
-bool IsSafeRelativeName(const std::string& name) {
+bool IsSafeRelativeName(const std::string& name, uint32_t codePage) {
+  // No trail byte of a double-byte character is a ':'.
   if (name.empty() || name.find(':') != std::string::npos) return false;
   size_t start = 0;
   while (true) {
-    size_t end = name.find_first_of("\\/", start);
+    size_t end = NextSeparator(name, start, codePage);
     std::string component = name.substr(start, end == std::string::npos ? end : end - start);
     if (component.empty() || component == "." || component == "..") return false;
     // The patcher's own working files carry this prefix.
@@ -60,25 +73,14 @@ bool Refuse(std::string* why, const std::string& text) {
   return false;
 }
 
-// Two names that one file system may take for the same file (letter case,
-// either separator) would share one temporary file.
-std::string FoldedName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c == '\\') c = '/';
-  }
-  return folded;
-}
-
 bool HasNul(const char* field, size_t size) {
   return std::memchr(field, 0, size) != nullptr;
 }
 
 // Checks one entry whose record starts at `start`; on success `next` is where
 // the following entry record starts.
-bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t& next,
-                   std::string& name, std::string* why) {
+bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t codePage,
+                   uint32_t& next, std::string& name, std::string* why) {
   CByteCursor cursor(data, size);
   cursor.Seek(start);
   const uint8_t* raw = cursor.Take(kEntryRecordSize);
@@ -95,7 +97,7 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t&
     return Refuse(why, name + ": digestBefore has no NUL");
   if (!HasNul(record.digestAfter, kDigestFieldSize))
     return Refuse(why, name + ": digestAfter has no NUL");
-  if (!IsSafeRelativeName(name)) return Refuse(why, "unsafe entry name \"" + name + "\"");
+  if (!IsSafeRelativeName(name, codePage)) return Refuse(why, "unsafe entry name \"" + name + "\"");
   if (record.chunkCount == 0) return Refuse(why, name + ": no chunk records");
 
   uint64_t tableBytes = static_cast<uint64_t>(record.chunkCount) * kChunkRecordSize;
@@ -121,7 +123,8 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t&
 }
 }  // namespace
 
-bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why) {
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage,
+                            std::string* why) {
   CByteCursor cursor(data, size);
   uint32_t entryCount = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
@@ -129,11 +132,13 @@ bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why
   std::set<std::string> names;
   for (uint32_t i = 0; i < entryCount; ++i) {
     std::string name;
-    if (!ValidateEntry(data, size, position, position, name, why)) {
+    if (!ValidateEntry(data, size, position, codePage, position, name, why)) {
       if (why) *why = "entry " + std::to_string(i) + ": " + *why;
       return false;
     }
-    if (!names.insert(FoldedName(name)).second)
+    // Two names that one file system takes for the same file (letter case,
+    // either separator) would share one temporary file.
+    if (!names.insert(FoldedPath(name, codePage)).second)
       return Refuse(why, "entry " + std::to_string(i) + ": \"" + name + "\" names a file twice");
   }
   if (position != size) return Refuse(why, "bytes left after the last entry");

@@ -68,15 +68,23 @@ bool ReadChunkRecord(CByteCursor& cursor, CChunkRecord& record);
 // entry record (the skip rule).
 bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& firstChunk);
 
+// Names are narrow texts in a code page (see base/path_text.h): the patcher
+// reads them in the system's ANSI code page.
+
+// Whether the entry whose chunk table starts at `tableOffset` copies bytes
+// from the installed file.
+bool HasCopyChunks(const uint8_t* data, uint32_t size, uint32_t tableOffset,
+                   const CEntryRecord& record);
+
 // The entry name's extension as the path splitter gives it: from the last
 // '.' of its last component, dot included; empty when it has none or when it
 // is longer than 7 characters (it cannot be ".pkg" then).
-std::string NameExtension(const std::string& name);
+std::string NameExtension(const std::string& name, uint32_t codePage);
 
 // A relative name that stays inside the installation folder: not empty, no
 // ':' at all, no leading separator, no empty, "." or ".." component ('\' and
 // '/' both separate), and not a ".temp_" working name of the patcher.
-bool IsSafeRelativeName(const std::string& name);
+bool IsSafeRelativeName(const std::string& name, uint32_t codePage);
 
 // Checks the whole container once, before anything is touched: records and
 // tables inside the range, texts NUL-terminated in their fields, at least one
@@ -84,4 +92,5 @@ bool IsSafeRelativeName(const std::string& name);
 // payload chunks back to back adding up to payloadSize, the last entry ending
 // exactly at the container's size, and safe names, none naming a file twice
 // (letter case and separators aside). On false, `why` says what.
-bool ValidatePatchContainer(const uint8_t* data, uint32_t size, std::string* why);
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage,
+                            std::string* why);

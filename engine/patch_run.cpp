@@ -1,12 +1,13 @@
 // The first pass of a patch: every listed entry is rebuilt into its temporary
 // file beside the installed one. No installed file changes in this pass.
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
+#include "engine/failure_reason.h"
+#include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
-#include "engine/temporary_name.h"
+#include "engine/working_names.h"
 
 namespace {
 // Copy chunks stream through this much memory, whatever their size.
@@ -31,14 +32,17 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
       if (!SkipEntry(*recordCursor_, currentEntry_, currentChunk_)) break;
     }
     if (!found) {
+      NoteFailure(CannotPatch(names[i], CFailureCause::kDamaged));
       allFound = false;
       break;
     }
     progress_.SetStatusText("Patch " + names[i] + " ");
     localReader_.OpenLocal(InstallDir + names[i], currentEntry_.chunkCount);
     // The chunk table is walked even when the folders cannot be made.
-    bool folders = CreateEntryFolders(InstallDir, names[i]);
-    written_[i] = WritePatchedPackage(InstallDir + TemporaryName(names[i])) && folders;
+    bool folders = CreateEntryFolders(InstallDir, names[i], codePage_);
+    if (!folders) NoteFailure(CannotPatch(names[i], CauseOf(platform::LastFileError())));
+    written_[i] =
+        WritePatchedPackage(InstallDir + TemporaryName(names[i], codePage_), names[i]) && folders;
     recordCursor_->Seek(payloadCursor_->Tell());
     localReader_.CloseLocal();
   }
@@ -49,9 +53,21 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
   return allInstalled;
 }
 
-bool CPatchWorker::WritePatchedPackage(const std::string& tempPath) {
+bool CPatchWorker::WritePatchedPackage(const std::string& tempPath, const std::string& name) {
+  bool ok = true;
+  auto fail = [&](CFailureCause cause) {
+    if (ok) NoteFailure(CannotPatch(name, cause));
+    ok = false;
+  };
+  auto failOnFileError = [&] { fail(CauseOf(platform::LastFileError())); };
+
   platform::CFile out;
-  bool ok = out.Create(tempPath);
+  // A leftover of an earlier run may still be held by a virus scanner.
+  const platform::FileError created = RetryWhileInUse(progress_, name, CInUseErrors::kSharing, [&] {
+    return out.Create(tempPath) ? platform::FileError::kNone : platform::LastFileError();
+  });
+  if (created != platform::FileError::kNone) fail(CauseOf(created));
+
   std::vector<uint8_t> copyBuffer;
   for (uint32_t i = 0; i < currentEntry_.chunkCount; ++i) {
     ReadChunkRecord(*recordCursor_, currentChunk_);
@@ -60,7 +76,10 @@ bool CPatchWorker::WritePatchedPackage(const std::string& tempPath) {
       // Straight from the container's memory: no copy of the chunk.
       payloadCursor_->Seek(currentChunk_.offset);
       const uint8_t* bytes = payloadCursor_->Take(size);
-      ok = ok && bytes != nullptr && out.Write(bytes, size);
+      if (bytes == nullptr)
+        fail(CFailureCause::kDamaged);
+      else if (ok && !out.Write(bytes, size))
+        failOnFileError();
       progress_.AddDone(size);
       continue;
     }
@@ -68,12 +87,15 @@ bool CPatchWorker::WritePatchedPackage(const std::string& tempPath) {
     for (uint32_t done = 0; ok && done < size;) {
       uint32_t piece = std::min<uint32_t>(size - done, kCopyBufferSize);
       if (copyBuffer.size() < piece) copyBuffer.resize(piece);
-      ok = localReader_.ReadLocalAt(copyBuffer.data(), uint64_t{currentChunk_.offset} + done,
-                                    piece) &&
-           out.Write(copyBuffer.data(), piece);
+      if (!localReader_.ReadLocalAt(copyBuffer.data(), uint64_t{currentChunk_.offset} + done,
+                                    piece))
+        fail(localReader_.FailureCause());
+      else if (!out.Write(copyBuffer.data(), piece))
+        failOnFileError();
       done += piece;
     }
   }
-  ok = ok && out.Flush();
-  return out.Close() && ok;
+  if (ok && !out.Flush()) failOnFileError();
+  if (!out.Close()) failOnFileError();
+  return ok;
 }

@@ -1,6 +1,7 @@
 #include "engine/patch_worker.h"
 
 #include "engine/compare_result.h"
+#include "engine/failure_reason.h"
 #include "engine/install_dir.h"
 
 namespace {
@@ -8,7 +9,7 @@ const char kEmptySetting[] = "empty";
 const char kSelectDirectory[] = "Select Directory";
 }  // namespace
 
-CPatchWorker::CPatchWorker() = default;
+CPatchWorker::CPatchWorker() : codePage_(platform::AnsiCodePage()) {}
 CPatchWorker::~CPatchWorker() = default;
 
 bool CPatchWorker::Start(platform::WindowHandle window, uint32_t message) {
@@ -25,6 +26,7 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
   }
   CCompareResult compare;
   if (!compare.ComparePatchFiles(worker->targetWindow_, worker->patchData, worker->patchDataSize)) {
+    worker->NoteFailure(compare.Refusal());
     worker->PostResult(0);
     return 0;
   }
@@ -41,10 +43,14 @@ bool CPatchWorker::FindInstallDir() {
   std::string stored;
   if (platform::ReadMachineSetting(location.key, location.valueName, stored) &&
       stored != kEmptySetting) {
-    InstallDir = FolderPartOfPath(stored);
+    InstallDir = FolderPartOfPath(stored, codePage_);
+    if (InstallDir.empty()) NoteFailure("The game's installation path names no folder: " + stored);
   } else {
     std::string chosen = platform::BrowseForFolder(targetWindow_, kSelectDirectory);
-    if (chosen.empty()) return false;
+    if (chosen.empty()) {
+      NoteFailure("No game folder was chosen");
+      return false;
+    }
     // The chooser gives a folder without its final separator (a drive root
     // keeps its own, so it then ends with two).
     InstallDir = chosen + (chosen[0] == '/' ? "/" : "\\");
@@ -55,9 +61,16 @@ bool CPatchWorker::FindInstallDir() {
 bool CPatchWorker::LoadPatchData() {
   const uint8_t* data = nullptr;
   uint32_t size = 0;
-  if (!platform::FindPatchData(data, size)) return false;
+  if (!platform::FindPatchData(data, size) || data == nullptr) {
+    NoteFailure("This program carries no patch data");
+    return false;
+  }
   progress_.SetStatusText("Creating PatchData....");
-  if (data == nullptr || !ValidatePatchContainer(data, size, nullptr)) return false;
+  std::string why;
+  if (!ValidatePatchContainer(data, size, codePage_, &why)) {
+    NoteFailure("The patch data is damaged (" + why + ")");
+    return false;
+  }
   recordCursor_.reset(new CByteCursor(data, size));
   payloadCursor_.reset(new CByteCursor(data, size));
   patchData = data;
@@ -69,6 +82,12 @@ void CPatchWorker::GetProgress(float& ratio, std::string& text) {
   progress_.Snapshot(ratio, text);
 }
 
+void CPatchWorker::NoteFailure(const std::string& reason) {
+  if (failure_.empty()) failure_ = reason;
+}
+
 void CPatchWorker::PostResult(uintptr_t wParam) {
+  // The player learns why before the result box opens.
+  if (wParam != 1 && !failure_.empty()) progress_.SetStatusText(failure_);
   platform::PostResult(targetWindow_, resultMessage_, wParam);
 }

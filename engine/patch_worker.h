@@ -44,13 +44,26 @@ class CPatchWorker {
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
   CPatchProgress& Progress() { return progress_; }
+  // Why the run failed, for the status line: the first failure's reason.
+  const std::string& Failure() const { return failure_; }
 
   const uint8_t* patchData = nullptr;
   uint32_t patchDataSize = 0;
 
  private:
   bool FindInstallDir();
-  bool WritePatchedPackage(const std::string& tempPath);
+  bool WritePatchedPackage(const std::string& tempPath, const std::string& name);
+  // Verifies, unpacks where needed and installs one listed entry whose record
+  // is current; `tableOffset` is where its chunk table starts.
+  bool CommitEntry(size_t index, const std::string& name, uint32_t tableOffset);
+  // Moves a finished working file over the installed file, waiting while
+  // another program holds either.
+  bool InstallFile(const std::string& from, const std::string& name);
+  // Working files of any entry that an earlier run or a refused deletion
+  // left behind.
+  void RemoveLeftoverWorkingFiles();
+  // Keeps the first reason only: later failures often follow from it.
+  void NoteFailure(const std::string& reason);
   void PostResult(uintptr_t wParam);
 
   platform::WindowHandle targetWindow_ = nullptr;
@@ -62,5 +75,7 @@ class CPatchWorker {
   CLocalFileReader localReader_;
   // Per listed name: its temporary file was written whole and flushed.
   std::vector<bool> written_;
+  std::string failure_;
+  const uint32_t codePage_;
   CPatchProgress progress_;
 };

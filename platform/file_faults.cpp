@@ -15,6 +15,22 @@ Fault CheckFileFault(FileOp op, const std::string& path) {
   return g_hook ? g_hook(op, path, g_context) : Fault::None;
 }
 
+FileError FaultError(Fault fault) {
+  switch (fault) {
+    case Fault::None:
+      return FileError::kNone;
+    case Fault::ShortWrite:
+      return FileError::kDiskFull;
+    case Fault::InUse:
+      return FileError::kInUse;
+    case Fault::AccessDenied:
+      return FileError::kAccessDenied;
+    case Fault::Error:
+      break;
+  }
+  return FileError::kOther;
+}
+
 const char* FileOpName(FileOp op) {
   switch (op) {
     case FileOp::Open:
@@ -35,6 +51,8 @@ const char* FileOpName(FileOp op) {
       return "create folder";
     case FileOp::Delete:
       return "delete";
+    case FileOp::SyncFolder:
+      return "sync folder";
   }
   return "?";
 }

@@ -6,14 +6,29 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace platform {
 
-enum class FileOp { Open, Create, Read, Write, Flush, Close, Replace, Delete, CreateFolder };
+enum class FileOp {
+  Open,
+  Create,
+  Read,
+  Write,
+  Flush,
+  Close,
+  Replace,
+  Delete,
+  CreateFolder,
+  SyncFolder,  // making a folder's entries durable (POSIX)
+};
 
 enum class Fault {
   None,
-  Error,       // the operation fails and changes nothing
-  ShortWrite,  // a write stores only part of its bytes, then reports failure
+  Error,         // the operation fails and changes nothing (a disk error)
+  ShortWrite,    // a write stores only part of its bytes, then reports a full disk
+  InUse,         // fails as if another program held the file
+  AccessDenied,  // fails as if permission were refused
 };
 
 using FaultHook = Fault (*)(FileOp op, const std::string& path, void* context);
@@ -22,6 +37,9 @@ using FaultHook = Fault (*)(FileOp op, const std::string& path, void* context);
 void SetFileFaultHook(FaultHook hook, void* context);
 
 Fault CheckFileFault(FileOp op, const std::string& path);
+
+// The error a failing fault stands for.
+FileError FaultError(Fault fault);
 
 const char* FileOpName(FileOp op);
 

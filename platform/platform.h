@@ -48,6 +48,11 @@ bool FindPatchData(const uint8_t*& data, uint32_t& size);
 // Threads. Starts a detached thread running entry(arg); false when it cannot.
 using ThreadEntry = unsigned (*)(void* arg);
 bool StartThread(ThreadEntry entry, void* arg);
+void SleepMilliseconds(uint32_t milliseconds);
+
+// The code page of the narrow texts the system hands out and takes (paths,
+// setting values): the ANSI code page on Windows, UTF-8 (65001) on POSIX.
+uint32_t AnsiCodePage();
 
 // ---------------------------------------------------------------------------
 // Talking to the user and to the window.
@@ -71,7 +76,23 @@ void PostResult(WindowHandle window, uint32_t message, uintptr_t wParam);
 
 // ---------------------------------------------------------------------------
 // Files. Every file operation of the core goes through here, so that tests can
-// make any one of them fail (see file_faults.h). Positions are 64-bit.
+// make any one of them fail (see file_faults.h). Positions are 64-bit. Paths
+// are narrow texts in AnsiCodePage(); on Windows they may be longer than
+// MAX_PATH.
+
+// Why the last file operation of this thread failed, in the terms a player
+// can act on; kNone when it succeeded. Read it before the next operation.
+enum class FileError {
+  kNone,
+  kInUse,         // another program holds the file (sharing or lock violation)
+  kAccessDenied,  // no permission; on Windows also a file that is running or mapped
+  kDiskFull,
+  kNotFound,  // the file or a folder of its path does not exist
+  kPathTooLong,
+  kOther,  // a read or write error of the disk
+};
+FileError LastFileError();
+
 class CFile {
  public:
   CFile() = default;
@@ -108,12 +129,18 @@ class CFile {
 };
 
 bool FileExists(const std::string& path);
-// Creates one folder; true when it exists afterwards (also when it did before).
+// Creates one folder; true when it exists afterwards (also when it did
+// before) and its entry in its parent folder has reached the disk.
 bool CreateFolder(const std::string& path);
 // Deletes the file; true when it is gone afterwards (also when it was absent).
 bool DeleteFile(const std::string& path);
-// Moves `from` over `to` in one atomic step, replacing an existing `to`. Retried
-// briefly when the target is in use. False leaves both files as they were.
+// Moves `from` over `to` in one atomic step, replacing an existing `to`; the
+// new file keeps the replaced file's permissions (POSIX mode bits, the
+// Windows read-only attribute). One attempt: a target in use fails at once
+// with kInUse or kAccessDenied, and the caller decides whether to wait.
+// True once the new name has reached the disk. False before the move leaves
+// both files as they were; false after it (the folder could not be synced)
+// leaves the new file in place but perhaps not durable.
 bool ReplaceFile(const std::string& from, const std::string& to);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/path_text.h"
 #include "engine/patch_container.h"
 
 namespace fs = std::filesystem;
@@ -20,7 +21,7 @@ bool CheckName(const std::string& folder, const std::string& name, std::string* 
     return Refuse(why, where + ": a name with '\\' or ':' cannot be patched on Windows");
   if (name.size() >= kNameFieldSize)
     return Refuse(why, where + ": names of 1024 bytes or more do not fit a release");
-  if (!IsSafeRelativeName(name)) return Refuse(why, where + ": unusable file name");
+  if (!IsSafeRelativeName(name, kCodePageUtf8)) return Refuse(why, where + ": unusable file name");
   return true;
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tools/release_entry.h"
 
+#include "base/path_text.h"
 #include "engine/patch_container.h"
 #include "tools/package_layout.h"
 #include "tools/zip_writer.h"
@@ -44,7 +45,7 @@ void PlanStoredArchive(const std::string& name, uint32_t crc, uint32_t size,
 }  // namespace
 
 bool IsPackageName(const std::string& name) {
-  return NameExtension(name) == ".pkg";
+  return NameExtension(name, kCodePageUtf8) == ".pkg";
 }
 
 uint64_t EntryCost(const CEntryPlan& entry) {

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/path_text.h"
 #include "engine/patch_container.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
@@ -46,7 +47,7 @@ bool ShowRelease(const std::string& path, std::string& out, std::string* why) {
   const uint8_t* data = file.Data();
   const uint32_t size = static_cast<uint32_t>(file.Size());
   std::string reason;
-  if (!ValidatePatchContainer(data, size, &reason)) {
+  if (!ValidatePatchContainer(data, size, kCodePageUtf8, &reason)) {
     if (why) *why = path + ": the patcher would refuse this release: " + reason;
     return false;
   }

@@ -2,7 +2,7 @@
 //
 //   qelpatch-bench-archive read ARCHIVE ENTRY    reads the entry through Read in
 //                                                10240-byte requests, as unpacking does
-//   qelpatch-bench-archive unpack PATH ENTRY     UnpackArchiveEntry(PATH, ENTRY)
+//   qelpatch-bench-archive unpack ARCHIVE ENTRY OUT  UnpackArchiveEntry(ARCHIVE, ENTRY, OUT)
 //   qelpatch-bench-archive idle                  does nothing: the memory baseline
 
 #include <chrono>
@@ -35,9 +35,10 @@ int ReadEntry(const char* archive, const char* entry) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "read") == 0) return ReadEntry(argv[2], argv[3]);
-  if (argc == 4 && std::strcmp(argv[1], "unpack") == 0)
-    return UnpackArchiveEntry(argv[2], argv[3]) ? 0 : 1;
+  if (argc == 5 && std::strcmp(argv[1], "unpack") == 0)
+    return UnpackArchiveEntry(argv[2], argv[3], argv[4]).outcome == CUnpackOutcome::kUnpacked ? 0
+                                                                                              : 1;
   if (argc == 2 && std::strcmp(argv[1], "idle") == 0) return 0;
-  std::fprintf(stderr, "usage: %s read ARCHIVE ENTRY | unpack PATH ENTRY | idle\n", argv[0]);
+  std::fprintf(stderr, "usage: %s read ARCHIVE ENTRY | unpack ARCHIVE ENTRY OUT | idle\n", argv[0]);
   return 2;
 }

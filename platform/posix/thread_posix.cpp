@@ -1,4 +1,7 @@
 #include <pthread.h>
+#include <time.h>
+
+#include <cerrno>
 
 #include "platform/platform.h"
 
@@ -26,6 +29,13 @@ bool StartThread(ThreadEntry entry, void* arg) {
   }
   pthread_detach(thread);
   return true;
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  timespec pause = {static_cast<time_t>(milliseconds / 1000),
+                    static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace platform

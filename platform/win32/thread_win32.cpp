@@ -28,4 +28,8 @@ bool StartThread(ThreadEntry entry, void* arg) {
   return true;
 }
 
+void SleepMilliseconds(uint32_t milliseconds) {
+  Sleep(milliseconds);
+}
+
 }  // namespace platform

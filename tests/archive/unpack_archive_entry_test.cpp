@@ -1,5 +1,6 @@
-// Unpacking the one entry of a patched file's archive in place: the path
-// then holds the entry, whole and checked, or nothing.
+// Unpacking the one entry of a patched file's archive to its output file: the
+// output then holds the entry, whole and checked, or nothing; the archive is
+// left for its owner.
 
 #include "archive/unpack_archive_entry.h"
 
@@ -17,51 +18,54 @@ void PlaceArchive(const CTempFolder& folder, const std::string& archive, const s
   WriteWholeFile(folder / file, ReadWholeFile(ToolArchive(archive)));
 }
 
-std::vector<std::string> Files(const std::string& name) {
-  return {name};
+bool Unpacked(const CUnpackResult& result) {
+  return result.outcome == CUnpackOutcome::kUnpacked;
+}
+
+std::vector<std::string> Files(std::vector<std::string> names) {
+  return names;
 }
 }  // namespace
 
-TEST(UnpackArchiveEntry, StoredOrDeflatedEntryReplacesTheArchive) {
+TEST(UnpackArchiveEntry, StoredOrDeflatedEntryIsWrittenBesideTheArchive) {
   for (const char* archive :
        {"infozip_stored.zip", "python_deflated.zip", "bsdtar_deflated.zip", "7zz_deflated.zip"}) {
     SCOPED_TRACE(archive);
     CTempFolder folder;
     PlaceArchive(folder, archive, ".temp_Model.dat");
-    EXPECT_TRUE(UnpackArchiveEntry(folder / ".temp_Model.dat", kName));
-    EXPECT_TRUE(ReadWholeFile(folder / ".temp_Model.dat") == ToolContent(kName));
-    EXPECT_EQ(ListFiles(folder.Path()), Files(".temp_Model.dat"));
+    EXPECT_TRUE(
+        Unpacked(UnpackArchiveEntry(folder / ".temp_Model.dat", kName, folder / "out.dat")));
+    EXPECT_TRUE(ReadWholeFile(folder / "out.dat") == ToolContent(kName));
+    EXPECT_EQ(ListFiles(folder.Path()), Files({".temp_Model.dat", "out.dat"}));
   }
 }
 
 TEST(UnpackArchiveEntry, OnlyTheNamedEntryOfSeveralIsWritten) {
   CTempFolder folder;
-  PlaceArchive(folder, "infozip_deflated.zip", "data.bin");
-  EXPECT_TRUE(UnpackArchiveEntry(folder / "data.bin", "data.bin"));
+  PlaceArchive(folder, "infozip_deflated.zip", "a.zip");
+  EXPECT_TRUE(Unpacked(UnpackArchiveEntry(folder / "a.zip", "data.bin", folder / "data.bin")));
   EXPECT_TRUE(ReadWholeFile(folder / "data.bin") == ToolContent("data.bin"));
-  EXPECT_EQ(ListFiles(folder.Path()), Files("data.bin"));
+  EXPECT_EQ(ListFiles(folder.Path()), Files({"a.zip", "data.bin"}));
 }
 
 TEST(UnpackArchiveEntry, EntryOfSizeZeroLeavesAnEmptyFile) {
   CTempFolder folder;
-  PlaceArchive(folder, "python_deflated.zip", "empty.txt");
-  EXPECT_TRUE(UnpackArchiveEntry(folder / "empty.txt", "empty.txt"));
-  EXPECT_EQ(ListFiles(folder.Path()), Files("empty.txt"));
+  PlaceArchive(folder, "python_deflated.zip", "a.zip");
+  EXPECT_TRUE(Unpacked(UnpackArchiveEntry(folder / "a.zip", "empty.txt", folder / "empty.txt")));
+  EXPECT_TRUE(PathExists(folder / "empty.txt"));
   EXPECT_TRUE(ReadWholeFile(folder / "empty.txt").empty());
 }
 
-TEST(UnpackArchiveEntry, LeftoverArchiveOfAnEarlierRunIsReplaced) {
+TEST(UnpackArchiveEntry, AnOutputLeftByAnEarlierRunIsOverwritten) {
   CTempFolder folder;
-  WriteWholeFile(folder / "f.dat.zip",
-                 BuildZip({StoredEntry("f.dat", TextBytes("stale leftover"))}).bytes);
-  WriteWholeFile(folder / "f.dat", BuildZip({StoredEntry("f.dat", TextBytes("fresh"))}).bytes);
-  EXPECT_TRUE(UnpackArchiveEntry(folder / "f.dat", "f.dat"));
-  EXPECT_TRUE(ReadWholeFile(folder / "f.dat") == TextBytes("fresh"));
-  EXPECT_EQ(ListFiles(folder.Path()), Files("f.dat"));
+  WriteWholeFile(folder / "out", "a stale and much longer leftover");
+  WriteWholeFile(folder / "a.zip", BuildZip({StoredEntry("f.dat", TextBytes("fresh"))}).bytes);
+  EXPECT_TRUE(Unpacked(UnpackArchiveEntry(folder / "a.zip", "f.dat", folder / "out")));
+  EXPECT_TRUE(ReadWholeFile(folder / "out") == TextBytes("fresh"));
 }
 
-// Every failure leaves neither the archive nor a partial file behind.
-TEST(UnpackArchiveEntry, FailureLeavesNothingUnderEitherName) {
+// Every failure leaves no output, says what failed, and keeps the archive.
+TEST(UnpackArchiveEntry, FailureLeavesNoOutputAndSaysWhy) {
   Bytes content = RandomBytes(100000, 8);
   CZipImageEntry altered = StoredEntry("f.dat", content);
   altered.data[99999] ^= 1;
@@ -71,25 +75,33 @@ TEST(UnpackArchiveEntry, FailureLeavesNothingUnderEitherName) {
   CZipImageEntry bomb = DeflatedEntry("f.dat", Bytes(1 << 20, 'A'));
   bomb.uncompressedSize = 20000;
 
-  const std::vector<std::pair<std::string, Bytes>> cases = {
-      {"name differing in letter case", BuildZip({StoredEntry("F.DAT", content)}).bytes},
-      {"not an archive", content},
-      {"an empty file", {}},
-      {"BZip2 entry", ReadWholeFile(ToolArchive("7zz_bzip2.zip"))},
-      {"CRC-32 mismatch", BuildZip({altered}).bytes},
-      {"deflate data cut short", BuildZip({broken}).bytes},
-      {"inflating past its size", BuildZip({bomb}).bytes},
+  struct CCase {
+    const char* what;
+    Bytes archive;
+    CUnpackOutcome outcome;
   };
-  for (const auto& c : cases) {
+  const std::vector<CCase> cases = {
+      {"name differing in letter case", BuildZip({StoredEntry("F.DAT", content)}).bytes,
+       CUnpackOutcome::kNoEntry},
+      {"not an archive", content, CUnpackOutcome::kNoEntry},
+      {"an empty file", {}, CUnpackOutcome::kNoEntry},
+      {"BZip2 entry", ReadWholeFile(ToolArchive("7zz_bzip2.zip")), CUnpackOutcome::kNoEntry},
+      {"CRC-32 mismatch", BuildZip({altered}).bytes, CUnpackOutcome::kCrcMismatch},
+      {"deflate data cut short", BuildZip({broken}).bytes, CUnpackOutcome::kDataError},
+      {"inflating past its size", BuildZip({bomb}).bytes, CUnpackOutcome::kDataError},
+  };
+  for (const CCase& c : cases) {
     CTempFolder folder;
-    WriteWholeFile(folder / "f.dat", c.second);
-    EXPECT_FALSE(
-        UnpackArchiveEntry(folder / "f.dat", c.first == "BZip2 entry" ? "data.bin" : "f.dat"))
-        << c.first;
-    EXPECT_TRUE(ListFiles(folder.Path()).empty()) << c.first;
+    WriteWholeFile(folder / "a.zip", c.archive);
+    const std::string entry = std::string(c.what) == "BZip2 entry" ? "data.bin" : "f.dat";
+    EXPECT_EQ(UnpackArchiveEntry(folder / "a.zip", entry, folder / "out").outcome, c.outcome)
+        << c.what;
+    EXPECT_EQ(ListFiles(folder.Path()), Files({"a.zip"})) << c.what;
   }
   CTempFolder folder;
-  EXPECT_FALSE(UnpackArchiveEntry(folder / "missing", "missing"));
+  CUnpackResult missing = UnpackArchiveEntry(folder / "missing", "missing", folder / "out");
+  EXPECT_EQ(missing.outcome, CUnpackOutcome::kNoEntry);
+  EXPECT_EQ(missing.error, platform::FileError::kNotFound);
   EXPECT_TRUE(ListFiles(folder.Path()).empty());
 }
 
@@ -98,6 +110,7 @@ namespace {
 struct CFaultPlan {
   int failAt = -1;
   int count = 0;
+  platform::Fault fault = platform::Fault::Error;
   platform::FileOp failedOp = platform::FileOp::Open;
   std::string failedPath;
 };
@@ -107,7 +120,7 @@ platform::Fault Inject(platform::FileOp op, const std::string& path, void* conte
   if (plan->count++ != plan->failAt) return platform::Fault::None;
   plan->failedOp = op;
   plan->failedPath = path;
-  return op == platform::FileOp::Write ? platform::Fault::ShortWrite : platform::Fault::Error;
+  return op == platform::FileOp::Write ? platform::Fault::ShortWrite : plan->fault;
 }
 
 class CFaultHook {
@@ -123,38 +136,52 @@ TEST(UnpackArchiveEntry, AnyFailingFileOperationMakesItFailAndLeavesNoOutput) {
   int operations = 0;
   {
     CTempFolder folder;
-    WriteWholeFile(folder / "f.dat", archive);
+    WriteWholeFile(folder / "a.zip", archive);
     CFaultPlan plan;
     CFaultHook hook(plan);
-    ASSERT_TRUE(UnpackArchiveEntry(folder / "f.dat", "f.dat"));
+    ASSERT_TRUE(Unpacked(UnpackArchiveEntry(folder / "a.zip", "f.dat", folder / "out")));
     operations = plan.count;
   }
   ASSERT_GT(operations, 10);
 
   for (int failAt = 0; failAt < operations; ++failAt) {
     CTempFolder folder;
-    const std::string path = folder / "f.dat";
-    WriteWholeFile(path, archive);
+    const std::string output = folder / "out";
+    WriteWholeFile(folder / "a.zip", archive);
     CFaultPlan plan;
     plan.failAt = failAt;
-    bool unpacked;
+    CUnpackResult result;
     {
       CFaultHook hook(plan);
-      unpacked = UnpackArchiveEntry(path, "f.dat");
+      result = UnpackArchiveEntry(folder / "a.zip", "f.dat", output);
     }
     std::string what = std::string(platform::FileOpName(plan.failedOp)) + " " + plan.failedPath;
-    if (plan.failedOp == platform::FileOp::Close && plan.failedPath == path + ".zip") {
+    EXPECT_TRUE(ReadWholeFile(folder / "a.zip") == archive) << what;
+    if (plan.failedOp == platform::FileOp::Close && plan.failedPath == folder / "a.zip") {
       // Closing the archive after reading loses nothing.
-      EXPECT_TRUE(unpacked) << what;
-      EXPECT_TRUE(ReadWholeFile(path) == content) << what;
+      EXPECT_TRUE(Unpacked(result)) << what;
+      EXPECT_TRUE(ReadWholeFile(output) == content) << what;
       continue;
     }
-    EXPECT_FALSE(unpacked) << what;
-    EXPECT_FALSE(PathExists(path)) << what;
-    // A failed delete of the archive is the one way it can stay.
-    bool archiveMayStay = plan.failedOp == platform::FileOp::Delete;
-    if (!archiveMayStay) {
-      EXPECT_FALSE(PathExists(path + ".zip")) << what;
+    EXPECT_FALSE(Unpacked(result)) << what;
+    // The output's own removal is the one failure that may leave it.
+    if (!(plan.failedOp == platform::FileOp::Delete && plan.failedPath == output)) {
+      EXPECT_FALSE(PathExists(output)) << what;
     }
   }
+}
+
+TEST(UnpackArchiveEntry, AnArchiveHeldByAnotherProgramIsReportedAsInUse) {
+  CTempFolder folder;
+  WriteWholeFile(folder / "a.zip", BuildZip({StoredEntry("f.dat", TextBytes("x"))}).bytes);
+  CFaultPlan plan;
+  plan.failAt = 0;  // the archive's open
+  plan.fault = platform::Fault::InUse;
+  CUnpackResult result;
+  {
+    CFaultHook hook(plan);
+    result = UnpackArchiveEntry(folder / "a.zip", "f.dat", folder / "out");
+  }
+  EXPECT_EQ(result.outcome, CUnpackOutcome::kArchiveInUse);
+  EXPECT_EQ(result.error, platform::FileError::kInUse);
 }

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/temporary_name.h"
+#include "base/path_text.h"
+#include "engine/working_names.h"
 #include "tests/support/release_fixture.h"
 
 TEST(InstallDir, LocationIsChosenByTheExactLanguageIdentifier) {
@@ -15,19 +16,50 @@ TEST(InstallDir, LocationIsChosenByTheExactLanguageIdentifier) {
 }
 
 TEST(InstallDir, FolderPartOfAStoredPath) {
-  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game\\launcher.exe"), "D:\\Games\\Game\\");
-  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game\\"), "D:\\Games\\Game\\");
-  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game"), "D:\\Games\\");
-  EXPECT_EQ(FolderPartOfPath("D:/Games/Game/x.exe"), "D:/Games/Game/");
-  EXPECT_EQ(FolderPartOfPath("D:launcher.exe"), "D:");
-  EXPECT_EQ(FolderPartOfPath("launcher.exe"), "");
-  EXPECT_EQ(FolderPartOfPath("/opt/game/run"), "/opt/game/");
+  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game\\launcher.exe", kCodePageUtf8), "D:\\Games\\Game\\");
+  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game\\", kCodePageUtf8), "D:\\Games\\Game\\");
+  EXPECT_EQ(FolderPartOfPath("D:\\Games\\Game", kCodePageUtf8), "D:\\Games\\");
+  EXPECT_EQ(FolderPartOfPath("D:/Games/Game/x.exe", kCodePageUtf8), "D:/Games/Game/");
+  EXPECT_EQ(FolderPartOfPath("D:launcher.exe", kCodePageUtf8), "D:");
+  EXPECT_EQ(FolderPartOfPath("launcher.exe", kCodePageUtf8), "");
+  EXPECT_EQ(FolderPartOfPath("/opt/game/run", kCodePageUtf8), "/opt/game/");
 }
 
 TEST(InstallDir, TemporaryNameGoesInFrontOfTheLastComponent) {
-  EXPECT_EQ(TemporaryName("map84.pkg"), ".temp_map84.pkg");
-  EXPECT_EQ(TemporaryName("sub/map.pkg"), "sub/.temp_map.pkg");
-  EXPECT_EQ(TemporaryName("a\\b\\c.ini"), "a\\b\\.temp_c.ini");
+  EXPECT_EQ(TemporaryName("map84.pkg", kCodePageUtf8), ".temp_map84.pkg");
+  EXPECT_EQ(TemporaryName("sub/map.pkg", kCodePageUtf8), "sub/.temp_map.pkg");
+  EXPECT_EQ(TemporaryName("a\\b\\c.ini", kCodePageUtf8), "a\\b\\.temp_c.ini");
+}
+
+// Shift JIS (code page 932): ゲーム is 83 51 81 5B 83 80, ソフト is 83 5C 83 74
+// 83 67: the second byte of ソ is a '\'.
+const std::string kGame932 = "\x83\x51\x81\x5B\x83\x80";
+const std::string kSoft932 = "\x83\x5C\x83\x74\x83\x67";
+const std::string kSo932 = "\x83\x5C";
+
+TEST(InstallDir, FolderPartKeepsDoubleByteCharactersWhole) {
+  const std::string stored = "D:\\" + kGame932 + "\\" + kSoft932 + ".exe";
+  EXPECT_EQ(FolderPartOfPath(stored, 932), "D:\\" + kGame932 + "\\");
+  // Read byte by byte, ソ would end a folder.
+  EXPECT_EQ(FolderPartOfPath(stored, 1252), "D:\\" + kGame932 + "\\\x83\x5C");
+  EXPECT_EQ(FolderPartOfPath("D:\\" + kSo932, 932), "D:\\");
+  for (uint32_t codePage : {936u, 949u, 950u})
+    EXPECT_EQ(FolderPartOfPath("C:\\a\\\xB1\x5C.exe", codePage), "C:\\a\\") << codePage;
+}
+
+TEST(InstallDir, WorkingNamesKeepDoubleByteCharactersWhole) {
+  EXPECT_EQ(TemporaryName(kSoft932 + "\\" + kSo932 + ".txt", 932),
+            kSoft932 + "\\.temp_" + kSo932 + ".txt");
+  EXPECT_EQ(TemporaryName(kSo932, 932), ".temp_" + kSo932);
+  EXPECT_EQ(UnpackedName("sub/x", 932), "sub/.temp_.temp_x");
+}
+
+TEST(InstallDir, EntryFoldersAreMadeWholeInADoubleByteCodePage) {
+  CTempFolder folder;
+  ASSERT_TRUE(CreateEntryFolders(folder.Path(), kSoft932 + "/" + kSo932 + "/a.txt", 932));
+  EXPECT_TRUE(PathExists(folder / kSoft932));
+  EXPECT_TRUE(PathExists(folder / (kSoft932 + "/" + kSo932)));
+  EXPECT_FALSE(PathExists(folder / "\x83"));
 }
 
 namespace {
@@ -46,10 +78,12 @@ class WorkerFolder : public testing::Test {
     testing::internal::CaptureStdout();
     CPatchWorker::ThreadMain(&worker);
     testing::internal::GetCapturedStdout();
+    status = worker.Progress().GetStatusText();
   }
 
   CTempFolder folder;
   Bytes container;
+  std::string status;  // the status line when the run ended
 };
 }  // namespace
 
@@ -81,6 +115,7 @@ TEST_F(WorkerFolder, StoredTextEmptyOrAbsentAsksForAFolder) {
 TEST_F(WorkerFolder, CancelledChooserFailsWithoutTouchingAnything) {
   Run();
   EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(status, "No game folder was chosen");
   EXPECT_TRUE(ListFiles(folder.Path()).empty());
 }
 
@@ -90,6 +125,7 @@ TEST_F(WorkerFolder, BareFileNameStoredFailsWithoutAsking) {
   Run();
   EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
   EXPECT_TRUE(TestUser().folderTitles.empty());
+  EXPECT_EQ(status, "The game's installation path names no folder: launcher.exe");
 }
 
 TEST_F(WorkerFolder, MissingPatchDataFails) {
@@ -98,4 +134,5 @@ TEST_F(WorkerFolder, MissingPatchDataFails) {
   TestUser().setting = folder.Path();
   Run();
   EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(status, "This program carries no patch data");
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "base/path_text.h"
 #include "engine/container_writer.h"
 #include "tests/support/package_file.h"
 
@@ -35,8 +36,9 @@ void PutU32(Bytes& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-bool Valid(const Bytes& bytes) {
-  return ValidatePatchContainer(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr);
+bool Valid(const Bytes& bytes, uint32_t codePage = kCodePageUtf8) {
+  return ValidatePatchContainer(bytes.data(), static_cast<uint32_t>(bytes.size()), codePage,
+                                nullptr);
 }
 
 // Offsets in a container whose first entry has three chunks.
@@ -151,7 +153,8 @@ TEST(PatchContainerValidation, RefusesEachBrokenRule) {
     Bytes bytes = good;
     breach.apply(bytes);
     std::string why;
-    EXPECT_FALSE(ValidatePatchContainer(bytes.data(), static_cast<uint32_t>(bytes.size()), &why))
+    EXPECT_FALSE(ValidatePatchContainer(bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                        kCodePageUtf8, &why))
         << breach.rule;
     EXPECT_FALSE(why.empty()) << breach.rule;
   }
@@ -166,16 +169,29 @@ TEST(PatchContainerValidation, RefusesNamesThatLeaveTheInstallationFolder) {
   for (const char* name : {"", "C:\\x.pkg", "c:x.pkg", "a:b", "\\x.pkg", "/x.pkg", "..\\x.pkg",
                            "../x.pkg", "a/../../x.pkg", "a//b.pkg", "a\\\\b.pkg", "a/", "a\\..",
                            "..", ".", "./x.pkg", ".temp_x.pkg", "sub/.temp_x.pkg"}) {
-    EXPECT_FALSE(IsSafeRelativeName(name)) << name;
+    EXPECT_FALSE(IsSafeRelativeName(name, kCodePageUtf8)) << name;
   }
   for (const char* name : {"map84.pkg", "sub/x.pkg", "sub\\x.pkg", "..x.pkg", "a/.b/c.txt"}) {
-    EXPECT_TRUE(IsSafeRelativeName(name)) << name;
+    EXPECT_TRUE(IsSafeRelativeName(name, kCodePageUtf8)) << name;
   }
   CEntryPlan entry = ThreeChunkEntry("ok.pkg");
   Bytes bytes = Build({entry});
   const char evil[] = "..\\evil.pkg";
   std::copy(evil, evil + sizeof evil, bytes.begin() + kRecord);
   EXPECT_FALSE(Valid(bytes));
+}
+
+TEST(PatchContainerValidation, NamesInADoubleByteCodePageAreSplitByCharacters) {
+  // Shift JIS: ソ is 83 5C, ア is 83 41 and ャ 83 63: second bytes that are a
+  // '\' and letters.
+  const std::string so = "\x83\x5C";
+  EXPECT_TRUE(IsSafeRelativeName(so, 932));
+  EXPECT_TRUE(IsSafeRelativeName("sub/" + so + "/x.txt", 932));
+  EXPECT_FALSE(IsSafeRelativeName(so, 1252));  // a name ending in a separator
+  EXPECT_EQ(NameExtension(so + ".pkg", 932), ".pkg");
+  EXPECT_TRUE(
+      Valid(Build({ThreeChunkEntry("\x83\x41.pkg"), ThreeChunkEntry("\x83\x63.pkg")}), 932));
+  EXPECT_FALSE(Valid(Build({ThreeChunkEntry("a/b.pkg"), ThreeChunkEntry("A\\B.pkg")}), 932));
 }
 
 TEST(PatchContainerValidation, RefusesAFileNamedTwice) {
@@ -188,13 +204,13 @@ TEST(PatchContainerValidation, RefusesAFileNamedTwice) {
 }
 
 TEST(PatchContainer, ExtensionAsThePathSplitterGivesIt) {
-  EXPECT_EQ(NameExtension("map84.pkg"), ".pkg");
-  EXPECT_EQ(NameExtension("MAP84.PKG"), ".PKG");
-  EXPECT_EQ(NameExtension("sub.dir/readme"), "");
-  EXPECT_EQ(NameExtension("a.tar.gz"), ".gz");
-  EXPECT_EQ(NameExtension("x.123456"), ".123456");
-  EXPECT_EQ(NameExtension("x.1234567"), "");  // more than 7 characters with its dot
-  EXPECT_EQ(NameExtension("sub\\x.pkg"), ".pkg");
+  EXPECT_EQ(NameExtension("map84.pkg", kCodePageUtf8), ".pkg");
+  EXPECT_EQ(NameExtension("MAP84.PKG", kCodePageUtf8), ".PKG");
+  EXPECT_EQ(NameExtension("sub.dir/readme", kCodePageUtf8), "");
+  EXPECT_EQ(NameExtension("a.tar.gz", kCodePageUtf8), ".gz");
+  EXPECT_EQ(NameExtension("x.123456", kCodePageUtf8), ".123456");
+  EXPECT_EQ(NameExtension("x.1234567", kCodePageUtf8), "");  // more than 7 characters with its dot
+  EXPECT_EQ(NameExtension("sub\\x.pkg", kCodePageUtf8), ".pkg");
 }
 
 TEST(ContainerWriter, RefusesWhatCannotBeLaidOut) {

@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > UINT32_MAX) return 0;
   g_data = data;
   g_size = static_cast<uint32_t>(size);
-  if (!ValidatePatchContainer(g_data, g_size, nullptr)) return 0;
+  if (!ValidatePatchContainer(g_data, g_size, platform::AnsiCodePage(), nullptr)) return 0;
   WalkValidated(g_data, g_size);
   ApplyToGameFolder();
   return 0;

@@ -114,7 +114,7 @@ std::map<std::string, CModelFile> Model(const CRelease& release, const Bytes& co
       if (chunk.IsPayload()) next = static_cast<uint32_t>(end);
     }
     cursor.Seek(next);
-    if (NameExtension(record.name) != ".pkg" || !possible) continue;
+    if (NameExtension(record.name, platform::AnsiCodePage()) != ".pkg" || !possible) continue;
     if (record.chunkCount > 1 && IndexDigestOf(rebuilt) != record.digestAfter) continue;
     m.contents.push_back(rebuilt);
   }
@@ -212,7 +212,7 @@ class MalformedContainer : public testing::Test {
   void Check(const CMutant& mutant) {
     if (failures_ >= 10) return;
     const uint32_t size = static_cast<uint32_t>(mutant.container.size());
-    if (ValidatePatchContainer(mutant.container.data(), size, nullptr))
+    if (ValidatePatchContainer(mutant.container.data(), size, platform::AnsiCodePage(), nullptr))
       CheckApplied(mutant);
     else
       CheckRefused(mutant);

@@ -1,0 +1,56 @@
+#include "engine/failure_reason.h"
+
+namespace {
+const char* Words(CFailureCause cause) {
+  switch (cause) {
+    case CFailureCause::kInUse:
+      return "it is in use by another program";
+    case CFailureCause::kInUseOrProtected:
+      return "it is in use by another program, or write-protected";
+    case CFailureCause::kNoPermission:
+      return "no permission to write in the game folder";
+    case CFailureCause::kDiskFull:
+      return "not enough disk space";
+    case CFailureCause::kPathTooLong:
+      return "its path is too long";
+    case CFailureCause::kDiskError:
+      return "the disk reported an error";
+    case CFailureCause::kFolderMissing:
+      return "its folder does not exist";
+    case CFailureCause::kMissing:
+      return "the installed file is missing";
+    case CFailureCause::kNotExpectedVersion:
+      return "the installed file is not the version this patch expects";
+    case CFailureCause::kDamaged:
+      return "the patch data is damaged";
+  }
+  return "";
+}
+}  // namespace
+
+CFailureCause CauseOf(platform::FileError error) {
+  switch (error) {
+    case platform::FileError::kInUse:
+      return CFailureCause::kInUse;
+    case platform::FileError::kAccessDenied:
+      return CFailureCause::kNoPermission;
+    case platform::FileError::kDiskFull:
+      return CFailureCause::kDiskFull;
+    case platform::FileError::kPathTooLong:
+      return CFailureCause::kPathTooLong;
+    case platform::FileError::kNotFound:
+      return CFailureCause::kFolderMissing;
+    case platform::FileError::kNone:
+    case platform::FileError::kOther:
+      break;
+  }
+  return CFailureCause::kDiskError;
+}
+
+std::string CannotPatch(const std::string& name, CFailureCause cause) {
+  return "Cannot patch " + name + ": " + Words(cause);
+}
+
+std::string WaitingFor(const std::string& name) {
+  return "Waiting for " + name + ": it is in use by another program";
+}

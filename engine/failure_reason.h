@@ -1,0 +1,29 @@
+#pragma once
+// What a player reads on the status line when a run fails: which file could
+// not be patched and why, in words that say what to do about it.
+
+#include <string>
+
+#include "platform/platform.h"
+
+enum class CFailureCause {
+  kInUse,             // another program holds the file
+  kInUseOrProtected,  // the file cannot be replaced: in use, or protected from changes
+  kNoPermission,      // the game folder or the file may not be changed
+  kDiskFull,
+  kPathTooLong,
+  kDiskError,      // a read or write error of the disk
+  kFolderMissing,  // the game folder (or one of its folders) does not exist
+  kMissing,        // the installed file the patch rebuilds from is not there
+  kNotExpectedVersion,
+  kDamaged,  // the patch data does not rebuild what it promises
+};
+
+// The cause behind a failed file operation.
+CFailureCause CauseOf(platform::FileError error);
+
+// "Cannot patch data/map.pkg: it is in use by another program".
+std::string CannotPatch(const std::string& name, CFailureCause cause);
+
+// The line shown while an operation waits for another program to let go.
+std::string WaitingFor(const std::string& name);

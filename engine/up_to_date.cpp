@@ -1,0 +1,191 @@
+#include "engine/up_to_date.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "archive/memory_inflater.h"
+#include "archive/zip_records.h"
+#include "base/byte_cursor.h"
+#include "platform/platform.h"
+
+namespace {
+constexpr uint32_t kBlockSize = 1 << 20;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+// A chunk and where its bytes stand in the rebuilt file.
+struct CPiece {
+  uint64_t at;
+  CChunkRecord chunk;
+};
+
+std::vector<CPiece> PiecesOf(const uint8_t* container, uint32_t size, uint32_t tableOffset,
+                             uint32_t chunkCount) {
+  CByteCursor cursor(container, size);
+  cursor.Seek(tableOffset);
+  std::vector<CPiece> pieces;
+  uint64_t at = 0;
+  for (uint32_t i = 0; i < chunkCount; ++i) {
+    CPiece piece{at, {}};
+    if (!ReadChunkRecord(cursor, piece.chunk)) break;
+    pieces.push_back(piece);
+    at += piece.chunk.size;
+  }
+  return pieces;
+}
+
+class CInstalledFile {
+ public:
+  bool Open(const std::string& path) { return file_.OpenRead(path); }
+  int64_t Size() { return file_.Size(); }
+
+  // The file holds exactly these bytes at the position.
+  bool Holds(uint64_t position, const uint8_t* expected, uint32_t size) {
+    for (uint32_t done = 0; done < size;) {
+      const uint32_t piece = std::min(size - done, kBlockSize);
+      if (!Read(position + done, piece) || std::memcmp(buffer_.data(), expected + done, piece) != 0)
+        return false;
+      done += piece;
+    }
+    return true;
+  }
+
+  // The CRC-32 of the first `size` bytes, or false when they cannot be read.
+  bool Crc(uint64_t size, uint32_t& crc) {
+    crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    for (uint64_t done = 0; done < size;) {
+      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, kBlockSize));
+      if (!Read(done, piece)) return false;
+      crc = static_cast<uint32_t>(crc32(crc, buffer_.data(), piece));
+      done += piece;
+    }
+    return true;
+  }
+
+  // The whole file equals what the inflater makes, no more and no less.
+  bool HoldsInflated(CMemoryInflater& inflater, uint64_t size) {
+    std::vector<uint8_t> expected(kBlockSize);
+    for (uint64_t done = 0;; done += kBlockSize) {
+      const int64_t made = inflater.Read(expected.data(), kBlockSize);
+      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, kBlockSize));
+      if (made != static_cast<int64_t>(piece)) return false;
+      if (piece != 0 &&
+          (!Read(done, piece) || std::memcmp(buffer_.data(), expected.data(), piece) != 0))
+        return false;
+      // Less than a block: the stream has ended, exactly at the file's end.
+      if (piece < kBlockSize) return true;
+    }
+  }
+
+ private:
+  bool Read(uint64_t position, uint32_t size) {
+    if (buffer_.size() < size) buffer_.resize(size);
+    return file_.ReadAt(position, buffer_.data(), size) == static_cast<int64_t>(size);
+  }
+
+  platform::CFile file_;
+  std::vector<uint8_t> buffer_;
+};
+
+// Every chunk is stored in the patch data: the installed file must be their
+// concatenation.
+bool HoldsAllPayload(const uint8_t* container, const std::vector<CPiece>& pieces,
+                     CInstalledFile& installed) {
+  uint64_t total = 0;
+  for (const CPiece& piece : pieces) {
+    if (!piece.chunk.IsPayload()) return false;
+    total += piece.chunk.size;
+  }
+  if (installed.Size() != static_cast<int64_t>(total)) return false;
+  for (const CPiece& piece : pieces)
+    if (!installed.Holds(piece.at, container + piece.chunk.offset, piece.chunk.size)) return false;
+  return true;
+}
+
+// The archive's local header and the entry's name, read from the start of
+// the first chunk.
+bool ReadLocalHeader(const uint8_t* container, const CPiece& first, const std::string& name,
+                     CZipLocalHeader& header) {
+  if (!first.chunk.IsPayload() || first.chunk.size < kLocalHeaderSize) return false;
+  const uint8_t* bytes = container + first.chunk.offset;
+  uint8_t fixed[kLocalHeaderSize];
+  std::memcpy(fixed, bytes, kLocalHeaderSize);
+  if (!ParseLocalHeader(fixed, header)) return false;
+  if (first.chunk.size - kLocalHeaderSize < header.nameLength) return false;
+  return std::string(reinterpret_cast<const char*>(bytes) + kLocalHeaderSize, header.nameLength) ==
+         name;
+}
+
+// A stored file's bytes that the patch data carries stand where they belong.
+bool HoldsStoredPayload(const uint8_t* container, const std::vector<CPiece>& pieces,
+                        uint64_t dataStart, uint64_t dataSize, CInstalledFile& installed) {
+  const uint64_t dataEnd = dataStart + dataSize;
+  for (const CPiece& piece : pieces) {
+    if (!piece.chunk.IsPayload()) continue;
+    const uint64_t from = std::max(piece.at, dataStart);
+    const uint64_t to = std::min(piece.at + piece.chunk.size, dataEnd);
+    if (from >= to) continue;
+    const uint8_t* expected = container + piece.chunk.offset + (from - piece.at);
+    if (!installed.Holds(from - dataStart, expected, static_cast<uint32_t>(to - from)))
+      return false;
+  }
+  return true;
+}
+
+// The deflated data, when the patch data carries all of it (then it lies
+// back to back in the payload area); null when a copy chunk makes part of it.
+const uint8_t* DeflatedData(const uint8_t* container, const std::vector<CPiece>& pieces,
+                            uint64_t dataStart, uint64_t dataSize) {
+  const uint8_t* start = nullptr;
+  for (const CPiece& piece : pieces) {
+    const uint64_t end = piece.at + piece.chunk.size;
+    if (end <= dataStart || piece.at >= dataStart + dataSize) continue;
+    if (!piece.chunk.IsPayload()) return nullptr;
+    if (start == nullptr) start = container + piece.chunk.offset + (dataStart - piece.at);
+  }
+  return start;
+}
+
+bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& pieces,
+                       const std::string& name, CInstalledFile& installed) {
+  CZipLocalHeader header;
+  if (pieces.empty() || !ReadLocalHeader(container, pieces[0], name, header)) return false;
+  // Without sizes and CRC-32 in the header, or encrypted, nothing can be judged.
+  if (header.flags & (kZipFlagDataDescriptor | kZipFlagEncrypted)) return false;
+  if (installed.Size() != static_cast<int64_t>(header.uncompressedSize)) return false;
+  const uint64_t dataStart = uint64_t{kLocalHeaderSize} + header.nameLength + header.extraLength;
+  const uint64_t archiveSize = pieces.back().at + pieces.back().chunk.size;
+  if (dataStart + header.compressedSize > archiveSize) return false;
+
+  if (header.compressionMethod == kMethodStored) {
+    if (header.compressedSize != header.uncompressedSize ||
+        !HoldsStoredPayload(container, pieces, dataStart, header.uncompressedSize, installed))
+      return false;
+  } else if (header.compressionMethod == kMethodDeflated) {
+    const uint8_t* deflated = DeflatedData(container, pieces, dataStart, header.compressedSize);
+    if (deflated != nullptr) {
+      CMemoryInflater inflater(deflated, header.compressedSize);
+      if (!installed.HoldsInflated(inflater, header.uncompressedSize)) return false;
+    }
+  } else {
+    return false;
+  }
+  uint32_t crc = 0;
+  return installed.Crc(header.uncompressedSize, crc) && crc == header.crc32;
+}
+}  // namespace
+
+bool IsInstalledFileNew(const uint8_t* container, uint32_t containerSize, uint32_t tableOffset,
+                        const CEntryRecord& record, const std::string& installedPath,
+                        uint32_t codePage) {
+  const std::vector<CPiece> pieces =
+      PiecesOf(container, containerSize, tableOffset, record.chunkCount);
+  CInstalledFile installed;
+  if (pieces.size() != record.chunkCount || !installed.Open(installedPath)) return false;
+  if (NameExtension(record.name, codePage) == ".pkg")
+    return HoldsAllPayload(container, pieces, installed);
+  return HoldsArchivedFile(container, pieces, record.name, installed);
+}

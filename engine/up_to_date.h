@@ -1,0 +1,26 @@
+#pragma once
+// Whether an installed file already is what an entry makes, judged from the
+// patch data alone, so that a second run, or the run after an interruption,
+// leaves finished files alone and asks nothing. For the entries that do not
+// depend on an installed package's index digest:
+//
+// - a package sent whole: the installed file holds exactly its payload;
+// - a file that travels as an archive: the installed file has the size and
+//   CRC-32 that the archive's local header (the start of the first payload
+//   chunk) records, and every byte of it that the patch data itself carries
+//   is equal: all of a stored file's bytes but those copied from the old
+//   installed file, all of a deflated file's bytes (inflated).
+//
+// A delta package is new when its index digest equals digestAfter; the
+// comparison checks that itself.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/patch_container.h"
+
+// `tableOffset` is where the entry's chunk table starts in the (validated)
+// container.
+bool IsInstalledFileNew(const uint8_t* container, uint32_t containerSize, uint32_t tableOffset,
+                        const CEntryRecord& record, const std::string& installedPath,
+                        uint32_t codePage);
