@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/path_text.h"
+#include "engine/working_names.h"
 
 bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
   cursor.Read(record.name, kNameFieldSize);
@@ -61,8 +62,7 @@ bool IsSafeRelativeName(const std::string& name, uint32_t codePage) {
     size_t end = NextSeparator(name, start, codePage);
     std::string component = name.substr(start, end == std::string::npos ? end : end - start);
     if (component.empty() || component == "." || component == "..") return false;
-    // The patcher's own working files carry this prefix.
-    if (end == std::string::npos) return component.compare(0, 6, ".temp_") != 0;
+    if (end == std::string::npos) return !IsWorkingName(component, codePage);
     start = end + 1;
   }
 }

@@ -20,6 +20,11 @@ std::string UnpackedName(const std::string& entryName, uint32_t codePage) {
   return WithPrefix(entryName, codePage, std::string(kWorkingPrefix) + kWorkingPrefix);
 }
 
+bool IsWorkingName(const std::string& name, uint32_t codePage) {
+  return name.compare(LastComponentStart(name, codePage), sizeof kWorkingPrefix - 1,
+                      kWorkingPrefix) == 0;
+}
+
 bool CreateEntryFolders(const std::string& installDir, const std::string& entryName,
                         uint32_t codePage) {
   for (size_t separator = NextSeparator(entryName, 0, codePage); separator != std::string::npos;

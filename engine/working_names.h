@@ -12,6 +12,8 @@
 
 std::string TemporaryName(const std::string& entryName, uint32_t codePage);
 std::string UnpackedName(const std::string& entryName, uint32_t codePage);
+// Whether the name's last part is that of a working file.
+bool IsWorkingName(const std::string& name, uint32_t codePage);
 
 // Creates the folders of a name's path below the installation folder, so that
 // a release can bring new files in new folders. True when they all exist.

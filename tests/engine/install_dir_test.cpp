@@ -55,6 +55,11 @@ TEST(InstallDir, WorkingNamesKeepDoubleByteCharactersWhole) {
 }
 
 TEST(InstallDir, EntryFoldersAreMadeWholeInADoubleByteCodePage) {
+  // Such names exist where the file system takes the bytes as they are
+  // (POSIX) or in code page 932; a Windows of another code page reads them
+  // otherwise (the Windows suite runs the whole patcher in 932 too).
+  const uint32_t system = platform::AnsiCodePage();
+  if (system != kCodePageUtf8 && system != 932) GTEST_SKIP() << "ANSI code page " << system;
   CTempFolder folder;
   ASSERT_TRUE(CreateEntryFolders(folder.Path(), kSoft932 + "/" + kSo932 + "/a.txt", 932));
   EXPECT_TRUE(PathExists(folder / kSoft932));

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "base/path_text.h"
 #include "engine/patch_container.h"
 #include "engine/patch_worker.h"
+#include "engine/working_names.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -102,11 +104,6 @@ void WalkValidated(const uint8_t* data, uint32_t size) {
   Check(!records.Failed() && records.Tell() == size, "walk does not end at the container's end");
 }
 
-bool IsWorkingFile(const std::string& name) {
-  return name.find(".temp_") != std::string::npos ||
-         (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0);
-}
-
 void ApplyToGameFolder() {
   std::error_code error;
   fs::remove_all(g_folder, error);
@@ -118,7 +115,7 @@ void ApplyToGameFolder() {
   for (const auto& item : fs::recursive_directory_iterator(g_folder)) {
     if (!item.is_regular_file()) continue;
     std::string name = fs::relative(item.path(), g_folder).generic_string();
-    Check(!IsWorkingFile(name), "working file left after the run");
+    Check(!IsWorkingName(name, kCodePageUtf8), "working file left after the run");
   }
 }
 }  // namespace

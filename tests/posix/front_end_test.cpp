@@ -128,3 +128,12 @@ TEST_F(FrontEnd, SecondRunAfterSuccessCompletesWithoutQuestions) {
   EXPECT_EQ(again.exitCode, 0) << again.out;
   EXPECT_EQ(ReadWholeFile(game / "a.pkg"), pair.newPackage.bytes);
 }
+
+TEST_F(FrontEnd, AFailureNamesTheFileAndWhyOnStandardError) {
+  WriteWholeFile(game / "a.pkg", MakePackagePair("a.pkg", 99).oldPackage.bytes);
+  CProcessRun run = RunPatcher(work, container, game.Path(), "n\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(EndsWith(
+      run.err, "Cannot patch a.pkg: the installed file is not the version this patch expects\n"))
+      << run.err;
+}

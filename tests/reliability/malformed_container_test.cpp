@@ -11,7 +11,9 @@
 #include <map>
 
 #include "base/byte_cursor.h"
+#include "base/path_text.h"
 #include "engine/patch_container.h"
+#include "engine/working_names.h"
 #include "platform/file_faults.h"
 #include "tests/reliability/container_mutations.h"
 #include "tests/reliability/reliability_fixture.h"
@@ -57,11 +59,6 @@ std::string Folded(std::string name, bool caseSensitive) {
   if (!caseSensitive)
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return name;
-}
-
-bool IsWorkingFile(const std::string& name) {
-  return name.find(".temp_") != std::string::npos ||
-         (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0);
 }
 
 // One file that the release or the changed container names, and what it may
@@ -195,7 +192,7 @@ class MalformedContainer : public testing::Test {
     for (const auto& item : std::filesystem::recursive_directory_iterator(folder.Path())) {
       if (!item.is_regular_file()) continue;
       ++found;
-      if (IsWorkingFile(item.path().filename().string()))
+      if (IsWorkingName(item.path().filename().string(), kCodePageUtf8))
         problems += "working file " + item.path().filename().string() + " left; ";
     }
     if (found != files)

@@ -6,6 +6,11 @@
 #include <fstream>
 #include <set>
 
+#include "base/path_text.h"
+#include "engine/patch_container.h"
+#include "engine/working_names.h"
+#include "tests/support/zip_maker.h"
+
 namespace {
 std::vector<Bytes> IndexRecords(uint32_t count, uint32_t seed) {
   std::vector<Bytes> records;
@@ -38,10 +43,6 @@ Bytes ReadFile(const std::string& path) {
   return bytes;
 }
 
-bool IsWorkingFile(const std::string& name) {
-  return name.find(".temp_") != std::string::npos ||
-         (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0);
-}
 }  // namespace
 
 CPackagePair MakeShuffledPackagePair(const std::string& name, uint32_t dataSize, uint32_t seed,
@@ -101,11 +102,35 @@ CRelease MakeRepresentativeRelease(uint32_t dataSize, uint32_t seed) {
   Bytes readme = TextLines(dataSize / 20 + 1, seed + 7);
   release.files.push_back({"docs/en/readme.txt", false, {}, readme});
   release.entries.push_back(ArchiveEntry("docs/en/readme.txt", readme, false));
+
+  // A film with ten bytes inserted: stored, its data copied from the
+  // installed file around the new bytes.
+  Bytes movieOld = RandomBytes(dataSize / 4, seed + 8);
+  const uint32_t cut = static_cast<uint32_t>(movieOld.size() / 2);
+  Bytes inserted = RandomBytes(10, seed + 9);
+  Bytes movieNew = Slice(movieOld, 0, cut);
+  movieNew.insert(movieNew.end(), inserted.begin(), inserted.end());
+  movieNew.insert(movieNew.end(), movieOld.begin() + cut, movieOld.end());
+  release.files.push_back({"movie.bik", true, movieOld, movieNew});
+  release.entries.push_back(
+      StoredWithCopiesEntry("movie.bik", movieNew,
+                            {CChunkPlan::Copy(0, cut), CChunkPlan::Payload(inserted),
+                             CChunkPlan::Copy(cut, static_cast<uint32_t>(movieOld.size()) - cut)}));
+
+  // An entry named like the other's archive would be.
+  for (const char* name : {"pair", "pair.zip"}) {
+    Bytes before = TextLines(dataSize / 50 + 7, seed + 10 + static_cast<uint32_t>(*name));
+    Bytes after = TextLines(dataSize / 40 + 3, seed + 20 + static_cast<uint32_t>(name[4]));
+    release.files.push_back({name, true, before, after});
+    release.entries.push_back(ArchiveEntry(name, after, std::string(name) == "pair"));
+  }
   release.container = BuildContainer(release.entries);
 
-  // The entries rebuild exactly the new bytes.
+  // The packages' entries rebuild exactly the new bytes.
   for (size_t i = 0; i < release.entries.size(); ++i) {
-    if (release.entries[i].chunks.size() < 2) continue;
+    if (release.entries[i].chunks.size() < 2 ||
+        NameExtension(release.files[i].name, kCodePageUtf8) != ".pkg")
+      continue;
     const CReleaseFile& file = release.files[i];
     Bytes rebuilt;
     for (const CChunkPlan& chunk : release.entries[i].chunks) {
@@ -142,7 +167,7 @@ CFolderState JudgeFolder(const CRelease& release, const std::string& folder) {
                                std::to_string(now.size()) + " bytes)");
   }
   for (const std::string& name : ListFiles(folder)) {
-    if (IsWorkingFile(name))
+    if (IsWorkingName(name, kCodePageUtf8))
       state.workingFiles.push_back(name);
     else if (!known.count(name))
       state.problems.push_back("stray file " + name);

@@ -1,10 +1,11 @@
 #pragma once
 // A representative release for the reliability suites: two packages rebuilt
 // from pieces of the installed ones (one in a sub-folder), a package sent
-// whole, a deflated archive entry in a sub-folder, and a stored archive entry
-// for a new file in two folders that do not exist yet. Each file's old and new
-// bytes are known, so a folder can be judged after any run: every file is old
-// or new, never missing or partial.
+// whole, a deflated archive entry in a sub-folder, a stored archive entry for
+// a new file in two folders that do not exist yet, a stored archive partly
+// copied from the installed file, and an entry "pair" beside an entry
+// "pair.zip". Each file's old and new bytes are known, so a folder can be
+// judged after any run: every file is old or new, never missing or partial.
 
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ void InstallOldVersion(const CRelease& release, const std::string& folder);
 // How a folder stands after a run.
 struct CFolderState {
   std::vector<std::string> problems;      // files that are neither old nor new, and strays
-  std::vector<std::string> workingFiles;  // ".temp_" and ".zip" files, relative
+  std::vector<std::string> workingFiles;  // the patcher's working files, relative
   size_t newCount = 0;                    // files at their new version
   bool AllNew(const CRelease& release) const { return newCount == release.files.size(); }
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/path_text.h"
+#include "engine/working_names.h"
 #include "tests/support/test_patch_data.h"
 #include "tests/support/zip_maker.h"
 
@@ -89,14 +91,13 @@ CRunOutcome RunWorker(const Bytes& container, const std::string& folder) {
   outcome.out = testing::internal::GetCapturedStdout();
   outcome.results = user.results;
   outcome.questions = user.questionCaptions;
+  outcome.status = worker.Progress().GetStatusText();
   SetTestPatchData(nullptr);
   return outcome;
 }
 
 bool NoWorkingFilesLeft(const std::string& folder) {
-  for (const std::string& name : ListFiles(folder)) {
-    if (name.find(".temp_") != std::string::npos) return false;
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0) return false;
-  }
+  for (const std::string& name : ListFiles(folder))
+    if (IsWorkingName(name, kCodePageUtf8)) return false;
   return true;
 }

@@ -34,11 +34,12 @@ struct CRunOutcome {
   std::vector<uintptr_t> results;
   std::string out;  // standard output
   std::vector<std::string> questions;
+  std::string status;  // the status line when the run ended
 };
 
 // One whole run of the worker on this thread, with the installation folder
 // coming from the stored setting.
 CRunOutcome RunWorker(const Bytes& container, const std::string& folder);
 
-// No ".temp_" or ".zip" working file anywhere below the folder.
+// No working file (a last part starting ".temp_") anywhere below the folder.
 bool NoWorkingFilesLeft(const std::string& folder);

@@ -4,6 +4,13 @@
 
 #include <string>
 
+#include "engine/container_writer.h"
 #include "tests/support/package_file.h"
 
 Bytes MakeZip(const std::string& entryName, const Bytes& content, bool deflate);
+
+// The entry of a file that travels as a stored archive whose data is partly
+// copied from the installed file: `pieces` make the new content, each a copy
+// chunk (of the old file) or a payload chunk.
+CEntryPlan StoredWithCopiesEntry(const std::string& name, const Bytes& content,
+                                 const std::vector<CChunkPlan>& pieces);

@@ -93,6 +93,27 @@ TEST(ReleaseRoundTrip, RandomGamesBecomeTheNewVersionByteForByte) {
   }
 }
 
+// Players run a patch twice: every kind of entry must be known as done.
+TEST(ReleaseRoundTrip, ASecondRunOnThePatchedGameCompletesAndChangesNothing) {
+  CGame game;
+  MakeGames(game, 7);
+  // A film with ten bytes inserted travels stored, copied around the insert.
+  Bytes movie = RandomBytes(1 << 20, 70);
+  Bytes longer = movie;
+  const Bytes inserted = RandomBytes(10, 71);
+  longer.insert(longer.begin() + 500000, inserted.begin(), inserted.end());
+  game.Change("movie.bik", movie, longer);
+  ASSERT_EQ(game.Build().exitCode, 0);
+  ASSERT_NE(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
+
+  for (int run = 1; run <= 2; ++run) {
+    CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
+    EXPECT_EQ(apply.exitCode, 0) << "run " << run << "\n" << apply.out << apply.err;
+    EXPECT_EQ(apply.out.find("This file is different"), std::string::npos) << apply.out;
+    EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path())) << run;
+  }
+}
+
 TEST(ReleaseRoundTrip, EveryKindOfEntryIsUsed) {
   CGame game;
   MakeGames(game, 9);

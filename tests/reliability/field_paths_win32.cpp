@@ -1,0 +1,121 @@
+// Windows only, whole runs on game folders as players have them: paths longer
+// than MAX_PATH, and folder and file names in a double-byte ANSI code page
+// whose second bytes are '\' (ソ is 83 5C in code page 932). The second kind
+// runs only when the process's ANSI code page is 932 (ctest starts the suite
+// once more with a Japanese locale for it).
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+#include "tests/reliability/reliability_fixture.h"
+#include "tests/support/zip_maker.h"
+
+namespace {
+// The test support's files go through the narrow runtime, which stops at
+// MAX_PATH; these go through the file layer under test.
+void Put(const std::string& path, const Bytes& bytes) {
+  platform::CFile out;
+  ASSERT_TRUE(out.Create(path)) << path;
+  ASSERT_TRUE(out.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  ASSERT_TRUE(out.Close());
+}
+
+Bytes Get(const std::string& path) {
+  platform::CFile in;
+  if (!in.OpenRead(path)) return {};
+  Bytes bytes(static_cast<size_t>(in.Size()));
+  in.ReadAt(0, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  return bytes;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+  narrow.pop_back();
+  return narrow;
+}
+
+// The release's files, installed and judged through the file layer.
+void InstallThroughTheLayer(const CRelease& release, const std::string& folder) {
+  for (const CReleaseFile& file : release.files) {
+    if (!file.installed) continue;
+    std::string path = folder + file.name;
+    for (size_t slash = path.find('/', folder.size()); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+      ASSERT_TRUE(platform::CreateFolder(path.substr(0, slash)));
+    Put(path, file.oldBytes);
+  }
+}
+
+void ExpectAllNew(const CRelease& release, const std::string& folder) {
+  for (const CReleaseFile& file : release.files) {
+    EXPECT_TRUE(Get(folder + file.name) == file.newBytes) << file.name;
+    const size_t slash = file.name.find_last_of('/');
+    const size_t last = slash == std::string::npos ? 0 : slash + 1;
+    const std::string working = file.name.substr(0, last) + ".temp_" + file.name.substr(last);
+    EXPECT_FALSE(platform::FileExists(folder + working)) << working;
+  }
+}
+}  // namespace
+
+TEST(FieldPaths, AGameFolderWhosePathsPassThreeHundredCharactersIsPatched) {
+  ResetTestUser();
+  CTempFolder base;
+  std::string game = base.Path();
+  while (game.size() < 280) {
+    game += std::string(50, 'g');
+    ASSERT_TRUE(platform::CreateFolder(game));
+    game += "\\";
+  }
+  CRelease release = MakeRepresentativeRelease(20000, 61);
+  InstallThroughTheLayer(release, game);
+  ASSERT_GT((game + ".temp_.temp_conf/setup.ini").size(), 300u);
+
+  for (int run = 1; run <= 2; ++run) {
+    CRunOutcome outcome = RunWorker(release.container, game);
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1})
+        << "run " << run << ": " << outcome.status;
+    ExpectAllNew(release, game);
+  }
+}
+
+TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
+  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+  ResetTestUser();
+  CTempFolder base;
+  // ゲーム: the game folder; its launcher is ソフト.exe, whose ソ ends in 5C.
+  const std::string game = base.Path() + Narrow(L"\u30b2\u30fc\u30e0");
+  ASSERT_TRUE(platform::CreateFolder(game))
+      << game << " " << static_cast<int>(platform::LastFileError()) << " " << GetLastError();
+  const std::string so = Narrow(L"\u30bd");
+  ASSERT_EQ(so, "\x83\x5C");
+  const std::string launcher = game + "\\" + so + Narrow(L"\u30d5\u30c8") + ".exe";
+
+  CPackagePair package = MakePackagePair("a.pkg", 62);
+  const std::string note = so + "/" + so + ".txt";  // a new file in a new folder ソ
+  const Bytes noteBytes = TextBytes("new note");
+  Put(game + "\\a.pkg", package.oldPackage.bytes);
+  Bytes container = BuildContainer({DeltaEntry(package), ArchiveEntry(note, noteBytes, true)});
+
+  CTestUser& user = TestUser();
+  user.hasSetting = true;
+  user.setting = launcher;
+  SetTestPatchData(&container);
+  CPatchWorker worker;
+  testing::internal::CaptureStdout();
+  CPatchWorker::ThreadMain(&worker);
+  testing::internal::GetCapturedStdout();
+  SetTestPatchData(nullptr);
+
+  EXPECT_EQ(user.results, std::vector<uintptr_t>{1}) << worker.Progress().GetStatusText();
+  EXPECT_EQ(Get(game + "\\a.pkg"), package.newPackage.bytes);
+  // Read back by the wide name, so no narrow conversion can hide a stray file.
+  const std::wstring wideGame =
+      L"\\\\?\\" + std::wstring(base.Path().begin(), base.Path().end()) + L"\u30b2\u30fc\u30e0\\";
+  EXPECT_NE(GetFileAttributesW((wideGame + L"\u30bd\\\u30bd.txt").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((wideGame + L"\u30bd\\.temp_\u30bd.txt").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Get(game + "\\" + note), noteBytes);
+}
