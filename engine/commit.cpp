@@ -66,7 +66,7 @@ bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t t
     // a package sent whole is taken as it came.
     if (currentEntry_.chunkCount > 1 &&
         CCompareResult().GetPackageIndexDigest(tempName) != currentEntry_.digestAfter) {
-      NoteFailure(CannotPatch(name, CFailureCause::kNotExpectedVersion));
+      NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
       platform::DeleteFile(tempPath);
       return false;
     }
@@ -86,7 +86,7 @@ bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t t
   bool installed = false;
   if (unpacked.outcome != CUnpackOutcome::kUnpacked) {
     const bool copies = HasCopyChunks(patchData, patchDataSize, tableOffset, currentEntry_);
-    NoteFailure(CannotPatch(name, UnpackFailureCause(unpacked, copies)));
+    NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, copies)));
   } else {
     installed = InstallFile(unpackedPath, name);
     if (!installed) platform::DeleteFile(unpackedPath);
@@ -105,7 +105,7 @@ bool CPatchWorker::InstallFile(const std::string& from, const std::string& name)
                                                : platform::LastFileError();
       });
   if (error == platform::FileError::kNone) return true;
-  NoteFailure(CannotPatch(name, error == platform::FileError::kAccessDenied
+  NoteFailure(FileFailure(name, error == platform::FileError::kAccessDenied
                                     ? CFailureCause::kInUseOrProtected
                                     : CauseOf(error)));
   return false;

@@ -45,7 +45,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
       } else if (digest == record.digestAfter) {
         // Already what this patch installs (an earlier run got this far).
       } else if (!platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
-        refusal_ = CannotPatch(
+        refusal_ = FileFailure(
             name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
         return false;
       }

@@ -4,11 +4,11 @@ namespace {
 const char* Words(CFailureCause cause) {
   switch (cause) {
     case CFailureCause::kInUse:
-      return "it is in use by another program";
+      return "in use by another program";
     case CFailureCause::kInUseOrProtected:
-      return "it is in use by another program, or write-protected";
+      return "in use by another program or write-protected";
     case CFailureCause::kNoPermission:
-      return "no permission to write in the game folder";
+      return "no write permission in the game folder";
     case CFailureCause::kDiskFull:
       return "not enough disk space";
     case CFailureCause::kPathTooLong:
@@ -20,7 +20,7 @@ const char* Words(CFailureCause cause) {
     case CFailureCause::kMissing:
       return "the installed file is missing";
     case CFailureCause::kNotExpectedVersion:
-      return "the installed file is not the version this patch expects";
+      return "not the version this patch expects";
     case CFailureCause::kDamaged:
       return "the patch data is damaged";
   }
@@ -47,10 +47,10 @@ CFailureCause CauseOf(platform::FileError error) {
   return CFailureCause::kDiskError;
 }
 
-std::string CannotPatch(const std::string& name, CFailureCause cause) {
-  return "Cannot patch " + name + ": " + Words(cause);
+std::string FileFailure(const std::string& name, CFailureCause cause) {
+  return name + ": " + Words(cause);
 }
 
 std::string WaitingFor(const std::string& name) {
-  return "Waiting for " + name + ": it is in use by another program";
+  return "Waiting for " + name + ": in use by another program";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What a player reads on the status line when a run fails: which file could
-// not be patched and why, in words that say what to do about it.
+// not be patched and why, in words that say what to do about it, short
+// enough for the window's one line.
 
 #include <string>
 
@@ -22,8 +23,8 @@ enum class CFailureCause {
 // The cause behind a failed file operation.
 CFailureCause CauseOf(platform::FileError error);
 
-// "Cannot patch data/map.pkg: it is in use by another program".
-std::string CannotPatch(const std::string& name, CFailureCause cause);
+// "data/map.pkg: in use by another program".
+std::string FileFailure(const std::string& name, CFailureCause cause);
 
 // The line shown while an operation waits for another program to let go.
 std::string WaitingFor(const std::string& name);

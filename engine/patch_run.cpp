@@ -32,7 +32,7 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
       if (!SkipEntry(*recordCursor_, currentEntry_, currentChunk_)) break;
     }
     if (!found) {
-      NoteFailure(CannotPatch(names[i], CFailureCause::kDamaged));
+      NoteFailure(FileFailure(names[i], CFailureCause::kDamaged));
       allFound = false;
       break;
     }
@@ -40,7 +40,7 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
     localReader_.OpenLocal(InstallDir + names[i], currentEntry_.chunkCount);
     // The chunk table is walked even when the folders cannot be made.
     bool folders = CreateEntryFolders(InstallDir, names[i], codePage_);
-    if (!folders) NoteFailure(CannotPatch(names[i], CauseOf(platform::LastFileError())));
+    if (!folders) NoteFailure(FileFailure(names[i], CauseOf(platform::LastFileError())));
     written_[i] =
         WritePatchedPackage(InstallDir + TemporaryName(names[i], codePage_), names[i]) && folders;
     recordCursor_->Seek(payloadCursor_->Tell());
@@ -56,7 +56,7 @@ bool CPatchWorker::RunPatch(std::vector<std::string> names) {
 bool CPatchWorker::WritePatchedPackage(const std::string& tempPath, const std::string& name) {
   bool ok = true;
   auto fail = [&](CFailureCause cause) {
-    if (ok) NoteFailure(CannotPatch(name, cause));
+    if (ok) NoteFailure(FileFailure(name, cause));
     ok = false;
   };
   auto failOnFileError = [&] { fail(CauseOf(platform::LastFileError())); };

@@ -68,7 +68,8 @@ bool CPatchWorker::LoadPatchData() {
   progress_.SetStatusText("Creating PatchData....");
   std::string why;
   if (!ValidatePatchContainer(data, size, codePage_, &why)) {
-    NoteFailure("The patch data is damaged (" + why + ")");
+    // The window shows the first line; the second is for whoever looks closer.
+    NoteFailure("The patch data is damaged; download the patch again\n" + why);
     return false;
   }
   recordCursor_.reset(new CByteCursor(data, size));

@@ -41,6 +41,18 @@ class CProgressLine {
     std::fflush(stderr);
   }
 
+  // Ends with why the run failed, whole: a damaged release says what is
+  // damaged on a second line. A first line already shown is not repeated.
+  void EndWithFailure(const std::string& fullText) {
+    End();
+    std::string rest = fullText;
+    if (!terminal_ && FirstLine(fullText) == lastText_)
+      rest =
+          fullText.find('\n') == std::string::npos ? "" : fullText.substr(fullText.find('\n') + 1);
+    if (!rest.empty()) std::fprintf(stderr, "%s\n", rest.c_str());
+    std::fflush(stderr);
+  }
+
  private:
   bool terminal_;
   std::string lastText_;
@@ -68,11 +80,11 @@ int main() {
   }
   if (result == 1) {
     line.Show(1.0f, "Patch Complete.");
+    line.End();
   } else {
     worker->GetProgress(ratio, text);
-    line.Show(ratio, text);
+    line.EndWithFailure(text);
   }
-  line.End();
 
   std::printf("%s\n", result == 1 ? " Patch is completed." : " Patch is failed.");
   std::fflush(stdout);

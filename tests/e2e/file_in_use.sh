@@ -2,9 +2,11 @@
 # End to end: an installed package held open by another Windows process
 # (reading shared, no delete or write sharing, as a virus scanner or the game's
 # launcher would) while QelPatch.exe commits the sample release. The replace
-# of that package is retried for about a second and then fails: the package
-# stays byte for byte the old one, its temporary file is removed, the other
-# files are old or new, and the result box says " Patch is failed.".
+# of that package waits ten seconds for it, saying so on the status line
+# (screenshot waiting.png), and then fails: the package stays byte for byte
+# the old one, its temporary file is removed, the other files are old or new,
+# the status line names the package and why, and the result box says
+# " Patch is failed." (screenshot reason.png).
 #
 # Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
 # that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe.
@@ -15,6 +17,7 @@ BUILD=${QELPATCH_WINDOWS_BUILD:-$ROOT/build/windows}
 EXE=$BUILD/bin/QelPatch.exe
 PROBE=$BUILD/bin/qelpatch_e2e_probe.exe
 WORK=$BUILD/e2e-file-in-use
+SHOTS=$WORK/screenshots
 SAMPLE=$WORK/sample
 GAME=$WORK/game
 HELD=data/sound.pkg
@@ -45,7 +48,7 @@ cleanup() {
 for needed in "$EXE" "$PROBE"; do
   [ -f "$needed" ] || { log "missing $needed (build the windows preset first)"; exit 1; }
 done
-mkdir -p "$WORK"
+mkdir -p "$WORK" "$SHOTS"
 "$ROOT/scripts/make-sample-game" "$SAMPLE" >/dev/null || exit 1
 rm -rf "$GAME" && cp -r "$SAMPLE/old" "$GAME"
 
@@ -66,9 +69,17 @@ grep -q holding "$WORK/hold.out" || fail "the package could not be held"
 
 timeout 120 wine "$EXE" >"$WORK/patcher.out" 2>&1 &
 PATCHER_PID=$!
+qel_wait_window Qel_ManualPatch 30 >/dev/null || fail "no main window"
+# Well inside the ten seconds of waiting for the held package.
+sleep 4
+qel_screenshot "$SHOTS/waiting.png"
+qel_window_shown QelPatch && fail "the run gave up before waiting ten seconds"
 box=$(qel_wait_window QelPatch 90) || fail "no result box"
 text=$(qel_box_text QelPatch)
 [ "$text" = " Patch is failed." ] || fail "the result box says '$text'"
+qel_move_box_below QelPatch
+sleep 0.7
+qel_screenshot "$SHOTS/reason.png"
 qel_press_key "$box" Return
 for _ in $(seq 300); do
   kill -0 "$PATCHER_PID" 2>/dev/null || break
@@ -81,11 +92,11 @@ PATCHER_PID=
 [ "$status" = 0 ] || fail "exit code $status"
 
 cmp -s "$GAME/$HELD" "$SAMPLE/old/$HELD" || fail "the held package changed"
-leftovers=$(cd "$GAME" && find . -type f \( -name '.temp_*' -o -name '*.zip' \))
+leftovers=$(cd "$GAME" && find . -type f -name '.temp_*')
 [ -z "$leftovers" ] || fail "working files left: $leftovers"
 for file in $(cd "$SAMPLE/new" && find . -type f); do
   [ -f "$GAME/$file" ] || { [ -f "$SAMPLE/old/$file" ] && fail "$file is missing"; continue; }
   cmp -s "$GAME/$file" "$SAMPLE/new/$file" || cmp -s "$GAME/$file" "$SAMPLE/old/$file" ||
     fail "$file is neither old nor new"
 done
-log "the held package is intact, no working file is left, the run reports failure"
+log "the held package is intact, no working file is left, the run reports failure; screenshots $SHOTS/waiting.png, $SHOTS/reason.png"

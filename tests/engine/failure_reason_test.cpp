@@ -51,13 +51,10 @@ TEST_F(FailureReason, TheStatusLineNamesTheFileAndTheCause) {
   };
   const CCase cases[] = {
       {platform::FileOp::Create, platform::Fault::AccessDenied,
-       "Cannot patch setup.ini: no permission to write in the game folder"},
-      {platform::FileOp::Write, platform::Fault::ShortWrite,
-       "Cannot patch setup.ini: not enough disk space"},
-      {platform::FileOp::Flush, platform::Fault::Error,
-       "Cannot patch setup.ini: the disk reported an error"},
-      {platform::FileOp::Replace, platform::Fault::Error,
-       "Cannot patch setup.ini: the disk reported an error"},
+       "setup.ini: no write permission in the game folder"},
+      {platform::FileOp::Write, platform::Fault::ShortWrite, "setup.ini: not enough disk space"},
+      {platform::FileOp::Flush, platform::Fault::Error, "setup.ini: the disk reported an error"},
+      {platform::FileOp::Replace, platform::Fault::Error, "setup.ini: the disk reported an error"},
   };
   for (const CCase& c : cases) {
     SCOPED_TRACE(platform::FileOpName(c.op));
@@ -74,19 +71,20 @@ TEST_F(FailureReason, AMissingOrOtherPackageDeclinedIsNamed) {
   Bytes packages = BuildContainer({DeltaEntry(a), DeltaEntry(b)});
   CRunOutcome missing = RunWorker(packages, folder.Path());
   EXPECT_EQ(missing.results, std::vector<uintptr_t>{0});
-  EXPECT_EQ(missing.status, "Cannot patch a.pkg: the installed file is missing");
+  EXPECT_EQ(missing.status, "a.pkg: the installed file is missing");
 
   WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
   CRunOutcome other = RunWorker(packages, folder.Path());
-  EXPECT_EQ(other.status,
-            "Cannot patch b.pkg: the installed file is not the version this patch expects");
+  EXPECT_EQ(other.status, "b.pkg: not the version this patch expects");
 }
 
 TEST_F(FailureReason, DamagedPatchDataSaysSo) {
   container.pop_back();
   CRunOutcome run = RunWorker(container, folder.Path());
   EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
-  EXPECT_EQ(run.status.rfind("The patch data is damaged (", 0), 0u) << run.status;
+  EXPECT_EQ(run.status.rfind("The patch data is damaged; download the patch again\n", 0), 0u)
+      << run.status;
+  EXPECT_GT(run.status.size(), run.status.find('\n') + 1);  // and what is damaged
 }
 
 TEST_F(FailureReason, AFileInUseForAMomentIsWaitedFor) {
@@ -125,7 +123,7 @@ TEST(InUseWait, SaysWhatItWaitsForThenGivesUpAfterTheWholeWait) {
   EXPECT_EQ(error, platform::FileError::kInUse);
   EXPECT_GE(waited, std::chrono::milliseconds(kInUseWaitMs));
   ASSERT_GE(seen.size(), 3u);
-  EXPECT_EQ(seen[1], "Waiting for setup.ini: it is in use by another program");
+  EXPECT_EQ(seen[1], "Waiting for setup.ini: in use by another program");
   EXPECT_EQ(progress.GetStatusText(), "Patch setup.ini ");
 }
 

@@ -133,7 +133,16 @@ TEST_F(FrontEnd, AFailureNamesTheFileAndWhyOnStandardError) {
   WriteWholeFile(game / "a.pkg", MakePackagePair("a.pkg", 99).oldPackage.bytes);
   CProcessRun run = RunPatcher(work, container, game.Path(), "n\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_TRUE(EndsWith(
-      run.err, "Cannot patch a.pkg: the installed file is not the version this patch expects\n"))
-      << run.err;
+  EXPECT_TRUE(EndsWith(run.err, "a.pkg: not the version this patch expects\n")) << run.err;
+}
+
+TEST_F(FrontEnd, ADamagedReleaseSaysWhatIsDamagedOnASecondLine) {
+  container.resize(container.size() - 1);
+  CProcessRun run = RunPatcher(work, container, game.Path(), "");
+  EXPECT_EQ(run.exitCode, 1);
+  const std::string first = "The patch data is damaged; download the patch again\n";
+  ASSERT_NE(run.err.find(first), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(first), run.err.rfind(first)) << "shown twice:\n" << run.err;
+  EXPECT_GT(run.err.size(), run.err.find(first) + first.size() + 1) << run.err;
+  ExpectUnchanged();
 }

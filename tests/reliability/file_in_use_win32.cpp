@@ -43,9 +43,8 @@ TEST_F(FileInUse, HeldPackageStaysIntactItsTemporaryGoesAndTheRunFails) {
   EXPECT_GE(waited, kInUseWaitMs);
   // Windows reports the held target as a sharing violation or as access
   // denied, Wine as the latter.
-  EXPECT_TRUE(run.status == "Cannot patch a.pkg: it is in use by another program" ||
-              run.status ==
-                  "Cannot patch a.pkg: it is in use by another program, or write-protected")
+  EXPECT_TRUE(run.status == "a.pkg: in use by another program" ||
+              run.status == "a.pkg: in use by another program, or write-protected")
       << run.status;
   EXPECT_EQ(ReadWholeFile(folder_ / "a.pkg"), release_.files[0].oldBytes);
   CFolderState state = JudgeFolder(release_, folder_.Path());
