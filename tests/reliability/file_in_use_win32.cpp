@@ -44,7 +44,7 @@ TEST_F(FileInUse, HeldPackageStaysIntactItsTemporaryGoesAndTheRunFails) {
   // Windows reports the held target as a sharing violation or as access
   // denied, Wine as the latter.
   EXPECT_TRUE(run.status == "a.pkg: in use by another program" ||
-              run.status == "a.pkg: in use by another program, or write-protected")
+              run.status == "a.pkg: in use by another program or write-protected")
       << run.status;
   EXPECT_EQ(ReadWholeFile(folder_ / "a.pkg"), release_.files[0].oldBytes);
   CFolderState state = JudgeFolder(release_, folder_.Path());
