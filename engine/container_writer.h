@@ -43,6 +43,47 @@ struct CWriterOptions {
   bool junk = false;
 };
 
+// The junk bytes' generator: deterministic, never zero.
+class CJunk {
+ public:
+  uint8_t Next();
+  void Fill(uint8_t* p, size_t n);
+
+ private:
+  uint32_t state_ = 0x9E3779B9u;
+};
+
+// Writes a container entry by entry, as the entries are made: nothing of an
+// entry needs to stay in memory once it is written.
+class CContainerStream {
+ public:
+  CContainerStream(const CByteSink& sink, CWriterOptions options = {})
+      : sink_(sink), options_(options) {}
+
+  // The entry count; a writer that knows it only at the end writes a
+  // placeholder and overwrites the first 4 bytes.
+  bool Begin(uint32_t entryCount, std::string* why);
+  // False, with `why`, for an entry that cannot be laid out (see
+  // CContainerWriter::Build) or one that would take the container past
+  // 4 GiB - 1; nothing of it is written then. False also when the sink fails.
+  bool Add(const CEntryPlan& entry, std::string* why);
+
+  uint64_t Size() const { return at_; }
+  uint32_t Count() const { return count_; }
+
+  // The bytes an entry takes, or false, with `why`, when it cannot be laid out.
+  static bool EntrySize(const CEntryPlan& entry, uint64_t& size, std::string* why);
+  // The 4 bytes of the entry count.
+  static void CountBytes(uint32_t count, uint8_t (&bytes)[4]);
+
+ private:
+  const CByteSink& sink_;
+  CWriterOptions options_;
+  CJunk junk_;
+  uint64_t at_ = 0;
+  uint32_t count_ = 0;
+};
+
 class CContainerWriter {
  public:
   explicit CContainerWriter(CWriterOptions options = {}) : options_(options) {}

@@ -5,21 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
+
+#include "tools/interrupt_cleanup.h"
 
 namespace {
 constexpr size_t kBufferSize = 1 << 20;
-
-// The temporary file an interrupt must remove; a fixed buffer, since the
-// signal handler may touch nothing else.
-char gPendingPath[4096];
-
-void RemovePendingAndDie(int signal) {
-  if (gPendingPath[0] != '\0') unlink(gPendingPath);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
+constexpr size_t kLongestPath = 4000;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -40,7 +32,7 @@ CAtomicOutput::~CAtomicOutput() {
 bool CAtomicOutput::Open(const std::string& path, std::string* why) {
   path_ = path;
   std::string pattern = FolderOf(path) + "/." + BaseName(path) + ".XXXXXX";
-  if (pattern.size() >= sizeof gPendingPath) {
+  if (pattern.size() >= kLongestPath) {
     if (why) *why = path + ": path too long";
     return false;
   }
@@ -52,8 +44,8 @@ bool CAtomicOutput::Open(const std::string& path, std::string* why) {
     return false;
   }
   temporary_ = name.data();
-  std::memcpy(gPendingPath, name.data(), name.size());
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemovePendingAndDie);
+  InstallInterruptCleanup();
+  SetPendingOutput(temporary_);
   // mkstemp makes the file private; a release is an ordinary file.
   const mode_t mask = umask(0);
   umask(mask);
@@ -82,6 +74,22 @@ bool CAtomicOutput::Write(const uint8_t* data, size_t size) {
       return false;
     }
     data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool CAtomicOutput::Overwrite(uint64_t position, const uint8_t* data, size_t size) {
+  if (fd_ < 0 || error_ != 0 || !Drain()) return false;
+  while (size != 0) {
+    const ssize_t written = ::pwrite(fd_, data, size, static_cast<off_t>(position));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      error_ = written < 0 ? errno : EIO;
+      return false;
+    }
+    data += written;
+    position += static_cast<uint64_t>(written);
     size -= static_cast<size_t>(written);
   }
   return true;
@@ -120,7 +128,7 @@ bool CAtomicOutput::Commit(std::string* why) {
     return false;
   }
   temporary_.clear();
-  gPendingPath[0] = '\0';
+  SetPendingOutput("");
   return true;
 }
 
@@ -133,5 +141,5 @@ void CAtomicOutput::Discard() {
   fd_ = -1;
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
-  gPendingPath[0] = '\0';
+  SetPendingOutput("");
 }

@@ -18,6 +18,8 @@ class CAtomicOutput {
 
   bool Open(const std::string& path, std::string* why);
   bool Write(const uint8_t* data, size_t size);
+  // Writes over bytes already written (a count known only at the end).
+  bool Overwrite(uint64_t position, const uint8_t* data, size_t size);
   // Flushes, syncs and renames; false, with `why`, leaves no file behind.
   bool Commit(std::string* why);
   // What made a write fail.

@@ -1,11 +1,15 @@
 #include "tools/game_folder.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
-#include "base/path_text.h"
 #include "engine/patch_container.h"
+#include "tools/windows_names.h"
 
 namespace fs = std::filesystem;
 
@@ -15,14 +19,26 @@ bool Refuse(std::string* why, const std::string& text) {
   return false;
 }
 
-bool CheckName(const std::string& folder, const std::string& name, std::string* why) {
-  const std::string where = folder + "/" + name;
-  if (name.find_first_of("\\:") != std::string::npos)
-    return Refuse(why, where + ": a name with '\\' or ':' cannot be patched on Windows");
-  if (name.size() >= kNameFieldSize)
-    return Refuse(why, where + ": names of 1024 bytes or more do not fit a release");
-  if (!IsSafeRelativeName(name, kCodePageUtf8)) return Refuse(why, where + ": unusable file name");
-  return true;
+// Decodes one UTF-8 character at `at`; a byte that starts none stands alone.
+uint32_t NextCodePoint(const std::string& text, size_t& at) {
+  const unsigned char first = static_cast<unsigned char>(text[at++]);
+  const int extra = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+  uint32_t code = extra == 0 ? first : first & (0x3F >> extra);
+  for (int i = 0; i < extra && at < text.size(); ++i)
+    code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3F);
+  return code;
+}
+
+// The spelling Windows compares names in: letter case aside, in every script.
+std::u32string FoldedForWindows(const std::string& name) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  std::u32string folded;
+  for (size_t at = 0; at < name.size();) {
+    const uint32_t code = NextCodePoint(name, at);
+    folded.push_back(utf8 ? static_cast<uint32_t>(towlower_l(static_cast<wint_t>(code), utf8))
+                          : (code < 0x80 ? static_cast<uint32_t>(std::tolower(code)) : code));
+  }
+  return folded;
 }
 }  // namespace
 
@@ -37,13 +53,36 @@ bool ListGameFolder(const std::string& folder, std::vector<std::string>& names, 
     if (error) return Refuse(why, folder + ": cannot read the folder: " + error.message());
     const fs::path& path = it->path();
     if (it->is_directory(error)) continue;
-    const std::string name = path.lexically_relative(root).generic_string();
     if (!it->is_regular_file(error))
       return Refuse(why, path.string() + ": not a regular file (or a broken link)");
-    if (!CheckName(folder, name, why)) return false;
-    names.push_back(name);
+    names.push_back(path.lexically_relative(root).generic_string());
   }
   if (error) return Refuse(why, folder + ": cannot read the folder: " + error.message());
   std::sort(names.begin(), names.end());
+  return true;
+}
+
+bool CheckReleaseNames(const std::string& folder, const std::vector<std::string>& names,
+                       const CNameEncoder& encoder, std::vector<std::string>& releaseNames,
+                       std::string* why) {
+  releaseNames.clear();
+  std::map<std::u32string, const std::string*> seen;
+  std::string reason;
+  for (const std::string& name : names) {
+    const std::string where = folder + "/" + name;
+    std::string encoded;
+    if (!CheckWindowsName(name, &reason) || !encoder.Encode(name, encoded, &reason))
+      return Refuse(why, where + ": cannot be patched on Windows: " + reason);
+    if (encoded.size() >= kNameFieldSize)
+      return Refuse(why, where + ": names of 1024 bytes or more do not fit a release");
+    if (!IsSafeRelativeName(encoded, encoder.CodePage()))
+      return Refuse(why, where + ": a name starting with .temp_ is the patcher's own");
+    auto clash = seen.emplace(FoldedForWindows(name), &name);
+    if (!clash.second)
+      return Refuse(why, folder + "/" + *clash.first->second + " and " + where +
+                             ": the names differ only in letter case, and Windows takes them "
+                             "for one file");
+    releaseNames.push_back(encoded);
+  }
   return true;
 }

@@ -8,9 +8,29 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tools/interrupt_cleanup.h"
+
 const uint8_t CMappedFile::kEmpty = 0;
 
+namespace {
+CFileIdentity IdentityOf(const struct stat& info) {
+  CFileIdentity identity;
+  identity.device = static_cast<uint64_t>(info.st_dev);
+  identity.inode = static_cast<uint64_t>(info.st_ino);
+  identity.size = static_cast<uint64_t>(info.st_size);
+  identity.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  identity.changed = int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+  return identity;
+}
+}  // namespace
+
+bool CFileIdentity::operator==(const CFileIdentity& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified == other.modified && changed == other.changed;
+}
+
 CMappedFile::~CMappedFile() {
+  UnregisterMapping(slot_);
   if (mapping_) munmap(mapping_, static_cast<size_t>(size_));
 }
 
@@ -27,7 +47,8 @@ bool CMappedFile::Open(const std::string& path, std::string* why) {
     close(fd);
     return false;
   }
-  size_ = static_cast<uint64_t>(info.st_size);
+  identity_ = IdentityOf(info);
+  size_ = identity_.size;
   if (size_ != 0) {
     void* mapping = mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_PRIVATE, fd, 0);
     if (mapping == MAP_FAILED) {
@@ -38,7 +59,18 @@ bool CMappedFile::Open(const std::string& path, std::string* why) {
     }
     mapping_ = mapping;
     data_ = static_cast<const uint8_t*>(mapping);
+    slot_ = RegisterMapping(mapping, static_cast<size_t>(size_), path);
   }
   close(fd);
   return true;
+}
+
+bool CMappedFile::Unchanged(std::string* why) const {
+  struct stat info;
+  if (stat(path_.c_str(), &info) == 0 && IdentityOf(info) == identity_) return true;
+  if (why)
+    *why = path_ +
+           ": the file changed while the release was being built; build again when the game "
+           "folders are complete";
+  return false;
 }

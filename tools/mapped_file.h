@@ -2,9 +2,23 @@
 // A whole file mapped read-only into memory. The builder reads old and new
 // game files through this: packages of a gigabyte are neither copied nor held
 // in the heap, and payload bytes go from the mapping straight to the release.
+// A file is mapped only while its entry is made, so a game of any number of
+// files stays far from the system's limit of mappings.
 
 #include <cstdint>
 #include <string>
+
+// What tells whether a file was changed: its size, times and inode. The
+// change time moves with every write, also when the modification time is set
+// back.
+struct CFileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modified = 0;  // nanoseconds
+  int64_t changed = 0;   // nanoseconds
+  bool operator==(const CFileIdentity& other) const;
+};
 
 class CMappedFile {
  public:
@@ -22,10 +36,16 @@ class CMappedFile {
   uint64_t Size() const { return size_; }
   const std::string& Path() const { return path_; }
 
+  // False, with `why`, when the file at the path is no longer the one that
+  // was opened and read: changed, replaced or removed since.
+  bool Unchanged(std::string* why) const;
+
  private:
   const uint8_t* data_ = &kEmpty;
   uint64_t size_ = 0;
   void* mapping_ = nullptr;
+  int slot_ = -1;
+  CFileIdentity identity_;
   std::string path_;
   static const uint8_t kEmpty;
 };

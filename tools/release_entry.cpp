@@ -1,6 +1,7 @@
 #include "tools/release_entry.h"
 
 #include "base/path_text.h"
+#include "digest/package_index_digest.h"
 #include "engine/patch_container.h"
 #include "tools/package_layout.h"
 #include "tools/zip_writer.h"
@@ -18,16 +19,24 @@ void AppendPieces(const std::vector<CDeltaPiece>& pieces, const uint8_t* target,
                                 : CChunkPlan::PayloadView(target + piece.from, piece.size));
 }
 
-bool ReadLayout(const CMappedFile& file, CPackageLayout& layout, std::string* why) {
+// The package's layout and index digest, the latter as the patcher reads it
+// from the file too.
+bool ReadDigest(const CMappedFile& file, CPackageLayout& layout, std::string& digest,
+                std::string* why) {
   std::string reason;
-  if (ReadPackageLayout(file.Data(), file.Size(), layout, &reason)) return true;
-  return Refuse(why, file.Path() + ": not a valid package: " + reason);
+  if (!ReadPackageLayout(file.Data(), file.Size(), layout, &reason))
+    return Refuse(why, file.Path() + ": not a valid package: " + reason);
+  digest = PackageIndexDigest(file.Data(), layout);
+  if (GetPackageIndexDigest(file.Path()) != digest)
+    return Refuse(why, file.Path() + ": the patcher reads another index digest from the file (" +
+                           "did it change while the release was being built?)");
+  return true;
 }
 
-void PlanWhole(const CFilePair& pair, const CPackageLayout& layout, CEntryPlan& entry) {
+void PlanWhole(const CFilePair& pair, const std::string& digest, CEntryPlan& entry) {
   const CMappedFile& latest = *pair.latest;
   entry.digestBefore.clear();
-  entry.digestAfter = PackageIndexDigest(latest.Data(), layout);
+  entry.digestAfter = digest;
   entry.chunks.assign(1,
                       CChunkPlan::PayloadView(latest.Data(), static_cast<uint32_t>(latest.Size())));
 }
@@ -61,16 +70,16 @@ bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
   entry.name = pair.name;
   const CMappedFile& latest = *pair.latest;
   CPackageLayout newLayout;
-  if (!ReadLayout(latest, newLayout, why)) return false;
+  std::string after;
+  if (!ReadDigest(latest, newLayout, after, why)) return false;
   if (!pair.old) {
     kind = CEntryKind::kWholePackage;
-    PlanWhole(pair, newLayout, entry);
+    PlanWhole(pair, after, entry);
     return true;
   }
   CPackageLayout oldLayout;
-  if (!ReadLayout(*pair.old, oldLayout, why)) return false;
-  const std::string before = PackageIndexDigest(pair.old->Data(), oldLayout);
-  const std::string after = PackageIndexDigest(latest.Data(), newLayout);
+  std::string before;
+  if (!ReadDigest(*pair.old, oldLayout, before, why)) return false;
   if (before == after) {
     // The patcher knows an installed package by its index alone: with the
     // same index, an already patched package would pass for the old one and
@@ -79,7 +88,7 @@ bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
       *warning = pair.name +
                  ": the index is unchanged although the data changed; the package is sent whole";
     kind = CEntryKind::kWholePackage;
-    PlanWhole(pair, newLayout, entry);
+    PlanWhole(pair, after, entry);
     return true;
   }
   kind = CEntryKind::kDelta;

@@ -16,7 +16,7 @@
 #include "tools/mapped_file.h"
 
 struct CFilePair {
-  std::string name;                  // relative, '/' separated
+  std::string name;                  // the release's bytes for it, '/' separated
   const CMappedFile* old = nullptr;  // null: the file is new
   const CMappedFile* latest = nullptr;
 };
@@ -27,7 +27,9 @@ bool IsPackageName(const std::string& name);
 
 // Plans the entry; payload chunks borrow the new file's mapped bytes. False,
 // with `why`, for a file the release cannot carry. `warning` is set when the
-// entry had to travel in another form than the usual one.
+// entry had to travel in another form than the usual one. A package's digests
+// are checked against what the patcher's own fingerprint reads from the files,
+// so the release says of each package what the patcher will find.
 bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
                       CEntryKind& kind, std::string* why, std::string* warning);
 bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,

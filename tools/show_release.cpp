@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "base/path_text.h"
 #include "engine/patch_container.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
@@ -37,17 +36,20 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
 }
 }  // namespace
 
-bool ShowRelease(const std::string& path, std::string& out, std::string* why) {
+bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
+                 std::string& out, std::string* why) {
   CMappedFile file;
   if (!file.Open(path, why)) return false;
-  if (file.Size() > UINT32_MAX) {
-    if (why) *why = path + ": 4 GiB or more, not a patch data container";
+  if (file.Size() > sizeLimit) {
+    if (why)
+      *why = path + ": " + std::to_string(file.Size()) + " bytes, over the limit of " +
+             std::to_string(sizeLimit) + " bytes that the 32-bit QelPatch.exe can load";
     return false;
   }
   const uint8_t* data = file.Data();
   const uint32_t size = static_cast<uint32_t>(file.Size());
   std::string reason;
-  if (!ValidatePatchContainer(data, size, kCodePageUtf8, &reason)) {
+  if (!ValidatePatchContainer(data, size, encoder.CodePage(), &reason)) {
     if (why) *why = path + ": the patcher would refuse this release: " + reason;
     return false;
   }
@@ -80,8 +82,9 @@ bool ShowRelease(const std::string& path, std::string& out, std::string* why) {
       kind = ArchiveKind(data, first, copies != 0);
     else
       kind = record.chunkCount > 1 ? "delta" : "whole package";
-    out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
-                  record.chunkCount, record.payloadSize, copied, record.name);
+    out +=
+        Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
+               record.chunkCount, record.payloadSize, copied, encoder.Decode(record.name).c_str());
     out += Format("%-22s before %s  after %s\n", "",
                   record.digestBefore[0] ? record.digestBefore : "(none)",
                   record.digestAfter[0] ? record.digestAfter : "(none)");

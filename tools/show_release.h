@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <string>
 
-// Writes the listing to `out`. False, with `why`, when the release cannot be
-// read or the patcher would refuse it.
-bool ShowRelease(const std::string& path, std::string& out, std::string* why);
+#include "tools/name_code_page.h"
+
+// Writes the listing to `out`, names shown in UTF-8. False, with `why`, when
+// the release cannot be read, the patcher would refuse it (its names read in
+// the encoder's code page), or it is larger than `sizeLimit`, what
+// QelPatch.exe can carry.
+bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
+                 std::string& out, std::string* why);

@@ -153,12 +153,17 @@ TEST(BuilderCli, RefusesBadInputWithoutWritingARelease) {
       {"package over 4 GiB",
        [](CFolders& f) { WriteSparsePackage(f.latest / "huge.pkg", uint64_t{4} << 30); },
        "huge.pkg: not a valid package: 4 GiB or more"},
-      {"release over 4 GiB",
-       [](CFolders& f) {
-         WriteSparsePackage(f.latest / "huge1.pkg", uint64_t{3} << 30);
-         WriteSparsePackage(f.latest / "huge2.pkg", uint64_t{3} << 30);
-       },
-       "container exceeds 4 GiB"},
+      {"release over what QelPatch.exe can load",
+       [](CFolders& f) { WriteSparsePackage(f.latest / "big.pkg", (uint64_t{1} << 30) + 1); },
+       "bytes, over the limit of 1,073,741,824 bytes that the 32-bit QelPatch.exe can load"},
+      {"names of one file on Windows",
+       [](CFolders& f) { WriteWholeFile(f.latest / "MAPS/B.pkg", TextOfSize(5, 1)); },
+       "MAPS/B.pkg and "},
+      {"a device name", [](CFolders& f) { WriteWholeFile(f.latest / "aux.txt", TextOfSize(5, 1)); },
+       "aux.txt: cannot be patched on Windows: \"aux.txt\" is a device name"},
+      {"a name that is not ASCII",
+       [](CFolders& f) { WriteWholeFile(f.latest / "r\xC3\xA9glages.ini", TextOfSize(5, 1)); },
+       "the name is not ASCII"},
   };
   for (const Case& c : cases) {
     CFolders folders;
@@ -224,6 +229,13 @@ TEST(BuilderCli, ShowRefusesWhatThePatcherRefuses) {
     EXPECT_TRUE(Contains(show.err, "the patcher would refuse this release")) << c.what << show.err;
     EXPECT_TRUE(Contains(show.err, c.message)) << c.what << ": " << show.err;
   }
+  // Larger than QelPatch.exe can load: the same verdict as the builder's.
+  WriteWholeFile(folders.work / "big.qpd", Bytes{});
+  std::filesystem::resize_file(folders.work / "big.qpd", (uint64_t{1} << 30) + 1);
+  CCommandResult big = RunBuilder({"--show", folders.work / "big.qpd"});
+  EXPECT_EQ(big.exitCode, 1);
+  EXPECT_TRUE(Contains(big.err, "1073741825 bytes, over the limit of 1073741824 bytes")) << big.err;
+
   CCommandResult missing = RunBuilder({"--show", folders.work / "none.qpd"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(Contains(missing.err, "cannot open")) << missing.err;

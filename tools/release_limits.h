@@ -1,0 +1,13 @@
+#pragma once
+// How large a release QelPatch.exe can carry. The release is a resource of
+// the 32-bit program, so the whole of it is mapped into the process with the
+// program's image; that image must fit below the system libraries in a user
+// address space of 2 GiB. Under Wine the program starts and applies a release
+// of 1,920 MiB and does not start with one of 1,984 MiB ("not enough memory";
+// bench/load_limit/run). Real Windows keeps less room (its system libraries
+// load from about 1.8 GiB down, and the heap and stacks need their share), so
+// the limit leaves a margin of close to a gigabyte.
+
+#include <cstdint>
+
+constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
