@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 // What became of an unpacking, and for the file errors, which error.
 enum class CUnpackOutcome {

@@ -8,7 +8,7 @@
 
 #include "archive/zip_file_entry.h"
 #include "archive/zip_file_read_info.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 constexpr uint32_t kInflateBufferSize = 16384;
 

@@ -3,7 +3,7 @@
 
 #include "archive/zip_file_entry.h"
 #include "archive/zip_file_read_info.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 class CZipFileReadInfoStored : public CZipFileReadInfo {
  public:

@@ -7,7 +7,7 @@
 #include "base/byte_cursor.h"
 #include "digest/digest_text.h"
 #include "digest/md5.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 // Package layout, as far as the fingerprint reads it (little-endian):
 //

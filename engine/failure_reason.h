@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 enum class CFailureCause {
   kInUse,             // another program holds the file

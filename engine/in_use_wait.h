@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/patch_progress.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 constexpr uint32_t kInUseWaitMs = 10000;
 constexpr uint32_t kInUseRetryMs = 250;

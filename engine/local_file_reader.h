@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/failure_reason.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 class CLocalFileReader {
  public:

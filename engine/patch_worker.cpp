@@ -3,6 +3,8 @@
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
+#include "platform/embedded_data.h"
+#include "platform/threads.h"
 
 namespace {
 const char kEmptySetting[] = "empty";

@@ -13,7 +13,7 @@
 #include "engine/local_file_reader.h"
 #include "engine/patch_container.h"
 #include "engine/patch_progress.h"
-#include "platform/platform.h"
+#include "platform/user.h"
 
 // The result message: wParam 1 completed, 0 failed; lParam 0.
 constexpr uint32_t WM_PATCH_RESULT = 0x0400 + 10;

@@ -9,7 +9,7 @@
 #include "archive/memory_inflater.h"
 #include "archive/zip_records.h"
 #include "base/byte_cursor.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 constexpr uint32_t kBlockSize = 1 << 20;

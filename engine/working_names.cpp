@@ -1,7 +1,7 @@
 #include "engine/working_names.h"
 
 #include "base/path_text.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 const char kWorkingPrefix[] = ".temp_";

@@ -16,7 +16,7 @@
 #include "digest/package_index_digest.h"
 #include "engine/container_writer.h"
 #include "engine/patch_container.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -42,7 +42,8 @@ int Md5File(const char* path) {
   CMD5Hash md5;
   auto start = Clock::now();
   uint64_t total = 0;
-  for (int64_t got; (got = file.Read(block.data(), static_cast<uint32_t>(block.size()))) > 0;) {
+  for (int64_t got;
+       (got = file.ReadAt(total, block.data(), static_cast<uint32_t>(block.size()))) > 0;) {
     md5.Update(block.data(), static_cast<uint32_t>(got));
     total += static_cast<uint64_t>(got);
   }

@@ -1,4 +1,4 @@
-#include "platform/platform.h"
+#include "platform/embedded_data.h"
 
 // Laid into a read-only section of the executable by embedded_data.S.
 extern "C" const uint8_t qelpatch_data_begin[];

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace platform {
 

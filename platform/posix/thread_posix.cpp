@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace platform {
 namespace {

@@ -2,7 +2,7 @@
 // chooser and the Yes/No question.
 #include <shlobj.h>
 
-#include "platform/platform.h"
+#include "platform/user.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

@@ -1,6 +1,6 @@
 // The patch data container travels as the resource "DAT" 136 of the executable
 // itself. Its memory belongs to the loaded image and stays valid until exit.
-#include "platform/platform.h"
+#include "platform/embedded_data.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

@@ -1,10 +1,11 @@
-// Files through the Win32 API: no sharing restriction, 64-bit positions, and a
-// replace that is one MoveFileEx step. Paths arrive narrow, in the ANSI code
-// page, and are turned into wide "\\?\" paths, so that a game folder deep
-// enough to pass MAX_PATH (260) with the working names is still reached.
+// The file layer's system calls on Windows: no sharing restriction, 64-bit
+// positions, and a replace that is one MoveFileEx step. Paths arrive narrow,
+// in the ANSI code page, and are turned into wide "\\?\" paths, so that a
+// game folder deep enough to pass MAX_PATH (260) with the working names is
+// still reached.
 #include <vector>
 
-#include "platform/file_layer.h"
+#include "platform/file_os.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -99,104 +100,65 @@ class CReadOnlyCleared {
 
 static_assert(sizeof(HANDLE) <= sizeof(intptr_t), "a handle must fit the file's slot");
 
-CFile::~CFile() {
-  Close();
-}
+namespace os {
 
-bool CFile::OpenRead(const std::string& path) {
-  Close();
-  if (InjectedFault(FileOp::Open, path) != Fault::None) return false;
+bool OpenRead(const std::string& path, intptr_t& handle) {
   HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
-  handle_ = reinterpret_cast<intptr_t>(file);
-  path_ = path;
+  handle = reinterpret_cast<intptr_t>(file);
   return true;
 }
 
-bool CFile::Create(const std::string& path) {
-  Close();
-  if (InjectedFault(FileOp::Create, path) != Fault::None) return false;
+bool Create(const std::string& path, intptr_t& handle) {
   HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
-  handle_ = reinterpret_cast<intptr_t>(file);
-  path_ = path;
+  handle = reinterpret_cast<intptr_t>(file);
   return true;
 }
 
-int64_t CFile::ReadAt(uint64_t position, void* buffer, uint32_t size) {
-  if (!IsOpen() || InjectedFault(FileOp::Read, path_) != Fault::None) return -1;
-  if (position > static_cast<uint64_t>(INT64_MAX)) return 0;
+bool Seek(intptr_t handle, uint64_t position) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
-  if (!SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN)) {
-    FailWithLastError();
-    return -1;
-  }
-  return Read(buffer, size);
+  return SetFilePointerEx(Handle(handle), to, nullptr, FILE_BEGIN) || FailWithLastError();
 }
 
-int64_t CFile::Read(void* buffer, uint32_t size) {
-  if (!IsOpen()) return -1;
-  auto* out = static_cast<unsigned char*>(buffer);
-  uint32_t got = 0;
-  while (got < size) {
-    DWORD n = 0;
-    if (!ReadFile(Handle(handle_), out + got, size - got, &n, nullptr)) {
-      FailWithLastError();
-      return -1;
-    }
-    if (n == 0) break;
-    got += n;
-  }
-  return got;
+int64_t ReadSome(intptr_t handle, void* buffer, uint32_t size) {
+  DWORD n = 0;
+  if (ReadFile(Handle(handle), buffer, size, &n, nullptr)) return n;
+  FailWithLastError();
+  return -1;
 }
 
-bool CFile::Write(const void* buffer, uint32_t size) {
-  if (!IsOpen()) return false;
-  Fault fault = InjectedFault(FileOp::Write, path_);
-  if (fault == Fault::ShortWrite)
-    size /= 2;
-  else if (fault != Fault::None)
-    return false;
-  auto* in = static_cast<const unsigned char*>(buffer);
-  uint32_t put = 0;
-  while (put < size) {
-    DWORD n = 0;
-    if (!WriteFile(Handle(handle_), in + put, size - put, &n, nullptr)) return FailWithLastError();
-    if (n == 0) return FailWith(FileError::kDiskFull);
-    put += n;
-  }
-  return fault == Fault::None;
+int64_t WriteSome(intptr_t handle, const void* buffer, uint32_t size) {
+  DWORD n = 0;
+  if (WriteFile(Handle(handle), buffer, size, &n, nullptr)) return n;
+  FailWithLastError();
+  return -1;
 }
 
-bool CFile::Flush() {
-  if (!IsOpen() || InjectedFault(FileOp::Flush, path_) != Fault::None) return false;
-  return FlushFileBuffers(Handle(handle_)) != 0 || FailWithLastError();
+// The system writes behind on its own.
+void WriteBehind(intptr_t, uint64_t, uint64_t) {}
+
+bool Flush(intptr_t handle) {
+  return FlushFileBuffers(Handle(handle)) != 0 || FailWithLastError();
 }
 
-int64_t CFile::Size() {
+int64_t Size(intptr_t handle) {
   LARGE_INTEGER size;
-  if (!IsOpen() || !GetFileSizeEx(Handle(handle_), &size)) return -1;
-  return size.QuadPart;
+  return GetFileSizeEx(Handle(handle), &size) ? size.QuadPart : -1;
 }
 
-bool CFile::Close() {
-  if (!IsOpen()) return true;
-  bool injected = InjectedFault(FileOp::Close, path_) != Fault::None;
-  bool ok = CloseHandle(Handle(handle_)) != 0 || FailWithLastError();
-  handle_ = kClosed;
-  return ok && !injected;
+bool Close(intptr_t handle) {
+  return CloseHandle(Handle(handle)) != 0 || FailWithLastError();
 }
 
-bool FileExists(const std::string& path) {
+bool Exists(const std::string& path) {
   return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// NTFS journals the new folder's entry itself; there is no folder to sync.
-bool CreateFolder(const std::string& path) {
-  if (InjectedFault(FileOp::CreateFolder, path) != Fault::None) return false;
+bool MakeFolder(const std::string& path) {
   const std::wstring wide = LongPath(path);
   if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
   DWORD error = GetLastError();
@@ -205,15 +167,13 @@ bool CreateFolder(const std::string& path) {
   return FailWith(ErrorOf(error));
 }
 
-bool DeleteFile(const std::string& path) {
-  if (InjectedFault(FileOp::Delete, path) != Fault::None) return false;
+bool Remove(const std::string& path) {
   if (DeleteFileW(LongPath(path).c_str())) return true;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWith(ErrorOf(error));
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
-  if (InjectedFault(FileOp::Replace, to) != Fault::None) return false;
+bool Move(const std::string& from, const std::string& to) {
   const std::wstring target = LongPath(to);
   CReadOnlyCleared readOnly(target);
   // Write-through: the move has reached the disk when the call returns.
@@ -224,4 +184,19 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
   return moved || FailWith(ErrorOf(error));
 }
 
+// NTFS journals a new or renamed entry itself; there is no folder to sync.
+bool FoldersNeedSync() {
+  return false;
+}
+
+// Never asked for: no folder is synced here.
+std::string FolderOf(const std::string& path) {
+  return path;
+}
+
+bool SyncFolder(const std::string&) {
+  return true;
+}
+
+}  // namespace os
 }  // namespace platform

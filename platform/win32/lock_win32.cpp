@@ -1,6 +1,6 @@
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "platform/platform.h"
+#include "platform/user.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

@@ -1,6 +1,6 @@
 // The installation path setting. The key is opened for reading only and never
 // created, so a standard user gets the stored path too.
-#include "platform/platform.h"
+#include "platform/user.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

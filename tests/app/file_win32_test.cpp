@@ -2,7 +2,7 @@
 // program holds open, 64-bit positions, and opens that share everything.
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "platform/win32/windows_api.h"
 #include "tests/support/temp_folder.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/user.h"
 #include "platform/win32/windows_api.h"
 
 namespace {

@@ -19,7 +19,9 @@
 #include "engine/patch_container.h"
 #include "engine/patch_worker.h"
 #include "engine/working_names.h"
-#include "platform/platform.h"
+#include "platform/embedded_data.h"
+#include "platform/files.h"
+#include "platform/user.h"
 
 namespace fs = std::filesystem;
 

@@ -17,7 +17,7 @@
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "digest/package_index_digest.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 std::string Md5Text(const uint8_t* data, uint32_t size) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "archive/zip_file_reader.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 // One file per process, so parallel fuzzing jobs do not meet; removed at exit.

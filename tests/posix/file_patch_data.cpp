@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/embedded_data.h"
 
 namespace platform {
 bool FindPatchData(const uint8_t*& data, uint32_t& size) {

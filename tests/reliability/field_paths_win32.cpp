@@ -5,7 +5,7 @@
 // once more with a Japanese locale for it).
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "platform/win32/windows_api.h"
 #include "tests/reliability/reliability_fixture.h"
 #include "tests/support/zip_maker.h"

@@ -1,6 +1,6 @@
 #include "tests/support/test_patch_data.h"
 
-#include "platform/platform.h"
+#include "platform/embedded_data.h"
 
 namespace {
 const std::vector<uint8_t>* g_container = nullptr;

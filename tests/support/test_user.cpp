@@ -1,6 +1,6 @@
 #include "tests/support/test_user.h"
 
-#include "platform/platform.h"
+#include "platform/user.h"
 
 namespace {
 CTestUser g_user;

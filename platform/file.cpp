@@ -1,0 +1,139 @@
+// The portable half of the file layer: the fault seam asked before each
+// operation, the record of why the last one failed, and the loops over short
+// reads and writes. The system calls are in posix/ and win32/ (file_os.h).
+#include "platform/file_faults.h"
+#include "platform/file_os.h"
+
+namespace platform {
+namespace {
+// Written files hand each finished stretch of this size to the disk at once,
+// so the disk works while the file is still being made and Flush waits only
+// for the tail.
+constexpr uint64_t kWriteBehind = 8 << 20;
+
+// Each thread's own, as errno and GetLastError are.
+thread_local FileError t_lastError = FileError::kNone;
+
+// Starts an operation: asks the fault seam about it and records its error
+// (kNone when none is injected).
+Fault Injected(FileOp op, const std::string& path) {
+  Fault fault = CheckFileFault(op, path);
+  t_lastError = FaultError(fault);
+  return fault;
+}
+
+// A new or renamed directory entry lasts only once its folder is synced,
+// where the system asks for that.
+bool SyncFolderOf(const std::string& path) {
+  if (!os::FoldersNeedSync()) return true;
+  const std::string folder = os::FolderOf(path);
+  return Injected(FileOp::SyncFolder, folder) == Fault::None && os::SyncFolder(folder);
+}
+}  // namespace
+
+FileError LastFileError() {
+  return t_lastError;
+}
+
+bool FailWith(FileError error) {
+  t_lastError = error;
+  return false;
+}
+
+CFile::~CFile() {
+  Close();
+}
+
+bool CFile::OpenRead(const std::string& path) {
+  Close();
+  if (Injected(FileOp::Open, path) != Fault::None || !os::OpenRead(path, handle_)) return false;
+  path_ = path;
+  return true;
+}
+
+bool CFile::Create(const std::string& path) {
+  Close();
+  if (Injected(FileOp::Create, path) != Fault::None || !os::Create(path, handle_)) return false;
+  path_ = path;
+  written_ = writeBack_ = 0;
+  return true;
+}
+
+int64_t CFile::ReadAt(uint64_t position, void* buffer, uint32_t size) {
+  if (!IsOpen() || Injected(FileOp::Read, path_) != Fault::None) return -1;
+  if (position > static_cast<uint64_t>(INT64_MAX)) return 0;
+  if (!os::Seek(handle_, position)) return -1;
+  return Read(buffer, size);
+}
+
+int64_t CFile::Read(void* buffer, uint32_t size) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  uint32_t got = 0;
+  while (got < size) {
+    const int64_t n = os::ReadSome(handle_, out + got, size - got);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<uint32_t>(n);
+  }
+  return got;
+}
+
+bool CFile::Write(const void* buffer, uint32_t size) {
+  if (!IsOpen()) return false;
+  const Fault fault = Injected(FileOp::Write, path_);
+  if (fault == Fault::ShortWrite)
+    size /= 2;
+  else if (fault != Fault::None)
+    return false;
+  auto* in = static_cast<const unsigned char*>(buffer);
+  uint32_t put = 0;
+  while (put < size) {
+    const int64_t n = os::WriteSome(handle_, in + put, size - put);
+    if (n < 0) return false;
+    if (n == 0) return FailWith(FileError::kDiskFull);
+    put += static_cast<uint32_t>(n);
+  }
+  written_ += put;
+  if (written_ - writeBack_ >= kWriteBehind) {
+    os::WriteBehind(handle_, writeBack_, written_);
+    writeBack_ = written_;
+  }
+  // A short write stored part of the bytes and then met a full disk.
+  return fault == Fault::None || FailWith(FileError::kDiskFull);
+}
+
+bool CFile::Flush() {
+  return IsOpen() && Injected(FileOp::Flush, path_) == Fault::None && os::Flush(handle_);
+}
+
+int64_t CFile::Size() {
+  return IsOpen() ? os::Size(handle_) : -1;
+}
+
+bool CFile::Close() {
+  if (!IsOpen()) return true;
+  const bool injected = Injected(FileOp::Close, path_) != Fault::None;
+  const bool closed = os::Close(handle_);
+  handle_ = kClosed;
+  return closed && !injected;
+}
+
+bool FileExists(const std::string& path) {
+  return os::Exists(path);
+}
+
+bool CreateFolder(const std::string& path) {
+  // Synced also when it existed: an earlier run may have made it unsynced.
+  return Injected(FileOp::CreateFolder, path) == Fault::None && os::MakeFolder(path) &&
+         SyncFolderOf(path);
+}
+
+bool DeleteFile(const std::string& path) {
+  return Injected(FileOp::Delete, path) == Fault::None && os::Remove(path);
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return Injected(FileOp::Replace, to) == Fault::None && os::Move(from, to) && SyncFolderOf(to);
+}
+
+}  // namespace platform

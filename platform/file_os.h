@@ -1,0 +1,43 @@
+#pragma once
+// The system calls under the file layer, one implementation each in posix/
+// and win32/. Each records why it failed (FailWith) in the system's terms.
+// Only platform/ includes this.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/files.h"
+
+namespace platform {
+
+// Records why an operation of this thread failed; returns false, so a layer
+// can write `return FailWith(...)`.
+bool FailWith(FileError error);
+
+namespace os {
+
+bool OpenRead(const std::string& path, intptr_t& handle);
+bool Create(const std::string& path, intptr_t& handle);
+bool Seek(intptr_t handle, uint64_t position);
+// One read or write of up to size bytes: the count, 0 at the end of the file
+// (a read) or when nothing could be written (a write), -1 on an error.
+int64_t ReadSome(intptr_t handle, void* buffer, uint32_t size);
+int64_t WriteSome(intptr_t handle, const void* buffer, uint32_t size);
+// Hands written bytes [from, to) to the disk without waiting (may do nothing).
+void WriteBehind(intptr_t handle, uint64_t from, uint64_t to);
+bool Flush(intptr_t handle);
+int64_t Size(intptr_t handle);
+bool Close(intptr_t handle);
+
+bool Exists(const std::string& path);
+bool MakeFolder(const std::string& path);
+bool Remove(const std::string& path);
+bool Move(const std::string& from, const std::string& to);
+// Whether a new or renamed directory entry needs its folder synced to last
+// (POSIX), the folder of a path, and the sync itself.
+bool FoldersNeedSync();
+std::string FolderOf(const std::string& path);
+bool SyncFolder(const std::string& folder);
+
+}  // namespace os
+}  // namespace platform
