@@ -11,9 +11,6 @@ constexpr uint32_t kBoundedFieldSize = 1024;
 // Positions and sizes are kept as signed 32-bit values.
 constexpr int64_t kLargestArchive = INT32_MAX;
 
-constexpr int32_t kMethodStored = 0;
-constexpr int32_t kMethodDeflated = 8;
-
 bool FitsSigned32(uint32_t value) {
   return value <= static_cast<uint32_t>(INT32_MAX);
 }
@@ -138,11 +135,11 @@ bool CZipFileReader::OpenEntry(const std::string& name) {
   if (found == index_.end()) return false;
   const CZipFileEntry& entry = *found->second;
 
-  if (entry.compressionMethod == kMethodStored) {
+  if (entry.compressionMethod == kZipMethodStored) {
     current_ = std::make_unique<CZipFileReadInfoStored>(entry, *stream_);
     return true;
   }
-  if (entry.compressionMethod == kMethodDeflated) {
+  if (entry.compressionMethod == kZipMethodDeflated) {
     inputBuffer_.resize(kInflateBufferSize);
     outputBuffer_.resize(kInflateBufferSize);
     auto reader = std::make_unique<CZipFileReadInfoInflate>(entry, *stream_, inputBuffer_.data(),

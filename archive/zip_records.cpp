@@ -2,12 +2,6 @@
 
 #include "base/byte_cursor.h"
 
-namespace {
-constexpr uint32_t kEndSignature = 0x06054B50;        // "PK\5\6"
-constexpr uint32_t kDirectorySignature = 0x02014B50;  // "PK\1\2"
-constexpr uint32_t kLocalSignature = 0x04034B50;      // "PK\3\4"
-}  // namespace
-
 // End of central directory record:
 //
 //   offset  size  field
@@ -31,7 +25,7 @@ bool ParseEndRecord(const uint8_t (&bytes)[kEndRecordSize], CZipEndRecord& recor
   record.directorySize = cursor.ReadU32();
   record.directoryOffset = cursor.ReadU32();
   record.commentLength = cursor.ReadU16();
-  return !cursor.Failed() && signature == kEndSignature;
+  return !cursor.Failed() && signature == kZipEndSignature;
 }
 
 // Central directory file header:
@@ -79,7 +73,7 @@ bool ParseDirectoryHeader(const uint8_t (&bytes)[kDirectoryHeaderSize],
   cursor.ReadU16();  // internal attributes
   cursor.ReadU32();  // external attributes
   header.localHeaderOffset = cursor.ReadU32();
-  return !cursor.Failed() && signature == kDirectorySignature;
+  return !cursor.Failed() && signature == kZipDirectorySignature;
 }
 
 // Local file header:
@@ -116,5 +110,5 @@ bool ParseLocalHeader(const uint8_t (&bytes)[kLocalHeaderSize], CZipLocalHeader&
   header.uncompressedSize = cursor.ReadU32();
   header.nameLength = cursor.ReadU16();
   header.extraLength = cursor.ReadU16();
-  return !cursor.Failed() && signature == kLocalSignature;
+  return !cursor.Failed() && signature == kZipLocalSignature;
 }

@@ -1,12 +1,21 @@
 #pragma once
-// The three zip records the reader reads, each parsed from a byte buffer of
-// exactly its fixed size. All numbers are little-endian.
+// The three zip records, the one description of them for the patcher's reader
+// and the builder's writer: sizes, signatures and methods here, the field
+// tables beside the code that reads them (zip_records.cpp). All numbers are
+// little-endian.
 
 #include <cstdint>
 
 constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kDirectoryHeaderSize = 46;
 constexpr uint32_t kLocalHeaderSize = 30;
+
+constexpr uint32_t kZipEndSignature = 0x06054B50;        // "PK\5\6"
+constexpr uint32_t kZipDirectorySignature = 0x02014B50;  // "PK\1\2"
+constexpr uint32_t kZipLocalSignature = 0x04034B50;      // "PK\3\4"
+
+constexpr uint16_t kZipMethodStored = 0;
+constexpr uint16_t kZipMethodDeflated = 8;
 
 // A size or offset of this value means "see the ZIP64 record", which this
 // reader does not read.

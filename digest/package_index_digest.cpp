@@ -1,29 +1,19 @@
 #include "digest/package_index_digest.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "base/byte_cursor.h"
+#include "base/diagnostics.h"
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "platform/files.h"
 
-// Package layout, as far as the fingerprint reads it (little-endian):
-//
-//   offset  size  field
-//   0       32    header; its word at 20 is the index's absolute offset
-//   index+0 12    index header: 0, record count (at +4), index length
-//   index+12 ...  record count records, each a 4-byte length and its bytes
-//
 // A damaged package (offsets or lengths past its end, a huge record count)
 // ends the digest at the first short read: the work is bounded by the file's
 // size and so is the memory, one fixed block.
 
 namespace {
-constexpr uint32_t kHeaderSize = 32;
-constexpr uint32_t kIndexOffsetField = 20;
-constexpr uint32_t kIndexHeaderSize = 12;
 constexpr uint32_t kBlockSize = 64 * 1024;
 
 uint32_t Word(const uint8_t* p, uint32_t at) {
@@ -84,30 +74,37 @@ std::string GetPackageIndexDigest(const std::string& path) {
   CMD5Hash md5;
   platform::CFile file;
   if (!file.OpenRead(path)) {
-    std::printf("LocalFile: %s is not exist!!\n", path.c_str());
-    std::fflush(stdout);
+    diagnostics::NotExist(path);
     return std::string();
   }
 
-  uint8_t header[kHeaderSize] = {};
+  uint8_t header[kPackageHeaderSize] = {};
   uint8_t indexHeader[kIndexHeaderSize] = {};
-  if (file.ReadAt(0, header, kHeaderSize) != kHeaderSize) {
+  if (file.ReadAt(0, header, kPackageHeaderSize) != kPackageHeaderSize) {
     // Too short for a header: the digest of an empty index header.
     md5.Update(indexHeader, kIndexHeaderSize);
   } else {
     CSequentialReader reader(file, Word(header, kIndexOffsetField));
     uint32_t got = reader.Read(indexHeader, kIndexHeaderSize);
     md5.Update(indexHeader, got);
-    uint32_t count = got == kIndexHeaderSize ? Word(indexHeader, 4) : 0;
+    uint32_t count = got == kIndexHeaderSize ? Word(indexHeader, kRecordCountField) : 0;
     for (uint32_t i = 0; i < count; ++i) {
-      uint8_t length[4] = {};
-      got = reader.Read(length, 4);
+      uint8_t length[kRecordLengthSize] = {};
+      got = reader.Read(length, kRecordLengthSize);
       md5.Update(length, got);
-      if (got != 4 || !reader.Digest(md5, Word(length, 0))) break;
+      if (got != kRecordLengthSize || !reader.Digest(md5, Word(length, 0))) break;
     }
   }
   file.Close();
 
+  uint8_t digest[16];
+  md5.GetDigest(digest);
+  return DigestToHex(digest);
+}
+
+std::string GetPackageIndexDigest(const uint8_t* package, const CPackageLayout& layout) {
+  CMD5Hash md5;
+  md5.Update(package + layout.indexOffset, layout.indexSize);
   uint8_t digest[16];
   md5.GetDigest(digest);
   return DigestToHex(digest);

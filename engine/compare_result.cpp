@@ -1,8 +1,7 @@
 #include "engine/compare_result.h"
 
-#include <cstdio>
-
 #include "base/byte_cursor.h"
+#include "base/diagnostics.h"
 #include "digest/package_index_digest.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
@@ -13,10 +12,6 @@ namespace {
 const char kDifferentQuestion[] =
     "This file is different with PatchFile.\nDo you want to continue patch ?";
 
-void Diagnostic(const std::string& line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
-}
 }  // namespace
 
 bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
@@ -24,7 +19,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
   const uint32_t codePage = platform::AnsiCodePage();
   CByteCursor cursor(patchData, patchDataSize);
   uint32_t entryCount = cursor.ReadU32();
-  Diagnostic("To Compare File Start ..");
+  diagnostics::CompareStart();
   for (uint32_t i = 0; i < entryCount; ++i) {
     CEntryRecord record;
     if (!ReadEntryRecord(cursor, record)) return false;
@@ -37,7 +32,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
                               codePage))
         names_.push_back(name);
     } else {
-      Diagnostic(name + " file is compared..");
+      diagnostics::Compared(name);
       std::string digest = GetPackageIndexDigest(name);
       bool checked = record.digestBefore[0] != '\0';
       if (!checked || digest == record.digestBefore) {

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/path_text.h"
+#include "base/refusal.h"
 #include "engine/working_names.h"
 
 bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
@@ -68,12 +69,7 @@ bool IsSafeRelativeName(const std::string& name, uint32_t codePage) {
 }
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
-bool HasNul(const char* field, size_t size) {
+bool HasNul(const uint8_t* field, size_t size) {
   return std::memchr(field, 0, size) != nullptr;
 }
 
@@ -85,18 +81,16 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
   cursor.Seek(start);
   const uint8_t* raw = cursor.Take(kEntryRecordSize);
   if (!raw) return Refuse(why, "entry record runs past the end");
-  CEntryRecord record;
-  std::memcpy(&record, raw, kEntryRecordSize);
-  CByteCursor fields(raw + 1092, 8);
-  record.payloadSize = fields.ReadU32();
-  record.chunkCount = fields.ReadU32();
-
-  if (!HasNul(record.name, kNameFieldSize)) return Refuse(why, "name has no NUL");
-  name = record.name;
-  if (!HasNul(record.digestBefore, kDigestFieldSize))
+  // The texts must end inside their fields, which the reader cannot see.
+  if (!HasNul(raw + kNameOffset, kNameFieldSize)) return Refuse(why, "name has no NUL");
+  name = reinterpret_cast<const char*>(raw + kNameOffset);
+  if (!HasNul(raw + kDigestBeforeOffset, kDigestFieldSize))
     return Refuse(why, name + ": digestBefore has no NUL");
-  if (!HasNul(record.digestAfter, kDigestFieldSize))
+  if (!HasNul(raw + kDigestAfterOffset, kDigestFieldSize))
     return Refuse(why, name + ": digestAfter has no NUL");
+  CEntryRecord record;
+  CByteCursor fields(raw, kEntryRecordSize);
+  ReadEntryRecord(fields, record);
   if (!IsSafeRelativeName(name, codePage)) return Refuse(why, "unsafe entry name \"" + name + "\"");
   if (record.chunkCount == 0) return Refuse(why, name + ": no chunk records");
 

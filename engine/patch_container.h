@@ -29,6 +29,7 @@
 // payload chunks lie there back to back, so the next entry record starts at
 // first chunk's offset + payloadSize (the skip rule).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,14 @@ constexpr uint32_t kChunkRecordSize = 12;
 constexpr uint32_t kNameFieldSize = 1024;
 constexpr uint32_t kDigestFieldSize = 33;
 
+// Where the entry record's fields start (the table above).
+constexpr uint32_t kNameOffset = 0;
+constexpr uint32_t kDigestBeforeOffset = 1024;
+constexpr uint32_t kDigestAfterOffset = 1057;
+constexpr uint32_t kEntryReservedOffset = 1090;
+constexpr uint32_t kPayloadSizeOffset = 1092;
+constexpr uint32_t kChunkCountOffset = 1096;
+
 struct CEntryRecord {
   char name[kNameFieldSize];
   char digestBefore[kDigestFieldSize];
@@ -48,6 +57,12 @@ struct CEntryRecord {
   uint32_t chunkCount;
 };
 static_assert(sizeof(CEntryRecord) == kEntryRecordSize, "entry record is 1100 bytes");
+static_assert(offsetof(CEntryRecord, digestBefore) == kDigestBeforeOffset &&
+                  offsetof(CEntryRecord, digestAfter) == kDigestAfterOffset &&
+                  offsetof(CEntryRecord, reserved) == kEntryReservedOffset &&
+                  offsetof(CEntryRecord, payloadSize) == kPayloadSizeOffset &&
+                  offsetof(CEntryRecord, chunkCount) == kChunkCountOffset,
+              "the record's fields stand where the table says");
 
 struct CChunkRecord {
   uint8_t flag;

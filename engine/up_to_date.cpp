@@ -13,8 +13,6 @@
 
 namespace {
 constexpr uint32_t kBlockSize = 1 << 20;
-constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kMethodDeflated = 8;
 
 // A chunk and where its bytes stand in the rebuilt file.
 struct CPiece {
@@ -160,11 +158,11 @@ bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& piec
   const uint64_t archiveSize = pieces.back().at + pieces.back().chunk.size;
   if (dataStart + header.compressedSize > archiveSize) return false;
 
-  if (header.compressionMethod == kMethodStored) {
+  if (header.compressionMethod == kZipMethodStored) {
     if (header.compressedSize != header.uncompressedSize ||
         !HoldsStoredPayload(container, pieces, dataStart, header.uncompressedSize, installed))
       return false;
-  } else if (header.compressionMethod == kMethodDeflated) {
+  } else if (header.compressionMethod == kZipMethodDeflated) {
     const uint8_t* deflated = DeflatedData(container, pieces, dataStart, header.compressedSize);
     if (deflated != nullptr) {
       CMemoryInflater inflater(deflated, header.compressedSize);

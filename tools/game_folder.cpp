@@ -8,17 +8,13 @@
 #include <map>
 #include <system_error>
 
+#include "base/refusal.h"
 #include "engine/patch_container.h"
 #include "tools/windows_names.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
 // Decodes one UTF-8 character at `at`; a byte that starts none stands alone.
 uint32_t NextCodePoint(const std::string& text, size_t& at) {
   const unsigned char first = static_cast<unsigned char>(text[at++]);

@@ -6,13 +6,9 @@
 #include <vector>
 
 #include "base/path_text.h"
+#include "base/refusal.h"
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
 // Converts all of `text`; false when a character has no place in `to`.
 bool Convert(const char* from, const char* to, const std::string& text, std::string& out) {
   iconv_t converter = iconv_open(to, from);

@@ -5,17 +5,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/refusal.h"
 #include "tools/game_folder.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
 #include "tools/zip_writer.h"
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
 // Messages name files as folder + "/" + name.
 std::string WithoutTrailingSlashes(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/container_writer.h"
+#include "tools/container_writer.h"
 #include "tools/name_code_page.h"
 #include "tools/progress_bar.h"
 #include "tools/release_entry.h"

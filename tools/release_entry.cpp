@@ -1,17 +1,13 @@
 #include "tools/release_entry.h"
 
 #include "base/path_text.h"
+#include "base/refusal.h"
+#include "digest/package_format.h"
 #include "digest/package_index_digest.h"
 #include "engine/patch_container.h"
-#include "tools/package_layout.h"
 #include "tools/zip_writer.h"
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
 void AppendPieces(const std::vector<CDeltaPiece>& pieces, const uint8_t* target,
                   std::vector<CChunkPlan>& chunks) {
   for (const CDeltaPiece& piece : pieces)
@@ -26,7 +22,7 @@ bool ReadDigest(const CMappedFile& file, CPackageLayout& layout, std::string& di
   std::string reason;
   if (!ReadPackageLayout(file.Data(), file.Size(), layout, &reason))
     return Refuse(why, file.Path() + ": not a valid package: " + reason);
-  digest = PackageIndexDigest(file.Data(), layout);
+  digest = GetPackageIndexDigest(file.Data(), layout);
   if (GetPackageIndexDigest(file.Path()) != digest)
     return Refuse(why, file.Path() + ": the patcher reads another index digest from the file (" +
                            "did it change while the release was being built?)");
@@ -45,7 +41,7 @@ void PlanWhole(const CFilePair& pair, const std::string& digest, CEntryPlan& ent
 // chunks that make the data.
 void PlanStoredArchive(const std::string& name, uint32_t crc, uint32_t size,
                        std::vector<CChunkPlan> dataChunks, CEntryPlan& entry) {
-  CZipFraming framing = MakeZipFraming(name, kZipStored, crc, size, size);
+  CZipFraming framing = MakeZipFraming(name, kZipMethodStored, crc, size, size);
   entry.chunks.clear();
   entry.chunks.push_back(CChunkPlan::Payload(std::move(framing.localHeader)));
   for (CChunkPlan& chunk : dataChunks) entry.chunks.push_back(std::move(chunk));
@@ -122,7 +118,7 @@ bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
   if (DeflateRaw(data, size, size, deflated) &&
       ZipArchiveSize(pair.name, deflated.size()) <= kZipArchiveLimit) {
     CZipFraming framing =
-        MakeZipFraming(pair.name, kZipDeflated, crc, static_cast<uint32_t>(deflated.size()),
+        MakeZipFraming(pair.name, kZipMethodDeflated, crc, static_cast<uint32_t>(deflated.size()),
                        static_cast<uint32_t>(size));
     std::vector<uint8_t> archive = std::move(framing.localHeader);
     archive.insert(archive.end(), deflated.begin(), deflated.end());

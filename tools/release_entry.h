@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "engine/container_writer.h"
+#include "tools/container_writer.h"
 #include "tools/delta_matcher.h"
 #include "tools/mapped_file.h"
 

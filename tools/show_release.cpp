@@ -3,15 +3,15 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "archive/zip_records.h"
 #include "engine/patch_container.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
 #include "tools/zip_writer.h"
 
 namespace {
-constexpr uint32_t kZipMethodField = 8;
-
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
   char line[2048];
@@ -25,14 +25,15 @@ std::string Format(const char* format, ...) {
 // What a non-package entry holds, read from the local header at the start of
 // its first payload chunk.
 std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool copies) {
-  CByteCursor cursor(data + first.offset, first.size);
-  const uint32_t signature = cursor.ReadU32();
-  cursor.Skip(kZipMethodField - 4);
-  const uint16_t method = cursor.ReadU16();
-  if (cursor.Failed() || signature != 0x04034B50) return "not a zip archive";
-  if (method == kZipDeflated) return "archive, deflated";
-  if (method == kZipStored) return copies ? "archive, stored+copies" : "archive, stored";
-  return "archive, method " + std::to_string(method);
+  uint8_t bytes[kLocalHeaderSize];
+  CZipLocalHeader header;
+  if (first.size < kLocalHeaderSize) return "not a zip archive";
+  std::memcpy(bytes, data + first.offset, kLocalHeaderSize);
+  if (!ParseLocalHeader(bytes, header)) return "not a zip archive";
+  if (header.compressionMethod == kZipMethodDeflated) return "archive, deflated";
+  if (header.compressionMethod == kZipMethodStored)
+    return copies ? "archive, stored+copies" : "archive, stored";
+  return "archive, method " + std::to_string(header.compressionMethod);
 }
 }  // namespace
 

@@ -2,12 +2,9 @@
 
 #include <cctype>
 
-namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
+#include "base/refusal.h"
 
+namespace {
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;

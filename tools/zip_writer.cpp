@@ -4,23 +4,11 @@
 
 #include <algorithm>
 
-// Local file header, 30 bytes, then the name:
-//   0 signature 50 4B 03 04 | 4 version needed | 6 flags | 8 method
-//   10 time | 12 date | 14 CRC-32 | 18 compressed size | 22 size
-//   26 name length | 28 extra length
-// Central directory record, 46 bytes, then the name:
-//   0 signature 50 4B 01 02 | 4 version made by | 6 version needed | 8 flags
-//   10 method | 12 time | 14 date | 16 CRC-32 | 20 compressed size | 24 size
-//   28 name length | 30 extra length | 32 comment length | 34 disk
-//   36 internal attributes | 38 external attributes | 42 local header offset
-// End record, 22 bytes:
-//   0 signature 50 4B 05 06 | 4 disk | 6 directory disk | 8 records here
-//   10 records | 12 directory size | 16 directory offset | 20 comment length
+// The records in the order of their fields (archive/zip_records.cpp has the
+// tables): local header, then after the data one directory record and the
+// end record.
 
 namespace {
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kDirectoryRecordSize = 46;
-constexpr uint32_t kEndRecordSize = 22;
 // 1980-01-01 00:00, the earliest DOS date: the same inputs make the same
 // release, whatever the files' times.
 constexpr uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
@@ -46,11 +34,11 @@ class CLittleEndian {
 
 CZipFraming MakeZipFraming(const std::string& name, uint16_t method, uint32_t crc,
                            uint32_t storedSize, uint32_t size) {
-  const uint16_t version = method == kZipDeflated ? 20 : 10;
+  const uint16_t version = method == kZipMethodDeflated ? 20 : 10;
   const uint32_t nameLength = static_cast<uint32_t>(name.size());
   CZipFraming framing;
   CLittleEndian(framing.localHeader)
-      .U32(0x04034B50)
+      .U32(kZipLocalSignature)
       .U16(version)
       .U16(0)
       .U16(method)
@@ -64,7 +52,7 @@ CZipFraming MakeZipFraming(const std::string& name, uint16_t method, uint32_t cr
       .Text(name);
   const uint32_t directoryOffset = kLocalHeaderSize + nameLength + storedSize;
   CLittleEndian(framing.trailer)
-      .U32(0x02014B50)
+      .U32(kZipDirectorySignature)
       .U16(version)
       .U16(version)
       .U16(0)
@@ -82,19 +70,19 @@ CZipFraming MakeZipFraming(const std::string& name, uint16_t method, uint32_t cr
       .U32(0)
       .U32(0)
       .Text(name)
-      .U32(0x06054B50)
+      .U32(kZipEndSignature)
       .U16(0)
       .U16(0)
       .U16(1)
       .U16(1)
-      .U32(kDirectoryRecordSize + nameLength)
+      .U32(kDirectoryHeaderSize + nameLength)
       .U32(directoryOffset)
       .U16(0);
   return framing;
 }
 
 uint64_t ZipArchiveSize(const std::string& name, uint64_t storedSize) {
-  return kLocalHeaderSize + kDirectoryRecordSize + kEndRecordSize + 2 * name.size() + storedSize;
+  return kLocalHeaderSize + kDirectoryHeaderSize + kEndRecordSize + 2 * name.size() + storedSize;
 }
 
 uint32_t Crc32(const uint8_t* data, uint64_t size) {

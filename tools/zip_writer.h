@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-constexpr uint16_t kZipStored = 0;
-constexpr uint16_t kZipDeflated = 8;
+#include "archive/zip_records.h"
+
 // The patcher's zip reader keeps positions in signed 32-bit fields.
 constexpr uint64_t kZipArchiveLimit = 0x7FFFFFFF;
 

@@ -14,9 +14,9 @@
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "digest/package_index_digest.h"
-#include "engine/container_writer.h"
 #include "engine/patch_container.h"
 #include "platform/files.h"
+#include "tools/container_writer.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

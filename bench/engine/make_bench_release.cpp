@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "digest/package_index_digest.h"
-#include "engine/container_writer.h"
+#include "tools/container_writer.h"
 
 namespace {
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -42,7 +42,8 @@ void AppendIndex(std::vector<uint8_t>& file, uint32_t records, std::mt19937& ran
 
 bool Save(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return out.good();
 }
 }  // namespace
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
     size_t from = 32 + order[i] * pieceSize;
     if (from + pieceSize > oldDataEnd) from = oldDataEnd - pieceSize;
     newFile.insert(newFile.end(), oldFile.begin() + from, oldFile.begin() + from + pieceSize);
-    entry.chunks.push_back(CChunkPlan::Copy(static_cast<uint32_t>(from), static_cast<uint32_t>(pieceSize)));
+    entry.chunks.push_back(
+        CChunkPlan::Copy(static_cast<uint32_t>(from), static_cast<uint32_t>(pieceSize)));
     std::vector<uint8_t> fresh(freshSize);
     for (auto& b : fresh) b = static_cast<uint8_t>(random());
     newFile.insert(newFile.end(), fresh.begin(), fresh.end());
@@ -87,8 +89,8 @@ int main(int argc, char** argv) {
   }
   size_t indexAt = newFile.size();
   AppendIndex(newFile, 2100, random);
-  entry.chunks.insert(entry.chunks.begin(),
-                      CChunkPlan::Payload(std::vector<uint8_t>(newFile.begin(), newFile.begin() + 32)));
+  entry.chunks.insert(entry.chunks.begin(), CChunkPlan::Payload(std::vector<uint8_t>(
+                                                newFile.begin(), newFile.begin() + 32)));
   entry.chunks.push_back(
       CChunkPlan::Payload(std::vector<uint8_t>(newFile.begin() + indexAt, newFile.end())));
 

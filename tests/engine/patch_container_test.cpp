@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "base/path_text.h"
-#include "engine/container_writer.h"
 #include "tests/support/package_file.h"
+#include "tools/container_writer.h"
 
 namespace {
 const std::string kDigestA = "0123456789abcdef0123456789abcdef";

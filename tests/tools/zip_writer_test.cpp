@@ -10,10 +10,10 @@
 namespace {
 Bytes Archive(const std::string& name, const Bytes& content, bool deflate) {
   Bytes data = content;
-  uint16_t method = kZipStored;
+  uint16_t method = kZipMethodStored;
   if (deflate) {
     EXPECT_TRUE(DeflateRaw(content.data(), content.size(), content.size(), data));
-    method = kZipDeflated;
+    method = kZipMethodDeflated;
   }
   CZipFraming framing =
       MakeZipFraming(name, method, Crc32(content.data(), content.size()),

@@ -1,18 +1,7 @@
-#include "tools/package_layout.h"
+#include "digest/package_format.h"
 
 #include "base/byte_cursor.h"
-#include "digest/digest_text.h"
-#include "digest/md5.h"
-
-namespace {
-constexpr uint32_t kIndexOffsetField = 20;
-constexpr uint32_t kIndexHeaderSize = 12;
-
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-}  // namespace
+#include "base/refusal.h"
 
 bool ReadPackageLayout(const uint8_t* data, uint64_t size, CPackageLayout& layout,
                        std::string* why) {
@@ -24,9 +13,9 @@ bool ReadPackageLayout(const uint8_t* data, uint64_t size, CPackageLayout& layou
   if (!cursor.Seek(indexOffset) || cursor.Remaining() < kIndexHeaderSize)
     return Refuse(why, "its index (at offset " + std::to_string(indexOffset) +
                            ") lies past the end of the file");
-  cursor.Skip(4);
+  cursor.Skip(kRecordCountField);
   const uint32_t recordCount = cursor.ReadU32();
-  cursor.Skip(4);
+  cursor.Skip(kIndexHeaderSize - kRecordCountField - 4);
   for (uint32_t i = 0; i < recordCount; ++i) {
     const uint32_t length = cursor.ReadU32();
     if (!cursor.Skip(length))
@@ -36,12 +25,4 @@ bool ReadPackageLayout(const uint8_t* data, uint64_t size, CPackageLayout& layou
   layout.indexOffset = indexOffset;
   layout.indexSize = cursor.Tell() - indexOffset;
   return true;
-}
-
-std::string PackageIndexDigest(const uint8_t* data, const CPackageLayout& layout) {
-  CMD5Hash md5;
-  md5.Update(data + layout.indexOffset, layout.indexSize);
-  uint8_t digest[16];
-  md5.GetDigest(digest);
-  return DigestToHex(digest);
 }

@@ -1,4 +1,4 @@
-#include "tools/package_layout.h"
+#include "digest/package_format.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ bool Readable(const Bytes& bytes, std::string* why = nullptr) {
 }
 }  // namespace
 
-TEST(PackageLayout, FindsTheIndexAndDigestsItAsThePatcherDoes) {
+TEST(PackageFormat, FindsTheIndexAndDigestsItAsThePatcherDoes) {
   CPackageImage package =
       MakePackage(RandomBytes(5000, 1), {RandomBytes(40, 2), {}, RandomBytes(300, 3)});
   CPackageLayout layout;
@@ -27,18 +27,18 @@ TEST(PackageLayout, FindsTheIndexAndDigestsItAsThePatcherDoes) {
 
   CTempFolder folder;
   WriteWholeFile(folder / "a.pkg", package.bytes);
-  EXPECT_EQ(PackageIndexDigest(package.bytes.data(), layout),
+  EXPECT_EQ(GetPackageIndexDigest(package.bytes.data(), layout),
             GetPackageIndexDigest(folder / "a.pkg"));
 }
 
-TEST(PackageLayout, AnIndexWithoutRecordsIsItsHeader) {
+TEST(PackageFormat, AnIndexWithoutRecordsIsItsHeader) {
   CPackageImage package = MakePackage(RandomBytes(100, 4), {});
   CPackageLayout layout;
   ASSERT_TRUE(ReadPackageLayout(package.bytes.data(), package.bytes.size(), layout, nullptr));
   EXPECT_EQ(layout.indexSize, 12u);
 }
 
-TEST(PackageLayout, RefusesWhatCannotBeReadWhole) {
+TEST(PackageFormat, RefusesWhatCannotBeReadWhole) {
   const Bytes good = MakePackage(RandomBytes(1000, 5), {RandomBytes(50, 6)}).bytes;
   const size_t index = 32 + 1000;
   struct Breach {

@@ -1,7 +1,8 @@
-#include "engine/container_writer.h"
+#include "tools/container_writer.h"
 
 #include <cstring>
 
+#include "base/refusal.h"
 #include "engine/patch_container.h"
 
 CChunkPlan CChunkPlan::Payload(std::vector<uint8_t> bytes) {
@@ -29,11 +30,6 @@ CChunkPlan CChunkPlan::Copy(uint32_t offset, uint32_t size) {
 }
 
 namespace {
-bool Refuse(std::string* why, const std::string& text) {
-  if (why) *why = text;
-  return false;
-}
-
 bool IsDigestText(const std::string& text) {
   if (text.empty()) return true;
   if (text.size() != 32) return false;
@@ -95,10 +91,10 @@ bool CContainerStream::Add(const CEntryPlan& entry, std::string* why) {
   CJunk* junk = options_.junk ? &junk_ : nullptr;
   const uint32_t at = static_cast<uint32_t>(at_);
   uint8_t record[kEntryRecordSize] = {};
-  PutText(record, kNameFieldSize, entry.name, junk);
-  PutText(record + 1024, kDigestFieldSize, entry.digestBefore, junk);
-  PutText(record + 1057, kDigestFieldSize, entry.digestAfter, junk);
-  if (junk) junk->Fill(record + 1090, 2);
+  PutText(record + kNameOffset, kNameFieldSize, entry.name, junk);
+  PutText(record + kDigestBeforeOffset, kDigestFieldSize, entry.digestBefore, junk);
+  PutText(record + kDigestAfterOffset, kDigestFieldSize, entry.digestAfter, junk);
+  if (junk) junk->Fill(record + kEntryReservedOffset, kPayloadSizeOffset - kEntryReservedOffset);
 
   const uint32_t areaStart =
       at + kEntryRecordSize + static_cast<uint32_t>(entry.chunks.size()) * kChunkRecordSize;
@@ -123,8 +119,8 @@ bool CContainerStream::Add(const CEntryPlan& entry, std::string* why) {
     PutU32(chunkRecord + 8, chunkSize);
     chunkRecord += kChunkRecordSize;
   }
-  PutU32(record + 1092, payloadAt - areaStart);
-  PutU32(record + 1096, static_cast<uint32_t>(entry.chunks.size()));
+  PutU32(record + kPayloadSizeOffset, payloadAt - areaStart);
+  PutU32(record + kChunkCountOffset, static_cast<uint32_t>(entry.chunks.size()));
 
   if (!sink_(record, kEntryRecordSize) || !sink_(table.data(), table.size()))
     return Refuse(why, "write failed");
