@@ -32,27 +32,16 @@ CFailureCause UnpackFailureCause(const CUnpackResult& result, bool copiesInstall
 }  // namespace
 
 bool CPatchWorker::CommitPatchedFiles(std::vector<std::string> names) {
-  // A fresh cursor: the run's may have latched a failure at the end.
-  recordCursor_.reset(new CByteCursor(patchData, patchDataSize));
-  recordCursor_->ReadU32();
-
-  bool allInstalled = true;
-  for (size_t i = 0; i < names.size(); ++i) {
-    bool found = false;
-    uint32_t tableOffset = 0;
-    while (ReadEntryRecord(*recordCursor_, currentEntry_)) {
-      found = names[i] == currentEntry_.name;
-      tableOffset = recordCursor_->Tell();
-      if (!SkipEntry(*recordCursor_, currentEntry_, currentChunk_) || found) break;
-    }
-    if (!found) return false;
-    if (!CommitEntry(i, names[i], tableOffset)) allInstalled = false;
-  }
+  std::vector<const CContainerEntry*> entries;
+  bool allInstalled = ListedEntries(names, entries);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!CommitEntry(i, *entries[i])) allInstalled = false;
   RemoveLeftoverWorkingFiles();
   return allInstalled;
 }
 
-bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t tableOffset) {
+bool CPatchWorker::CommitEntry(size_t index, const CContainerEntry& entry) {
+  const std::string name = entry.name;
   const std::string tempName = TemporaryName(name, codePage_);
   const std::string tempPath = InstallDir + tempName;
   // The run noted why the temporary file is not whole.
@@ -64,8 +53,8 @@ bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t t
   if (NameExtension(name, codePage_) == ".pkg") {
     // A package rebuilt from pieces must carry the index this patch makes;
     // a package sent whole is taken as it came.
-    if (currentEntry_.chunkCount > 1 &&
-        CCompareResult().GetPackageIndexDigest(tempName) != currentEntry_.digestAfter) {
+    if (entry.chunkCount > 1 &&
+        CCompareResult().GetPackageIndexDigest(tempName) != entry.digestAfter) {
       NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
       platform::DeleteFile(tempPath);
       return false;
@@ -85,8 +74,7 @@ bool CPatchWorker::CommitEntry(size_t index, const std::string& name, uint32_t t
   });
   bool installed = false;
   if (unpacked.outcome != CUnpackOutcome::kUnpacked) {
-    const bool copies = HasCopyChunks(patchData, patchDataSize, tableOffset, currentEntry_);
-    NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, copies)));
+    NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(container_, entry))));
   } else {
     installed = InstallFile(unpackedPath, name);
     if (!installed) platform::DeleteFile(unpackedPath);
@@ -112,15 +100,10 @@ bool CPatchWorker::InstallFile(const std::string& from, const std::string& name)
 }
 
 void CPatchWorker::RemoveLeftoverWorkingFiles() {
-  CByteCursor cursor(patchData, patchDataSize);
-  const uint32_t entryCount = cursor.ReadU32();
-  CEntryRecord record;
-  CChunkRecord first;
-  for (uint32_t i = 0; i < entryCount && ReadEntryRecord(cursor, record); ++i) {
+  for (const CContainerEntry& entry : container_.entries) {
     for (const std::string& working :
-         {TemporaryName(record.name, codePage_), UnpackedName(record.name, codePage_)}) {
+         {TemporaryName(entry.name, codePage_), UnpackedName(entry.name, codePage_)}) {
       if (platform::FileExists(InstallDir + working)) platform::DeleteFile(InstallDir + working);
     }
-    if (!SkipEntry(cursor, record, first)) break;
   }
 }

@@ -1,6 +1,5 @@
 #include "engine/compare_result.h"
 
-#include "base/byte_cursor.h"
 #include "base/diagnostics.h"
 #include "digest/package_index_digest.h"
 #include "engine/failure_reason.h"
@@ -16,38 +15,41 @@ const char kDifferentQuestion[] =
 
 bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
+  CPatchContainer container;
+  if (!ValidatePatchContainer(patchData, patchDataSize, platform::AnsiCodePage(), nullptr,
+                              &container)) {
+    refusal_ = "The patch data is damaged; download the patch again";
+    return false;
+  }
+  return ComparePatchFiles(owner, container);
+}
+
+bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
+                                       const CPatchContainer& container) {
   const uint32_t codePage = platform::AnsiCodePage();
-  CByteCursor cursor(patchData, patchDataSize);
-  uint32_t entryCount = cursor.ReadU32();
   diagnostics::CompareStart();
-  for (uint32_t i = 0; i < entryCount; ++i) {
-    CEntryRecord record;
-    if (!ReadEntryRecord(cursor, record)) return false;
-    total_ += record.payloadSize;
-    std::string name = record.name;
-
-    bool dependsOnInstalled = NameExtension(name, codePage) == ".pkg" && record.chunkCount >= 2;
+  for (const CContainerEntry& entry : container.entries) {
+    total_ += entry.payloadSize;
+    const std::string name = entry.name;
+    const bool dependsOnInstalled =
+        NameExtension(name, codePage) == ".pkg" && entry.chunkCount >= 2;
     if (!dependsOnInstalled) {
-      if (!IsInstalledFileNew(patchData, patchDataSize, cursor.Tell(), record, InstallDir + name,
-                              codePage))
+      if (!IsInstalledFileNew(container, entry, InstallDir + name, codePage))
         names_.push_back(name);
-    } else {
-      diagnostics::Compared(name);
-      std::string digest = GetPackageIndexDigest(name);
-      bool checked = record.digestBefore[0] != '\0';
-      if (!checked || digest == record.digestBefore) {
-        if (checked || digest != record.digestAfter) names_.push_back(name);
-      } else if (digest == record.digestAfter) {
-        // Already what this patch installs (an earlier run got this far).
-      } else if (!platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
-        refusal_ = FileFailure(
-            name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
-        return false;
-      }
+      continue;
     }
-
-    CChunkRecord first;
-    if (!SkipEntry(cursor, record, first)) return false;
+    diagnostics::Compared(name);
+    const std::string digest = GetPackageIndexDigest(name);
+    const bool checked = entry.digestBefore[0] != '\0';
+    if (!checked || digest == entry.digestBefore) {
+      if (checked || digest != entry.digestAfter) names_.push_back(name);
+    } else if (digest == entry.digestAfter) {
+      // Already what this patch installs (an earlier run got this far).
+    } else if (!platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
+      refusal_ = FileFailure(
+          name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
+      return false;
+    }
   }
   return true;
 }

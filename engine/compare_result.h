@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/patch_container.h"
 #include "platform/user.h"
 
 class CCompareResult {
@@ -18,6 +19,8 @@ class CCompareResult {
   // and the reason in Refusal(). Every other entry is listed unless its
   // installed file already is the new one (up_to_date.h). The total is the
   // sum of every payloadSize, listed or not.
+  bool ComparePatchFiles(platform::WindowHandle owner, const CPatchContainer& container);
+  // The same on bytes not yet validated: a malformed container ends with false.
   bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                          uint32_t patchDataSize);
   const std::string& Refusal() const { return refusal_; }

@@ -36,16 +36,6 @@ bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& fi
   return next <= cursor.Size() && cursor.Seek(static_cast<uint32_t>(next));
 }
 
-bool HasCopyChunks(const uint8_t* data, uint32_t size, uint32_t tableOffset,
-                   const CEntryRecord& record) {
-  CByteCursor cursor(data, size);
-  cursor.Seek(tableOffset);
-  CChunkRecord chunk;
-  for (uint32_t i = 0; i < record.chunkCount && ReadChunkRecord(cursor, chunk); ++i)
-    if (!chunk.IsPayload()) return true;
-  return false;
-}
-
 std::string NameExtension(const std::string& name, uint32_t codePage) {
   size_t start = LastComponentStart(name, codePage);
   // No trail byte of a double-byte character is a '.'.
@@ -76,7 +66,7 @@ bool HasNul(const uint8_t* field, size_t size) {
 // Checks one entry whose record starts at `start`; on success `next` is where
 // the following entry record starts.
 bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t codePage,
-                   uint32_t& next, std::string& name, std::string* why) {
+                   CContainerEntry& entry, std::string& name, std::string* why) {
   CByteCursor cursor(data, size);
   cursor.Seek(start);
   const uint8_t* raw = cursor.Take(kEntryRecordSize);
@@ -91,6 +81,13 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
   CEntryRecord record;
   CByteCursor fields(raw, kEntryRecordSize);
   ReadEntryRecord(fields, record);
+  entry.name = reinterpret_cast<const char*>(raw + kNameOffset);
+  entry.digestBefore = reinterpret_cast<const char*>(raw + kDigestBeforeOffset);
+  entry.digestAfter = reinterpret_cast<const char*>(raw + kDigestAfterOffset);
+  entry.payloadSize = record.payloadSize;
+  entry.chunkCount = record.chunkCount;
+  entry.recordOffset = start;
+  entry.tableOffset = start + kEntryRecordSize;
   if (!IsSafeRelativeName(name, codePage)) return Refuse(why, "unsafe entry name \"" + name + "\"");
   if (record.chunkCount == 0) return Refuse(why, name + ": no chunk records");
 
@@ -112,29 +109,49 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
     if (expected > areaEnd) return Refuse(why, name + ": payload chunks exceed payloadSize");
   }
   if (expected != areaEnd) return Refuse(why, name + ": payload chunks fall short of payloadSize");
-  next = static_cast<uint32_t>(areaEnd);
+  entry.payloadOffset = static_cast<uint32_t>(areaStart);
   return true;
 }
 }  // namespace
 
-bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage,
-                            std::string* why) {
+CByteCursor ChunkTable(const CPatchContainer& container, const CContainerEntry& entry) {
+  CByteCursor cursor(container.data, container.size);
+  cursor.Seek(entry.tableOffset);
+  return cursor;
+}
+
+bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entry) {
+  CByteCursor table = ChunkTable(container, entry);
+  CChunkRecord chunk;
+  for (uint32_t i = 0; i < entry.chunkCount && ReadChunkRecord(table, chunk); ++i)
+    if (!chunk.IsPayload()) return true;
+  return false;
+}
+
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage, std::string* why,
+                            CPatchContainer* container) {
   CByteCursor cursor(data, size);
   uint32_t entryCount = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
   uint32_t position = cursor.Tell();
   std::set<std::string> names;
+  std::vector<CContainerEntry> entries;
   for (uint32_t i = 0; i < entryCount; ++i) {
     std::string name;
-    if (!ValidateEntry(data, size, position, codePage, position, name, why)) {
+    CContainerEntry entry;
+    if (!ValidateEntry(data, size, position, codePage, entry, name, why)) {
       if (why) *why = "entry " + std::to_string(i) + ": " + *why;
       return false;
     }
+    position = entry.payloadOffset + entry.payloadSize;
+    // At most as many as the bytes hold: each has passed its checks.
+    if (container) entries.push_back(entry);
     // Two names that one file system takes for the same file (letter case,
     // either separator) would share one temporary file.
     if (!names.insert(FoldedPath(name, codePage)).second)
       return Refuse(why, "entry " + std::to_string(i) + ": \"" + name + "\" names a file twice");
   }
   if (position != size) return Refuse(why, "bytes left after the last entry");
+  if (container) *container = CPatchContainer{data, size, std::move(entries)};
   return true;
 }

@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/byte_cursor.h"
 
@@ -86,11 +87,6 @@ bool SkipEntry(CByteCursor& cursor, const CEntryRecord& record, CChunkRecord& fi
 // Names are narrow texts in a code page (see base/path_text.h): the patcher
 // reads them in the system's ANSI code page.
 
-// Whether the entry whose chunk table starts at `tableOffset` copies bytes
-// from the installed file.
-bool HasCopyChunks(const uint8_t* data, uint32_t size, uint32_t tableOffset,
-                   const CEntryRecord& record);
-
 // The entry name's extension as the path splitter gives it: from the last
 // '.' of its last component, dot included; empty when it has none or when it
 // is longer than 7 characters (it cannot be ".pkg" then).
@@ -101,11 +97,38 @@ std::string NameExtension(const std::string& name, uint32_t codePage);
 // '/' both separate), and not a ".temp_" working name of the patcher.
 bool IsSafeRelativeName(const std::string& name, uint32_t codePage);
 
+// One entry of a validated container, as the validation found it: its texts
+// (NUL-terminated, inside the container's bytes), its numbers, and where its
+// record, chunk table and payload area lie.
+struct CContainerEntry {
+  const char* name;
+  const char* digestBefore;
+  const char* digestAfter;
+  uint32_t payloadSize;
+  uint32_t chunkCount;
+  uint32_t recordOffset;
+  uint32_t tableOffset;
+  uint32_t payloadOffset;
+};
+
+// A container checked once and then walked through its entries, in order.
+struct CPatchContainer {
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  std::vector<CContainerEntry> entries;
+};
+
+// A cursor at the entry's chunk table, for its chunkCount records.
+CByteCursor ChunkTable(const CPatchContainer& container, const CContainerEntry& entry);
+// Whether the entry copies bytes from the installed file.
+bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entry);
+
 // Checks the whole container once, before anything is touched: records and
 // tables inside the range, texts NUL-terminated in their fields, at least one
 // chunk per entry, the first a payload chunk at the start of the payload area,
 // payload chunks back to back adding up to payloadSize, the last entry ending
 // exactly at the container's size, and safe names, none naming a file twice
-// (letter case and separators aside). On false, `why` says what.
-bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage,
-                            std::string* why);
+// (letter case and separators aside). On false, `why` says what. On true,
+// `container` (when given) holds the bytes and the entries checked.
+bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage, std::string* why,
+                            CPatchContainer* container = nullptr);

@@ -14,46 +14,44 @@ namespace {
 constexpr uint32_t kCopyBufferSize = 1024 * 1024;
 }  // namespace
 
-bool CPatchWorker::RunPatch(std::vector<std::string> names) {
-  recordCursor_->Seek(0);
-  recordCursor_->ReadU32();
-  progress_.SetStatusText("Start Patch.....");
-
-  written_.assign(names.size(), false);
-  bool allFound = true;
-  for (size_t i = 0; i < names.size(); ++i) {
-    // The list is in container order: pass over entries until the name.
-    bool found = false;
-    while (ReadEntryRecord(*recordCursor_, currentEntry_)) {
-      if (names[i] == currentEntry_.name) {
-        found = true;
-        break;
-      }
-      if (!SkipEntry(*recordCursor_, currentEntry_, currentChunk_)) break;
+bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
+                                 std::vector<const CContainerEntry*>& entries) {
+  entries.clear();
+  auto next = container_.entries.begin();
+  for (const std::string& name : names) {
+    next = std::find_if(next, container_.entries.end(),
+                        [&](const CContainerEntry& entry) { return name == entry.name; });
+    if (next == container_.entries.end()) {
+      NoteFailure(FileFailure(name, CFailureCause::kDamaged));
+      return false;
     }
-    if (!found) {
-      NoteFailure(FileFailure(names[i], CFailureCause::kDamaged));
-      allFound = false;
-      break;
-    }
-    progress_.SetStatusText("Patch " + names[i] + " ");
-    localReader_.OpenLocal(InstallDir + names[i], currentEntry_.chunkCount);
-    // The chunk table is walked even when the folders cannot be made.
-    bool folders = CreateEntryFolders(InstallDir, names[i], codePage_);
-    if (!folders) NoteFailure(FileFailure(names[i], CauseOf(platform::LastFileError())));
-    written_[i] =
-        WritePatchedPackage(InstallDir + TemporaryName(names[i], codePage_), names[i]) && folders;
-    recordCursor_->Seek(payloadCursor_->Tell());
-    localReader_.CloseLocal();
+    entries.push_back(&*next++);
   }
-
-  bool allInstalled = CommitPatchedFiles(names) && allFound;
-  recordCursor_.reset();
-  payloadCursor_.reset();
-  return allInstalled;
+  return true;
 }
 
-bool CPatchWorker::WritePatchedPackage(const std::string& tempPath, const std::string& name) {
+bool CPatchWorker::RunPatch(std::vector<std::string> names) {
+  progress_.SetStatusText("Start Patch.....");
+  std::vector<const CContainerEntry*> entries;
+  const bool allFound = ListedEntries(names, entries);
+  written_.assign(entries.size(), false);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const CContainerEntry& entry = *entries[i];
+    progress_.SetStatusText("Patch " + names[i] + " ");
+    localReader_.OpenLocal(InstallDir + names[i], entry.chunkCount);
+    // The entry is written even when the folders cannot be made, so its
+    // payload counts; the failure is the folders'.
+    const bool folders = CreateEntryFolders(InstallDir, names[i], codePage_);
+    if (!folders) NoteFailure(FileFailure(names[i], CauseOf(platform::LastFileError())));
+    written_[i] =
+        WritePatchedPackage(entry, InstallDir + TemporaryName(names[i], codePage_)) && folders;
+    localReader_.CloseLocal();
+  }
+  return CommitPatchedFiles(std::move(names)) && allFound;
+}
+
+bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath) {
+  const std::string name = entry.name;
   bool ok = true;
   auto fail = [&](CFailureCause cause) {
     if (ok) NoteFailure(FileFailure(name, cause));
@@ -68,18 +66,14 @@ bool CPatchWorker::WritePatchedPackage(const std::string& tempPath, const std::s
   });
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
+  CByteCursor table = ChunkTable(container_, entry);
   std::vector<uint8_t> copyBuffer;
-  for (uint32_t i = 0; i < currentEntry_.chunkCount; ++i) {
-    ReadChunkRecord(*recordCursor_, currentChunk_);
+  for (uint32_t i = 0; i < entry.chunkCount; ++i) {
+    ReadChunkRecord(table, currentChunk_);
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
-      // Straight from the container's memory: no copy of the chunk.
-      payloadCursor_->Seek(currentChunk_.offset);
-      const uint8_t* bytes = payloadCursor_->Take(size);
-      if (bytes == nullptr)
-        fail(CFailureCause::kDamaged);
-      else if (ok && !out.Write(bytes, size))
-        failOnFileError();
+      // Straight from the container's memory (the validation placed it).
+      if (ok && !out.Write(container_.data + currentChunk_.offset, size)) failOnFileError();
       progress_.AddDone(size);
       continue;
     }

@@ -27,7 +27,7 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
     return 0;
   }
   CCompareResult compare;
-  if (!compare.ComparePatchFiles(worker->targetWindow_, worker->patchData, worker->patchDataSize)) {
+  if (!compare.ComparePatchFiles(worker->targetWindow_, worker->container_)) {
     worker->NoteFailure(compare.Refusal());
     worker->PostResult(0);
     return 0;
@@ -69,13 +69,11 @@ bool CPatchWorker::LoadPatchData() {
   }
   progress_.SetStatusText("Creating PatchData....");
   std::string why;
-  if (!ValidatePatchContainer(data, size, codePage_, &why)) {
+  if (!ValidatePatchContainer(data, size, codePage_, &why, &container_)) {
     // The window shows the first line; the second is for whoever looks closer.
     NoteFailure("The patch data is damaged; download the patch again\n" + why);
     return false;
   }
-  recordCursor_.reset(new CByteCursor(data, size));
-  payloadCursor_.reset(new CByteCursor(data, size));
   patchData = data;
   patchDataSize = size;
   return true;

@@ -5,11 +5,9 @@
 // commits them, and posts one result message to the target window.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/byte_cursor.h"
 #include "engine/local_file_reader.h"
 #include "engine/patch_container.h"
 #include "engine/patch_progress.h"
@@ -30,9 +28,9 @@ class CPatchWorker {
   // The thread entry: one run, one posted result. Always returns 0.
   static unsigned ThreadMain(void* worker);
 
-  // Finds the embedded container, sets "Creating PatchData....", validates it
-  // and opens the record and payload cursors. False for a missing or malformed
-  // container.
+  // Finds the embedded container, sets "Creating PatchData...." and validates
+  // it, keeping the entries it checked for the passes that follow. False for
+  // a missing or malformed container.
   bool LoadPatchData();
   // Rebuilds every listed entry (container order) into its temporary file and
   // commits them. True only when every listed file was installed.
@@ -52,10 +50,13 @@ class CPatchWorker {
 
  private:
   bool FindInstallDir();
-  bool WritePatchedPackage(const std::string& tempPath, const std::string& name);
-  // Verifies, unpacks where needed and installs one listed entry whose record
-  // is current; `tableOffset` is where its chunk table starts.
-  bool CommitEntry(size_t index, const std::string& name, uint32_t tableOffset);
+  // The entries of the listed names, found in container order; false when a
+  // name is not found after the one before it (the rest are left out).
+  bool ListedEntries(const std::vector<std::string>& names,
+                     std::vector<const CContainerEntry*>& entries);
+  bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath);
+  // Verifies, unpacks where needed and installs the index-th listed entry.
+  bool CommitEntry(size_t index, const CContainerEntry& entry);
   // Moves a finished working file over the installed file, waiting while
   // another program holds either.
   bool InstallFile(const std::string& from, const std::string& name);
@@ -68,10 +69,8 @@ class CPatchWorker {
 
   platform::WindowHandle targetWindow_ = nullptr;
   uint32_t resultMessage_ = 0;
-  CEntryRecord currentEntry_ = {};
+  CPatchContainer container_;
   CChunkRecord currentChunk_ = {};
-  std::unique_ptr<CByteCursor> recordCursor_;
-  std::unique_ptr<CByteCursor> payloadCursor_;
   CLocalFileReader localReader_;
   // Per listed name: its temporary file was written whole and flushed.
   std::vector<bool> written_;

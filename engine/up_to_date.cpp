@@ -20,13 +20,11 @@ struct CPiece {
   CChunkRecord chunk;
 };
 
-std::vector<CPiece> PiecesOf(const uint8_t* container, uint32_t size, uint32_t tableOffset,
-                             uint32_t chunkCount) {
-  CByteCursor cursor(container, size);
-  cursor.Seek(tableOffset);
+std::vector<CPiece> PiecesOf(const CPatchContainer& container, const CContainerEntry& entry) {
+  CByteCursor cursor = ChunkTable(container, entry);
   std::vector<CPiece> pieces;
   uint64_t at = 0;
-  for (uint32_t i = 0; i < chunkCount; ++i) {
+  for (uint32_t i = 0; i < entry.chunkCount; ++i) {
     CPiece piece{at, {}};
     if (!ReadChunkRecord(cursor, piece.chunk)) break;
     pieces.push_back(piece);
@@ -176,14 +174,12 @@ bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& piec
 }
 }  // namespace
 
-bool IsInstalledFileNew(const uint8_t* container, uint32_t containerSize, uint32_t tableOffset,
-                        const CEntryRecord& record, const std::string& installedPath,
-                        uint32_t codePage) {
-  const std::vector<CPiece> pieces =
-      PiecesOf(container, containerSize, tableOffset, record.chunkCount);
+bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry& entry,
+                        const std::string& installedPath, uint32_t codePage) {
+  const std::vector<CPiece> pieces = PiecesOf(container, entry);
   CInstalledFile installed;
-  if (pieces.size() != record.chunkCount || !installed.Open(installedPath)) return false;
-  if (NameExtension(record.name, codePage) == ".pkg")
-    return HoldsAllPayload(container, pieces, installed);
-  return HoldsArchivedFile(container, pieces, record.name, installed);
+  if (pieces.size() != entry.chunkCount || !installed.Open(installedPath)) return false;
+  if (NameExtension(entry.name, codePage) == ".pkg")
+    return HoldsAllPayload(container.data, pieces, installed);
+  return HoldsArchivedFile(container.data, pieces, entry.name, installed);
 }

@@ -19,8 +19,5 @@
 
 #include "engine/patch_container.h"
 
-// `tableOffset` is where the entry's chunk table starts in the (validated)
-// container.
-bool IsInstalledFileNew(const uint8_t* container, uint32_t containerSize, uint32_t tableOffset,
-                        const CEntryRecord& record, const std::string& installedPath,
-                        uint32_t codePage);
+bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry& entry,
+                        const std::string& installedPath, uint32_t codePage);

@@ -50,46 +50,38 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
   const uint8_t* data = file.Data();
   const uint32_t size = static_cast<uint32_t>(file.Size());
   std::string reason;
-  if (!ValidatePatchContainer(data, size, encoder.CodePage(), &reason)) {
+  CPatchContainer container;
+  if (!ValidatePatchContainer(data, size, encoder.CodePage(), &reason, &container)) {
     if (why) *why = path + ": the patcher would refuse this release: " + reason;
     return false;
   }
 
-  CByteCursor cursor(data, size);
-  const uint32_t count = cursor.ReadU32();
-  out = Format("%s: %" PRIu32 " entries, %" PRIu32 " bytes; the patcher accepts it\n", path.c_str(),
-               count, size);
+  out = Format("%s: %zu entries, %" PRIu32 " bytes; the patcher accepts it\n", path.c_str(),
+               container.entries.size(), size);
   out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
   uint64_t totalPayload = 0;
   uint64_t totalCopied = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    CEntryRecord record;
-    ReadEntryRecord(cursor, record);
+  for (const CContainerEntry& entry : container.entries) {
+    CByteCursor table = ChunkTable(container, entry);
     CChunkRecord first = {};
     uint64_t copied = 0;
-    uint32_t copies = 0;
-    for (uint32_t c = 0; c < record.chunkCount; ++c) {
+    for (uint32_t c = 0; c < entry.chunkCount; ++c) {
       CChunkRecord chunk;
-      ReadChunkRecord(cursor, chunk);
+      ReadChunkRecord(table, chunk);
       if (c == 0) first = chunk;
-      if (!chunk.IsPayload()) {
-        copied += chunk.size;
-        ++copies;
-      }
+      if (!chunk.IsPayload()) copied += chunk.size;
     }
-    cursor.Seek(first.offset + record.payloadSize);
     std::string kind;
-    if (!IsPackageName(record.name))
-      kind = ArchiveKind(data, first, copies != 0);
+    if (!IsPackageName(entry.name))
+      kind = ArchiveKind(data, first, HasCopyChunks(container, entry));
     else
-      kind = record.chunkCount > 1 ? "delta" : "whole package";
-    out +=
-        Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
-               record.chunkCount, record.payloadSize, copied, encoder.Decode(record.name).c_str());
+      kind = entry.chunkCount > 1 ? "delta" : "whole package";
+    out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
+                  entry.chunkCount, entry.payloadSize, copied, encoder.Decode(entry.name).c_str());
     out += Format("%-22s before %s  after %s\n", "",
-                  record.digestBefore[0] ? record.digestBefore : "(none)",
-                  record.digestAfter[0] ? record.digestAfter : "(none)");
-    totalPayload += record.payloadSize;
+                  entry.digestBefore[0] ? entry.digestBefore : "(none)",
+                  entry.digestAfter[0] ? entry.digestAfter : "(none)");
+    totalPayload += entry.payloadSize;
     totalCopied += copied;
   }
   out += Format("%-22s %8s %12" PRIu64 " %14" PRIu64 "\n", "total", "", totalPayload, totalCopied);
