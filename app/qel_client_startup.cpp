@@ -1,7 +1,7 @@
 #include "app/qel_client_startup.h"
 
-#include "app/resource_ids.h"
 #include "app/window_proc.h"
+#include "resources/resource_ids.h"
 
 namespace {
 const char kWindowClass[] = "Qel_ManualPatch";

@@ -4,7 +4,7 @@
 #include "app/window_proc.h"
 
 #include "app/qel_client_startup.h"
-#include "app/resource_ids.h"
+#include "resources/resource_ids.h"
 
 namespace {
 constexpr UINT_PTR kRepaintTimer = 1;

@@ -54,7 +54,12 @@ class CByteCursor {
              : 0;
   }
 
-  bool Skip(uint32_t n) { return Take(n) != nullptr; }
+  // Whether the n bytes were there (also n == 0 on an empty range, whose
+  // data may be null).
+  bool Skip(uint32_t n) {
+    Take(n);
+    return !failed_;
+  }
 
   // Absolute positioning; a position past the end fails.
   bool Seek(uint32_t position) {

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/qel_client_startup.h"
-#include "app/resource_ids.h"
-#include "tests/app/gdi_image.h"
+#include "resources/resource_ids.h"
+#include "tests/app/gdi_image_support.h"
 
 namespace {
 constexpr int W = 366;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/qel_client_startup.h"
-#include "app/resource_ids.h"
-#include "tests/app/gdi_image.h"
+#include "resources/resource_ids.h"
+#include "tests/app/gdi_image_support.h"
 
 namespace {
 constexpr int H = 213;

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_faults.h"
-#include "tests/archive/archive_fixtures.h"
-#include "tests/archive/zip_image.h"
+#include "tests/archive/archive_support.h"
+#include "tests/archive/zip_image_support.h"
 
 namespace {
 const std::string kName = "Sub/Folder/Model.dat";

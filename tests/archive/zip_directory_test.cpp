@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "archive/zip_file_reader.h"
-#include "tests/archive/archive_fixtures.h"
-#include "tests/archive/zip_image.h"
+#include "tests/archive/archive_support.h"
+#include "tests/archive/zip_image_support.h"
 
 using namespace zipfield;
 

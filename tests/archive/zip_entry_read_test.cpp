@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/zip_file_reader.h"
-#include "tests/archive/archive_fixtures.h"
-#include "tests/archive/zip_image.h"
+#include "tests/archive/archive_support.h"
+#include "tests/archive/zip_image_support.h"
 
 namespace {
 // One archive of the given entries in a folder of its own, opened.

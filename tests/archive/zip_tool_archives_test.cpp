@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/zip_file_reader.h"
-#include "tests/archive/archive_fixtures.h"
+#include "tests/archive/archive_support.h"
 
 namespace {
 // Stored and deflated entries, with and without extra fields, with and

@@ -3,7 +3,7 @@
 
 #include "engine/compare_result.h"
 #include "engine/install_dir.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 namespace {
 class Compare : public testing::Test {

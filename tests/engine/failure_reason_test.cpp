@@ -8,7 +8,7 @@
 
 #include "engine/in_use_wait.h"
 #include "platform/file_faults.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 namespace {
 const Bytes kNew = TextBytes("new settings");

@@ -4,7 +4,7 @@
 
 #include "base/path_text.h"
 #include "engine/working_names.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 TEST(InstallDir, LocationIsChosenByTheExactLanguageIdentifier) {
   EXPECT_STREQ(InstallPathLocationFor(0x0804).key, "SOFTWARE\\morv\\quelvane");

@@ -104,18 +104,6 @@ TEST(PatchContainer, TheFlagByteAloneDecides) {
   EXPECT_EQ(record.size, 4u);
 }
 
-TEST(PatchContainer, ReadPastTheEndDeliversTheRestAndLatches) {
-  const uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
-  CByteCursor cursor(bytes, 6);
-  EXPECT_EQ(cursor.ReadU32(), 0x04030201u);
-  uint8_t out[4] = {};
-  EXPECT_EQ(cursor.Read(out, 4), 2u);
-  EXPECT_EQ(out[0], 5);
-  EXPECT_TRUE(cursor.Failed());
-  EXPECT_EQ(cursor.Read(out, 1), 0u);
-  EXPECT_FALSE(cursor.Seek(0));  // failed stays failed
-}
-
 // Each rule broken one at a time on an otherwise valid container.
 TEST(PatchContainerValidation, RefusesEachBrokenRule) {
   const Bytes good = Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("b.pkg")});

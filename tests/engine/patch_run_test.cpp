@@ -3,7 +3,7 @@
 
 #include "engine/install_dir.h"
 #include "platform/file_faults.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 #include "tests/support/zip_maker.h"
 
 namespace {
@@ -219,12 +219,13 @@ TEST_F(PatchRun, NewFilesInNewFoldersBringTheirFolders) {
 TEST_F(PatchRun, FolderThatCannotBeMadeFailsTheEntryOnly) {
   platform::SetFileFaultHook(
       [](platform::FileOp op, const std::string&, void*) {
-        return op == platform::FileOp::CreateFolder ? platform::Fault::Error : platform::Fault::None;
+        return op == platform::FileOp::CreateFolder ? platform::Fault::Error
+                                                    : platform::Fault::None;
       },
       nullptr);
   Bytes top = RandomBytes(50, 14);
-  Bytes container = BuildContainer(
-      {WholeEntry("newdir/x.pkg", RandomBytes(60, 15)), WholeEntry("top.pkg", top)});
+  Bytes container =
+      BuildContainer({WholeEntry("newdir/x.pkg", RandomBytes(60, 15)), WholeEntry("top.pkg", top)});
   CRunOutcome run = RunWorker(container, folder.Path());
   EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
   EXPECT_EQ(ReadWholeFile(folder / "top.pkg"), top);

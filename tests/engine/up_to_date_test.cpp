@@ -6,7 +6,7 @@
 #include <set>
 
 #include "platform/file_faults.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 #include "tests/support/zip_maker.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/file_faults.h"
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 namespace {
 mode_t ModeOf(const std::string& path) {

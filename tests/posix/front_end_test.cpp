@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 namespace {
 struct CProcessRun {

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "platform/file_faults.h"
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/reliability_support.h"
 
 namespace {
 using platform::Fault;

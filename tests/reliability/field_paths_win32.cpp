@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/win32/windows_api.h"
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/reliability_support.h"
 #include "tests/support/zip_maker.h"
 
 namespace {

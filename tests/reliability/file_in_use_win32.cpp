@@ -10,7 +10,7 @@
 #include "engine/in_use_wait.h"
 #include "platform/file_faults.h"
 #include "platform/win32/windows_api.h"
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/reliability_support.h"
 
 namespace {
 HANDLE Hold(const std::string& path) {

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <random>
 
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/reliability_support.h"
 
 extern char** environ;
 

@@ -15,8 +15,8 @@
 #include "engine/patch_container.h"
 #include "engine/working_names.h"
 #include "platform/file_faults.h"
-#include "tests/reliability/container_mutations.h"
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/container_mutations_support.h"
+#include "tests/reliability/reliability_support.h"
 
 namespace {
 using platform::FileOp;

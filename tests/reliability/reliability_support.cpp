@@ -1,4 +1,4 @@
-#include "tests/reliability/reliability_fixture.h"
+#include "tests/reliability/reliability_support.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 struct CReleaseFile {
   std::string name;

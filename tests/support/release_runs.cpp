@@ -1,4 +1,4 @@
-#include "tests/support/release_fixture.h"
+#include "tests/support/release_runs.h"
 
 #include <gtest/gtest.h>
 

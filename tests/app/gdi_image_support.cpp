@@ -1,4 +1,4 @@
-#include "tests/app/gdi_image.h"
+#include "tests/app/gdi_image_support.h"
 
 namespace {
 CRgb FromBgrx(uint32_t v) {

@@ -1,4 +1,4 @@
-#include "tests/reliability/container_mutations.h"
+#include "tests/reliability/container_mutations_support.h"
 
 #include <algorithm>
 #include <cctype>

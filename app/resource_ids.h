@@ -1,9 +1,0 @@
-#pragma once
-// Resource and control numbers, shared by the program and its .rc file (which
-// is why these are macros).
-
-#define IDB_QUIT_BUTTON 129
-#define IDB_BACKGROUND 130
-#define IDI_QELPATCH 133
-#define IDR_PATCH_DATA 136
-#define IDC_QUIT 0x8003
