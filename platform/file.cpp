@@ -22,12 +22,19 @@ Fault Injected(FileOp op, const std::string& path) {
   return fault;
 }
 
+// Tells the record seam what an operation that succeeded did; true.
+bool Recorded(FileOp op, const std::string& path, const std::string& to = std::string()) {
+  if (RecordingFiles()) RecordFileEvent(CFileEvent{op, path, to, 0, {}});
+  return true;
+}
+
 // A new or renamed directory entry lasts only once its folder is synced,
 // where the system asks for that.
 bool SyncFolderOf(const std::string& path) {
   if (!os::FoldersNeedSync()) return true;
   const std::string folder = os::FolderOf(path);
-  return Injected(FileOp::SyncFolder, folder) == Fault::None && os::SyncFolder(folder);
+  return Injected(FileOp::SyncFolder, folder) == Fault::None && os::SyncFolder(folder) &&
+         Recorded(FileOp::SyncFolder, folder);
 }
 }  // namespace
 
@@ -56,7 +63,7 @@ bool CFile::Create(const std::string& path) {
   if (Injected(FileOp::Create, path) != Fault::None || !os::Create(path, handle_)) return false;
   path_ = path;
   written_ = writeBack_ = 0;
-  return true;
+  return Recorded(FileOp::Create, path);
 }
 
 int64_t CFile::ReadAt(uint64_t position, void* buffer, uint32_t size) {
@@ -93,6 +100,8 @@ bool CFile::Write(const void* buffer, uint32_t size) {
     if (n == 0) return FailWith(FileError::kDiskFull);
     put += static_cast<uint32_t>(n);
   }
+  if (RecordingFiles())
+    RecordFileEvent(CFileEvent{FileOp::Write, path_, {}, written_, {in, in + put}});
   written_ += put;
   if (written_ - writeBack_ >= kWriteBehind) {
     os::WriteBehind(handle_, writeBack_, written_);
@@ -103,7 +112,8 @@ bool CFile::Write(const void* buffer, uint32_t size) {
 }
 
 bool CFile::Flush() {
-  return IsOpen() && Injected(FileOp::Flush, path_) == Fault::None && os::Flush(handle_);
+  return IsOpen() && Injected(FileOp::Flush, path_) == Fault::None && os::Flush(handle_) &&
+         Recorded(FileOp::Flush, path_);
 }
 
 int64_t CFile::Size() {
@@ -115,6 +125,7 @@ bool CFile::Close() {
   const bool injected = Injected(FileOp::Close, path_) != Fault::None;
   const bool closed = os::Close(handle_);
   handle_ = kClosed;
+  Recorded(FileOp::Close, path_);
   return closed && !injected;
 }
 
@@ -125,15 +136,17 @@ bool FileExists(const std::string& path) {
 bool CreateFolder(const std::string& path) {
   // Synced also when it existed: an earlier run may have made it unsynced.
   return Injected(FileOp::CreateFolder, path) == Fault::None && os::MakeFolder(path) &&
-         SyncFolderOf(path);
+         Recorded(FileOp::CreateFolder, path) && SyncFolderOf(path);
 }
 
 bool DeleteFile(const std::string& path) {
-  return Injected(FileOp::Delete, path) == Fault::None && os::Remove(path);
+  return Injected(FileOp::Delete, path) == Fault::None && os::Remove(path) &&
+         Recorded(FileOp::Delete, path);
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-  return Injected(FileOp::Replace, to) == Fault::None && os::Move(from, to) && SyncFolderOf(to);
+  return Injected(FileOp::Replace, to) == Fault::None && os::Move(from, to) &&
+         Recorded(FileOp::Replace, from, to) && SyncFolderOf(to);
 }
 
 }  // namespace platform

@@ -4,7 +4,22 @@ namespace platform {
 namespace {
 FaultHook g_hook = nullptr;
 void* g_context = nullptr;
+RecordHook g_recordHook = nullptr;
+void* g_recordContext = nullptr;
 }  // namespace
+
+void SetFileRecordHook(RecordHook hook, void* context) {
+  g_recordHook = hook;
+  g_recordContext = context;
+}
+
+bool RecordingFiles() {
+  return g_recordHook != nullptr;
+}
+
+void RecordFileEvent(CFileEvent event) {
+  if (g_recordHook) g_recordHook(event, g_recordContext);
+}
 
 void SetFileFaultHook(FaultHook hook, void* context) {
   g_hook = hook;

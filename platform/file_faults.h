@@ -1,10 +1,15 @@
 #pragma once
-// Test seam for file-operation failures. Both platform implementations ask
-// CheckFileFault before every file operation; a test installs a hook that
-// numbers the operations and makes chosen ones fail. Without a hook nothing
-// fails. CI runs as root, so permissions cannot make an operation fail.
+// Test seams of the file layer. The fault seam: the layer asks CheckFileFault
+// before every file operation; a test installs a hook that numbers the
+// operations and makes chosen ones fail (CI runs as root, so permissions
+// cannot make an operation fail). The record seam: after each operation that
+// changed the disk, the layer tells a recording hook what it did, with the
+// bytes written, so a test can replay the states a crash could leave. Without
+// hooks nothing fails and nothing is recorded.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -42,5 +47,24 @@ Fault CheckFileFault(FileOp op, const std::string& path);
 FileError FaultError(Fault fault);
 
 const char* FileOpName(FileOp op);
+
+// One operation that changed the disk, as the layer carried it out: a file
+// created (or truncated), bytes written at a position, a file flushed or
+// closed, `path` moved over `to`, a file deleted, a folder created, a
+// folder's entries synced.
+struct CFileEvent {
+  FileOp op;
+  std::string path;
+  std::string to;
+  uint64_t position = 0;
+  std::vector<uint8_t> bytes;
+};
+
+using RecordHook = void (*)(const CFileEvent& event, void* context);
+
+// Installs the hook (nullptr removes it). Not thread-safe: set it before a run.
+void SetFileRecordHook(RecordHook hook, void* context);
+bool RecordingFiles();
+void RecordFileEvent(CFileEvent event);
 
 }  // namespace platform

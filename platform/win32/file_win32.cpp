@@ -2,7 +2,8 @@
 // positions, and a replace that is one MoveFileEx step. Paths arrive narrow,
 // in the ANSI code page, and are turned into wide "\\?\" paths, so that a
 // game folder deep enough to pass MAX_PATH (260) with the working names is
-// still reached.
+// still reached. What a power cut leaves at each step of a commit, and what
+// the commit relies on here: power_loss.md.
 #include <vector>
 
 #include "platform/file_os.h"
