@@ -45,7 +45,7 @@ bool CAtomicOutput::Open(const std::string& path, std::string* why) {
   }
   temporary_ = name.data();
   InstallInterruptCleanup();
-  SetPendingOutput(temporary_);
+  pendingSlot_ = AddPendingOutput(temporary_);
   // mkstemp makes the file private; a release is an ordinary file.
   const mode_t mask = umask(0);
   umask(mask);
@@ -128,7 +128,8 @@ bool CAtomicOutput::Commit(std::string* why) {
     return false;
   }
   temporary_.clear();
-  SetPendingOutput("");
+  RemovePendingOutput(pendingSlot_);
+  pendingSlot_ = -1;
   return true;
 }
 
@@ -141,5 +142,6 @@ void CAtomicOutput::Discard() {
   fd_ = -1;
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
-  SetPendingOutput("");
+  RemovePendingOutput(pendingSlot_);
+  pendingSlot_ = -1;
 }

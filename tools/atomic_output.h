@@ -32,6 +32,7 @@ class CAtomicOutput {
   std::string path_;
   std::string temporary_;
   int fd_ = -1;
+  int pendingSlot_ = -1;
   int error_ = 0;
   std::vector<uint8_t> buffer_;
 };

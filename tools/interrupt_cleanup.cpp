@@ -16,7 +16,9 @@ struct CMapping {
   char path[kPathSize];
 };
 
-char g_pendingOutput[kPathSize];
+// The release and the program written from it.
+constexpr int kOutputs = 2;
+char g_pendingOutputs[kOutputs][kPathSize];
 CMapping g_mappings[kMappings];
 volatile sig_atomic_t g_used[kMappings];
 
@@ -31,8 +33,13 @@ void Say(const char* text) {
   (void)ignored;
 }
 
+void RemovePending() {
+  for (int i = 0; i < kOutputs; ++i)
+    if (g_pendingOutputs[i][0] != '\0') unlink(g_pendingOutputs[i]);
+}
+
 void RemovePendingAndDie(int signal) {
-  if (g_pendingOutput[0] != '\0') unlink(g_pendingOutput);
+  RemovePending();
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
@@ -47,7 +54,7 @@ void InputShrank(int, siginfo_t* info, void*) {
   Say(path);
   Say(": the file shrank while the release was being built; build again when the game "
       "folders are complete\n");
-  if (g_pendingOutput[0] != '\0') unlink(g_pendingOutput);
+  RemovePending();
   _exit(1);
 }
 }  // namespace
@@ -64,9 +71,17 @@ void InstallInterruptCleanup() {
   sigaction(SIGBUS, &action, nullptr);
 }
 
-void SetPendingOutput(const std::string& path) {
-  g_pendingOutput[0] = '\0';
-  if (!path.empty()) CopyPath(g_pendingOutput, path);
+int AddPendingOutput(const std::string& path) {
+  for (int i = 0; i < kOutputs; ++i) {
+    if (g_pendingOutputs[i][0] != '\0') continue;
+    CopyPath(g_pendingOutputs[i], path);
+    return i;
+  }
+  return -1;
+}
+
+void RemovePendingOutput(int slot) {
+  if (slot >= 0 && slot < kOutputs) g_pendingOutputs[slot][0] = '\0';
 }
 
 int RegisterMapping(const void* data, size_t size, const std::string& path) {

@@ -12,8 +12,10 @@
 // Installs the handlers (once).
 void InstallInterruptCleanup();
 
-// The unfinished output that a signal must remove; empty: none.
-void SetPendingOutput(const std::string& path);
+// The unfinished outputs that a signal must remove (at most two: a release
+// and the program made from it). Add returns a slot, or -1 when both are taken.
+int AddPendingOutput(const std::string& path);
+void RemovePendingOutput(int slot);
 
 // Mapped inputs, so a SIGBUS can name its file. Register returns a slot
 // (or -1 when the table is full: the file is then named "an input file").

@@ -1,8 +1,11 @@
 // qelpatch-build: makes the patch release that turns an old game folder into
 // a new one, and shows what a release holds.
 //
-//   qelpatch-build OLD_DIR NEW_DIR -o RELEASE [--name-code-page N]
-//   qelpatch-build --show RELEASE [--name-code-page N]
+//   qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]
+//                  [--name-code-page N]
+//   qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]
+//   qelpatch-build --show RELEASE|EXE [--name-code-page N]
+//   qelpatch-build --version
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "tools/atomic_output.h"
+#include "tools/exe_output.h"
 #include "tools/name_code_page.h"
 #include "tools/progress_bar.h"
 #include "tools/release_builder.h"
@@ -22,11 +27,18 @@ constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
 const char kUsageText[] =
-    "usage: qelpatch-build OLD_DIR NEW_DIR -o RELEASE [--name-code-page N]\n"
-    "       qelpatch-build --show RELEASE [--name-code-page N]\n"
+    "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
+    "                      [--name-code-page N]\n"
+    "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]\n"
+    "       qelpatch-build --show RELEASE|EXE [--name-code-page N]\n"
+    "       qelpatch-build --version\n"
     "\n"
-    "Writes the patch data container that turns the game in OLD_DIR into the\n"
-    "game in NEW_DIR, or checks and lists the entries of a release.\n"
+    "Makes the patch release that turns the game in OLD_DIR into the game in\n"
+    "NEW_DIR: with -o as a release file, with --exe as the QelPatch.exe that\n"
+    "players run (both when both are given). --stamp makes QelPatch.exe from a\n"
+    "release file. --show checks and lists the entries of a release, or of the\n"
+    "release inside a QelPatch.exe. The program is made from the stub\n"
+    "QelPatch-stub.exe beside qelpatch-build, or the one --stub names.\n"
     "\n"
     "File names must be ASCII, unless --name-code-page gives the ANSI code page\n"
     "of the players' Windows (932, 936, 949, 950, 1250-1258): names are then\n"
@@ -51,18 +63,31 @@ int Show(const std::string& path, const CNameEncoder& encoder) {
   return 0;
 }
 
-int Build(const std::string& oldFolder, const std::string& newFolder, const std::string& output,
+// The outputs asked for, each whole or not at all.
+struct COutputs {
+  std::string releasePath;
+  std::string exePath;
+  std::string stubPath;
+};
+
+int Build(const std::string& oldFolder, const std::string& newFolder, const COutputs& outputs,
           const CNameEncoder& encoder) {
-  CReleaseBuilder builder;
   std::string why;
+  // The stub is checked before anything is read or written.
+  CExeOutput exe;
+  const bool toExe = !outputs.exePath.empty();
+  if (toExe && !exe.Open(outputs.stubPath, outputs.exePath, &why)) return Fail(why);
+  CReleaseBuilder builder;
   if (!builder.Prepare(oldFolder, newFolder, encoder, &why)) return Fail(why);
 
   CAtomicOutput file;
-  if (!file.Open(output, &why)) return Fail(why);
-  bool sinkFailed = false;
+  const bool toFile = !outputs.releasePath.empty();
+  if (toFile && !file.Open(outputs.releasePath, &why)) return Fail(why);
+  std::string sinkError;
   const CByteSink sink = [&](const uint8_t* data, size_t count) {
-    sinkFailed = !file.Write(data, count);
-    return !sinkFailed;
+    if (toFile && !file.Write(data, count)) sinkError = file.Error();
+    if (toExe && !exe.Write(data, count)) sinkError = exe.Error();
+    return sinkError.empty();
   };
   CContainerStream stream(sink);
   CProgressBar progress(isatty(STDERR_FILENO) != 0);
@@ -70,11 +95,13 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const std:
   const bool written =
       stream.Begin(0, &why) && builder.Write(stream, kReleaseSizeLimit, progress, &why);
   progress.Finish();
-  if (!written) return Fail(sinkFailed ? file.Error() : why);
+  if (!written) return Fail(sinkError.empty() ? why : sinkError);
   uint8_t count[4];
   CContainerStream::CountBytes(stream.Count(), count);
-  if (!file.Overwrite(0, count, sizeof count)) return Fail(file.Error());
-  if (!file.Commit(&why)) return Fail(why);
+  if (toFile && !file.Overwrite(0, count, sizeof count)) return Fail(file.Error());
+  if (toExe && !exe.Overwrite(0, count, sizeof count)) return Fail(exe.Error());
+  if (toFile && !file.Commit(&why)) return Fail(why);
+  if (toExe && !exe.Commit(&why)) return Fail(why);
 
   for (const std::string& warning : builder.Warnings())
     std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
@@ -86,7 +113,10 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const std:
     for (const std::string& name : builder.Removed()) std::fprintf(stderr, "  %s\n", name.c_str());
   }
   const CReleaseCounts& counts = builder.Counts();
-  std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", output.c_str(),
+  const std::string made = toFile && toExe ? outputs.releasePath + ", " + outputs.exePath
+                           : toFile        ? outputs.releasePath
+                                           : outputs.exePath;
+  std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
               counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
   return 0;
 }
@@ -98,13 +128,23 @@ int main(int argc, char** argv) {
     std::fputs(kUsageText, stdout);
     return 0;
   }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::printf("qelpatch-build %s\n", QELPATCH_VERSION);
+    return 0;
+  }
   std::vector<std::string> folders;
-  std::string output;
+  COutputs outputs;
   std::string show;
+  std::string stamp;
   uint32_t codePage = 0;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" || args[i] == "--show") {
-      std::string& value = args[i] == "-o" ? output : show;
+    if (args[i] == "-o" || args[i] == "--show" || args[i] == "--exe" || args[i] == "--stamp" ||
+        args[i] == "--stub") {
+      std::string& value = args[i] == "-o"        ? outputs.releasePath
+                           : args[i] == "--show"  ? show
+                           : args[i] == "--exe"   ? outputs.exePath
+                           : args[i] == "--stamp" ? stamp
+                                                  : outputs.stubPath;
       if (i + 1 == args.size()) return Usage(args[i] + " needs a file name");
       if (!value.empty()) return Usage(args[i] + " given twice");
       value = args[++i];
@@ -121,11 +161,25 @@ int main(int argc, char** argv) {
     }
   }
   const CNameEncoder encoder(codePage);
+  if (outputs.stubPath.empty()) outputs.stubPath = DefaultStubPath();
   if (!show.empty()) {
-    if (!folders.empty() || !output.empty()) return Usage("--show takes one release");
+    if (!folders.empty() || !outputs.releasePath.empty() || !outputs.exePath.empty() ||
+        !stamp.empty())
+      return Usage("--show takes one release or program");
     return Show(show, encoder);
   }
+  if (!stamp.empty()) {
+    if (!folders.empty() || !outputs.releasePath.empty())
+      return Usage("--stamp takes one release and --exe");
+    if (outputs.exePath.empty()) return Usage("give the program to write with --exe");
+    std::string why;
+    if (!StampReleaseFile(outputs.stubPath, stamp, outputs.exePath, encoder.CodePage(), &why))
+      return Fail(why);
+    std::printf("%s: QelPatch.exe carrying %s\n", outputs.exePath.c_str(), stamp.c_str());
+    return 0;
+  }
   if (folders.size() != 2) return Usage("give the old and the new game folder");
-  if (output.empty()) return Usage("give the release to write with -o");
-  return Build(folders[0], folders[1], output, encoder);
+  if (outputs.releasePath.empty() && outputs.exePath.empty())
+    return Usage("give the release to write with -o, or the program with --exe");
+  return Build(folders[0], folders[1], outputs, encoder);
 }

@@ -9,5 +9,13 @@
 // the limit leaves a margin of close to a gigabyte.
 
 #include <cstdint>
+#include <string>
 
 constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
+
+// The refusal of a release file over the limit, naming it and both sizes.
+inline std::string OverReleaseLimit(const std::string& path, uint64_t size,
+                                    uint64_t limit = kReleaseSizeLimit) {
+  return path + ": " + std::to_string(size) + " bytes, over the limit of " + std::to_string(limit) +
+         " bytes that the 32-bit QelPatch.exe can load";
+}

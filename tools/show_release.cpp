@@ -7,8 +7,10 @@
 
 #include "archive/zip_records.h"
 #include "engine/patch_container.h"
+#include "tools/exe_stamp.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
+#include "tools/release_limits.h"
 #include "tools/zip_writer.h"
 
 namespace {
@@ -41,23 +43,33 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
                  std::string& out, std::string* why) {
   CMappedFile file;
   if (!file.Open(path, why)) return false;
-  if (file.Size() > sizeLimit) {
-    if (why)
-      *why = path + ": " + std::to_string(file.Size()) + " bytes, over the limit of " +
-             std::to_string(sizeLimit) + " bytes that the 32-bit QelPatch.exe can load";
+  const uint8_t* data = file.Data();
+  uint64_t size = file.Size();
+  std::string what;
+  std::string reason;
+  if (LooksLikeExe(data, size)) {
+    uint32_t inner = 0;
+    if (size > UINT32_MAX ||
+        !ReleaseInExe(data, static_cast<uint32_t>(size), data, inner, reason)) {
+      if (why) *why = path + ": " + (reason.empty() ? "too large for a 32-bit program" : reason);
+      return false;
+    }
+    size = inner;
+    what = "QelPatch.exe carrying a release of ";
+  }
+  if (size > sizeLimit) {
+    if (why) *why = OverReleaseLimit(path, size, sizeLimit);
     return false;
   }
-  const uint8_t* data = file.Data();
-  const uint32_t size = static_cast<uint32_t>(file.Size());
-  std::string reason;
   CPatchContainer container;
-  if (!ValidatePatchContainer(data, size, encoder.CodePage(), &reason, &container)) {
+  if (!ValidatePatchContainer(data, static_cast<uint32_t>(size), encoder.CodePage(), &reason,
+                              &container)) {
     if (why) *why = path + ": the patcher would refuse this release: " + reason;
     return false;
   }
 
-  out = Format("%s: %zu entries, %" PRIu32 " bytes; the patcher accepts it\n", path.c_str(),
-               container.entries.size(), size);
+  out = Format("%s: %s%zu entries, %" PRIu64 " bytes; the patcher accepts it\n", path.c_str(),
+               what.c_str(), container.entries.size(), size);
   out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
   uint64_t totalPayload = 0;
   uint64_t totalCopied = 0;

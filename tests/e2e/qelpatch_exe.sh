@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # End to end: the real QelPatch.exe under Wine on a private Xvfb display,
 # against the sample game (scripts/make-sample-game) that the embedded sample
-# release was built from. First the program's make-up is checked (PE32 GUI,
-# only Windows system DLLs imported, the resources), then four runs:
+# release was built from. The program is the one players get: the stub
+# stamped with the release by qelpatch-build. First its make-up is checked
+# (PE32 GUI, only Windows system DLLs imported, the resources, the same as
+# those of the program built with the release), then five runs:
 #   completed  the stored path leads to the old game; the result box says
 #              " Patch is completed.", the folder then holds the new version
 #   declined   a package differs from the release; the question is answered
@@ -11,17 +13,25 @@
 #              no result box, no file changed
 #   cancelled  no stored path, the folder chooser is cancelled; " Patch is
 #              failed." and no file changed
+#   signed     the program signed with osslsigncode (a throwaway certificate
+#              made by openssl), verified, then run as "completed": the
+#              signature does not disturb finding the release
 # Screenshots go to build/windows/e2e/screenshots. Every wait is bounded.
 #
 # Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
-# that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe.
+# that holds bin/QelPatch.exe, bin/QelPatch-stub.exe and
+# bin/qelpatch_e2e_probe.exe; QELPATCH_LINUX_BUILD (default build/linux) the
+# one that holds bin/qelpatch-build.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${QELPATCH_WINDOWS_BUILD:-$ROOT/build/windows}
-EXE=$BUILD/bin/QelPatch.exe
+BUILDER=${QELPATCH_LINUX_BUILD:-$ROOT/build/linux}/bin/qelpatch-build
+BUILT_EXE=$BUILD/bin/QelPatch.exe
+STUB=$BUILD/bin/QelPatch-stub.exe
 PROBE=$BUILD/bin/qelpatch_e2e_probe.exe
 WORK=$BUILD/e2e
+EXE=$WORK/QelPatch.exe
 SHOTS=$WORK/screenshots
 SAMPLE=$WORK/sample
 GAME=$WORK/game
@@ -114,11 +124,15 @@ run_contract() {
     [[ $SYSTEM_DLLS == *" $dll "* ]] || fail "contract: imports $dll" || return 1
   done
   resources=$(qel_wine "$PROBE" resources "$(qel_windows_path "$EXE")")
-  data=$(sed -n 's/^QELPATCH_DATA:FILEPATH=//p' "$BUILD/CMakeCache.txt")
-  for expected in "DAT 136 1042 $(stat -c %s "$data")" "2 129 0 " "2 130 0 " "14 133 0 " "24 1 0 "; do
+  for expected in "DAT 136 1042 $(stat -c %s "$DATA")" "2 129 0 " "2 130 0 " "14 133 0 " "24 1 0 " \
+    "16 1 0 "; do
     grep -q "^$expected" <<<"$resources" || fail "contract: no resource '$expected'" || return 1
   done
-  grep -q 'level="asInvoker"' "$EXE" || fail "contract: the manifest does not ask for asInvoker"
+  grep -q 'level="asInvoker"' "$EXE" || fail "contract: the manifest does not ask for asInvoker" ||
+    return 1
+  # The same resources as the program built with the release, as Windows reads them.
+  [ "$resources" = "$(qel_wine "$PROBE" resources "$(qel_windows_path "$BUILT_EXE")")" ] ||
+    fail "contract: the stamped program's resources differ from the built one's"
 }
 
 run_completed() {
@@ -204,6 +218,25 @@ run_quit() {
   done
 }
 
+run_signed() {
+  local keys=$WORK/signing
+  rm -rf "$keys" && mkdir -p "$keys"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QelPatch test signer" \
+    -keyout "$keys/key.pem" -out "$keys/cert.pem" >/dev/null 2>&1 ||
+    fail "signed: openssl could not make a certificate" || return 1
+  osslsigncode sign -certs "$keys/cert.pem" -key "$keys/key.pem" -n QelPatch -h sha256 \
+    -in "$EXE" -out "$keys/QelPatch.exe" >"$keys/sign.out" 2>&1 ||
+    fail "signed: osslsigncode sign failed: $(cat "$keys/sign.out")" || return 1
+  osslsigncode verify -CAfile "$keys/cert.pem" -in "$keys/QelPatch.exe" >"$keys/verify.out" 2>&1 ||
+    fail "signed: osslsigncode verify refused it: $(tail -n 3 "$keys/verify.out")" || return 1
+  local unsigned=$EXE
+  EXE=$keys/QelPatch.exe
+  run_completed
+  local status=$?
+  EXE=$unsigned
+  [ "$status" = 0 ] || fail "signed: the signed program did not complete the patch"
+}
+
 run_cancelled() {
   fresh_game
   qel_forget_path
@@ -223,11 +256,14 @@ run_cancelled() {
 
 # --- Main -------------------------------------------------------------------
 
-for needed in "$EXE" "$PROBE"; do
-  [ -f "$needed" ] || { log "missing $needed (build the windows preset first)"; exit 1; }
+for needed in "$BUILT_EXE" "$STUB" "$PROBE" "$BUILDER"; do
+  [ -f "$needed" ] || { log "missing $needed (build the linux and windows presets first)"; exit 1; }
 done
 mkdir -p "$WORK" "$SHOTS"
 rm -f "$SHOTS"/*.png
+DATA=$(sed -n 's/^QELPATCH_DATA:FILEPATH=//p' "$BUILD/CMakeCache.txt")
+"$BUILDER" --stamp "$DATA" --exe "$EXE" --stub "$STUB" >/dev/null ||
+  { log "qelpatch-build could not stamp $DATA"; exit 1; }
 "$ROOT/scripts/make-sample-game" "$SAMPLE" || exit 1
 
 qel_stop_wine
@@ -236,7 +272,7 @@ qel_start_display || exit 1
 trap cleanup EXIT
 
 failed=()
-for run in contract completed declined quit cancelled; do
+for run in contract completed declined quit cancelled signed; do
   log "$run"
   if ! "run_$run"; then
     failed+=("$run")

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "base/version.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tools/command_support.h"
 #include "tests/tools/game_support.h"
@@ -195,11 +196,17 @@ TEST(BuilderCli, WrongUsageExitsWithTwo) {
                                                                 {"old", "new", "-x", "r"},
                                                                 {"old", "new", "more", "-o", "r"},
                                                                 {"--show"},
-                                                                {"--show", "a", "b"}}) {
+                                                                {"--show", "a", "b"},
+                                                                {"--stamp", "r"},
+                                                                {"--stamp", "r", "-o", "x"},
+                                                                {"old", "new", "--exe"}}) {
     CCommandResult run = RunBuilder(args);
     EXPECT_EQ(run.exitCode, 2) << args.size();
-    EXPECT_TRUE(Contains(run.err, "usage: qelpatch-build OLD_DIR NEW_DIR -o RELEASE")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE]")) << run.err;
   }
+  CCommandResult version = RunBuilder({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(Contains(version.out, "qelpatch-build " QELPATCH_VERSION "\n")) << version.out;
 }
 
 TEST(BuilderCli, ShowRefusesWhatThePatcherRefuses) {

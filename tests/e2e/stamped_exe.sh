@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# qelpatch-build writing QelPatch.exe from the stub: for a release of no
+# entries, the sample release and one of several megabytes, the program is
+# read back by an independent PE reader (Debian's python3-pefile): the new
+# section, the image size and the checksum are right, "DAT" 136 under 1042
+# holds exactly the release's bytes, everything else is the stub's. Stamping
+# twice gives the same bytes, and building with --exe gives the same program
+# as --stamp. --show reads the release inside. Refused with a message and no
+# output: a signed stub, a stub of another version, a program that is not a
+# stub, a release over the limit, a file that is not a release.
+#
+# Environment: as tests/e2e/qelpatch_exe.sh.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=${QELPATCH_WINDOWS_BUILD:-$ROOT/build/windows}
+BUILDER=${QELPATCH_LINUX_BUILD:-$ROOT/build/linux}/bin/qelpatch-build
+STUB=$BUILD/bin/QelPatch-stub.exe
+WORK=$BUILD/e2e-stamped
+PYTHON=/usr/bin/python3 # Debian's, which has pefile
+
+log() { echo "stamped: $*"; }
+failed=0
+fail() {
+  log "FAIL: $*"
+  failed=1
+}
+
+# The program's make-up against the stub and the release, read by pefile.
+check_layout() {
+  "$PYTHON" - "$STUB" "$1" "$2" <<'PYTHON'
+import sys, pefile
+stub_path, exe_path, release_path = sys.argv[1:]
+stub, exe = pefile.PE(stub_path), pefile.PE(exe_path)
+release = open(release_path, "rb").read()
+problems = []
+def need(ok, text):
+    if not ok:
+        problems.append(text)
+need(exe.OPTIONAL_HEADER.CheckSum == exe.generate_checksum(), "wrong checksum")
+need(len(exe.sections) == len(stub.sections) + 1, "not one section more than the stub")
+last = exe.sections[-1]
+need(last.Name.rstrip(b"\0") == b".qpd", "the last section is not .qpd")
+align = exe.OPTIONAL_HEADER.SectionAlignment
+end = max(s.VirtualAddress + max(s.Misc_VirtualSize, s.SizeOfRawData) for s in exe.sections)
+need(exe.OPTIONAL_HEADER.SizeOfImage == -(-end // align) * align, "wrong SizeOfImage")
+need(last.VirtualAddress % align == 0 and last.PointerToRawData % exe.OPTIONAL_HEADER.FileAlignment == 0,
+     "the new section is not aligned")
+found, entry_at = None, None
+for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for lang in name.directory.entries:
+            if str(kind.name) == "DAT" and name.id == 136 and lang.id == 1042:
+                entry = lang.data.struct
+                found = exe.get_data(entry.OffsetToData, entry.Size)
+                entry_at = entry.get_file_offset()
+need(found == release, "DAT 136 1042 does not hold the release")
+# Apart from the headers, only the resource's address and size differ (8 bytes).
+old_bytes, new_bytes = open(stub_path, "rb").read(), open(exe_path, "rb").read()
+start = stub.OPTIONAL_HEADER.SizeOfHeaders
+changed = [i for i in range(start, len(old_bytes)) if old_bytes[i] != new_bytes[i]]
+need(entry_at is not None and all(entry_at <= i < entry_at + 8 for i in changed),
+     "bytes of the stub changed at %s" % changed[:4])
+need(exe.get_warnings() == [], "pefile warns: %s" % exe.get_warnings())
+print("; ".join(problems))
+sys.exit(1 if problems else 0)
+PYTHON
+}
+
+# A refusal: exit 1, the message, no output file.
+expect_refusal() {
+  local what=$1 expected=$2 out=$3
+  shift 3
+  local message
+  message=$("$@" 2>&1 >/dev/null)
+  local status=$?
+  [ "$status" = 1 ] || fail "$what: exit $status"
+  [[ $message == *"$expected"* ]] || fail "$what: the message says '$message'"
+  [ ! -e "$out" ] || fail "$what: $out was written"
+  [ -z "$(find "$(dirname "$out")" -maxdepth 1 -name ".$(basename "$out").*")" ] ||
+    fail "$what: a temporary file was left"
+}
+
+for needed in "$STUB" "$BUILDER"; do
+  [ -f "$needed" ] || { log "missing $needed (build the linux and windows presets first)"; exit 1; }
+done
+rm -rf "$WORK" && mkdir -p "$WORK"
+"$ROOT/scripts/make-sample-game" "$WORK/sample" >/dev/null || exit 1
+
+# The releases: none changed, the sample, several megabytes of new files.
+mkdir -p "$WORK/big/old" "$WORK/big/new/movies"
+head -c 6000000 /dev/urandom >"$WORK/big/new/movies/intro.bik"
+head -c 3000000 /dev/urandom >"$WORK/big/new/movies/outro.bik"
+"$BUILDER" "$WORK/sample/old" "$WORK/sample/old" -o "$WORK/empty.qpd" >/dev/null ||
+  fail "no release of no entries"
+"$BUILDER" "$WORK/sample/old" "$WORK/sample/new" -o "$WORK/sample.qpd" --exe "$WORK/built.exe" \
+  --stub "$STUB" >/dev/null || fail "the sample release and program could not be built"
+"$BUILDER" "$WORK/big/old" "$WORK/big/new" -o "$WORK/big.qpd" >/dev/null || fail "no big release"
+
+for release in empty sample big; do
+  "$BUILDER" --stamp "$WORK/$release.qpd" --exe "$WORK/$release.exe" --stub "$STUB" >/dev/null ||
+    { fail "$release: not stamped"; continue; }
+  why=$(check_layout "$WORK/$release.exe" "$WORK/$release.qpd") || fail "$release: $why"
+  "$BUILDER" --stamp "$WORK/$release.qpd" --exe "$WORK/$release-again.exe" --stub "$STUB" >/dev/null
+  cmp -s "$WORK/$release.exe" "$WORK/$release-again.exe" || fail "$release: stamped twice, differs"
+  shown=$("$BUILDER" --show "$WORK/$release.exe" | head -n 1)
+  [[ $shown == *"QelPatch.exe carrying a release of"*"$(stat -c %s "$WORK/$release.qpd") bytes; the patcher accepts it" ]] ||
+    fail "$release: --show says '$shown'"
+  log "$release: release $(stat -c %s "$WORK/$release.qpd") bytes, program $(stat -c %s "$WORK/$release.exe") bytes"
+done
+cmp -s "$WORK/built.exe" "$WORK/sample.exe" || fail "--exe and --stamp give different programs"
+cmp -s "$WORK/sample.qpd" "$ROOT/resources/sample-release.qpd" ||
+  fail "the sample release differs from resources/sample-release.qpd"
+
+# Refusals.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QelPatch test signer" \
+  -keyout "$WORK/key.pem" -out "$WORK/cert.pem" >/dev/null 2>&1
+osslsigncode sign -certs "$WORK/cert.pem" -key "$WORK/key.pem" -in "$STUB" \
+  -out "$WORK/signed-stub.exe" >/dev/null 2>&1 || fail "the stub could not be signed"
+expect_refusal "signed stub" "the stub is signed" "$WORK/out.exe" \
+  "$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/out.exe" --stub "$WORK/signed-stub.exe"
+"$PYTHON" - "$STUB" "$WORK/old-stub.exe" <<'PYTHON'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert data.count(b"QelPatch stub ") == 1
+at = data.index(b"QelPatch stub ") + len(b"QelPatch stub ")
+open(sys.argv[2], "wb").write(data[:at] + b"0" + data[at + 1:])
+PYTHON
+expect_refusal "stub of another version" "not of this builder's version" "$WORK/out.exe" \
+  "$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/out.exe" --stub "$WORK/old-stub.exe"
+expect_refusal "a finished program as the stub" "already carries a release" "$WORK/out.exe" \
+  "$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/out.exe" --stub "$WORK/sample.exe"
+expect_refusal "another program as the stub" "not a QelPatch stub" "$WORK/out.exe" \
+  "$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/out.exe" --stub "$BUILD/bin/qelpatch_e2e_probe.exe"
+expect_refusal "a release folder with a bad stub" "not a QelPatch stub" "$WORK/out.exe" \
+  "$BUILDER" "$WORK/sample/old" "$WORK/sample/new" --exe "$WORK/out.exe" --stub "$WORK/cert.pem"
+truncate -s $((1024 * 1024 * 1024 + 1)) "$WORK/huge.qpd"
+expect_refusal "a release over the limit" "1073741825 bytes, over the limit of 1073741824" \
+  "$WORK/out.exe" "$BUILDER" --stamp "$WORK/huge.qpd" --exe "$WORK/out.exe" --stub "$STUB"
+rm -f "$WORK/huge.qpd"
+expect_refusal "not a release" "the patcher would refuse this release" "$WORK/out.exe" \
+  "$BUILDER" --stamp "$WORK/cert.pem" --exe "$WORK/out.exe" --stub "$STUB"
+expect_refusal "--show on the stub" "carries no release" "$WORK/none" "$BUILDER" --show "$STUB"
+
+# The time to stamp a release of 48 MB, for the record.
+head -c 48000000 /dev/urandom >"$WORK/big/new/movies/intro.bik"
+"$BUILDER" "$WORK/big/old" "$WORK/big/new" -o "$WORK/48mb.qpd" >/dev/null
+start=$(date +%s%N)
+"$BUILDER" --stamp "$WORK/48mb.qpd" --exe "$WORK/48mb.exe" --stub "$STUB" >/dev/null ||
+  fail "48 MB: not stamped"
+log "stamping a release of $(stat -c %s "$WORK/48mb.qpd") bytes took $((($(date +%s%N) - start) / 1000000)) ms"
+rm -f "$WORK/48mb.qpd" "$WORK/48mb.exe" "$WORK/big/new/movies/intro.bik"
+
+if [ "$failed" != 0 ]; then
+  log "FAILED"
+  exit 1
+fi
+log "all checks passed"

@@ -1,0 +1,83 @@
+#include "tools/exe_output.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "engine/patch_container.h"
+#include "tools/release_limits.h"
+
+std::string DefaultStubPath() {
+  char self[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string folder = length > 0 ? std::string(self, static_cast<size_t>(length)) : "";
+  folder = folder.substr(0, folder.find_last_of('/') + 1);
+  return (folder.empty() ? "./" : folder) + "QelPatch-stub.exe";
+}
+
+bool CExeOutput::Open(const std::string& stubPath, const std::string& exePath, std::string* why) {
+  if (!stub_.Open(stubPath, why)) return false;
+  std::string reason;
+  if (stub_.Size() > UINT32_MAX ||
+      !stamper_.Open(stub_.Data(), static_cast<uint32_t>(stub_.Size()), reason)) {
+    if (why) *why = stubPath + ": " + (reason.empty() ? "too large" : reason);
+    return false;
+  }
+  if (!file_.Open(exePath, why)) return false;
+  // The head takes this place once the release's size is known.
+  const std::vector<uint8_t> room(stamper_.ReleaseOffset(), 0);
+  return file_.Write(room.data(), room.size()) || (why && (*why = file_.Error(), false));
+}
+
+bool CExeOutput::Write(const uint8_t* data, size_t size) {
+  stamper_.AddRelease(data, size);
+  return file_.Write(data, size);
+}
+
+bool CExeOutput::Overwrite(uint32_t position, const uint8_t* data, size_t size) {
+  stamper_.ReplaceZeros(data, size);
+  return file_.Overwrite(uint64_t{stamper_.ReleaseOffset()} + position, data, size);
+}
+
+bool CExeOutput::Commit(std::string* why) {
+  std::vector<uint8_t> head;
+  uint32_t tail = 0;
+  std::string reason;
+  if (!stamper_.Finish(head, tail, reason)) {
+    if (why) *why = reason;
+    return false;
+  }
+  const std::vector<uint8_t> zeros(tail, 0);
+  if (!file_.Write(zeros.data(), zeros.size()) || !file_.Overwrite(0, head.data(), head.size())) {
+    if (why) *why = file_.Error();
+    return false;
+  }
+  return file_.Commit(why);
+}
+
+bool StampReleaseFile(const std::string& stubPath, const std::string& releasePath,
+                      const std::string& exePath, uint32_t codePage, std::string* why) {
+  CMappedFile release;
+  if (!release.Open(releasePath, why)) return false;
+  if (LooksLikeExe(release.Data(), release.Size())) {
+    if (why) *why = releasePath + ": a program, not a release";
+    return false;
+  }
+  if (release.Size() > kReleaseSizeLimit) {
+    if (why) *why = OverReleaseLimit(releasePath, release.Size());
+    return false;
+  }
+  std::string reason;
+  if (!ValidatePatchContainer(release.Data(), static_cast<uint32_t>(release.Size()), codePage,
+                              &reason)) {
+    if (why) *why = releasePath + ": the patcher would refuse this release: " + reason;
+    return false;
+  }
+  CExeOutput exe;
+  if (!exe.Open(stubPath, exePath, why)) return false;
+  if (!exe.Write(release.Data(), release.Size())) {
+    if (why) *why = exe.Error();
+    return false;
+  }
+  return exe.Commit(why);
+}
