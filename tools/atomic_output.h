@@ -1,7 +1,7 @@
 #pragma once
 // An output file that appears whole or not at all: the bytes go to a
 // temporary file beside it, which is flushed to the disk and then renamed
-// over the target. A failure, or an interrupt (SIGINT, SIGTERM, SIGHUP),
+// over the target. A failure, or an interrupt (Ctrl+C, a terminal closed),
 // removes the temporary file and leaves any earlier target as it was.
 
 #include <cstddef>
@@ -31,7 +31,7 @@ class CAtomicOutput {
 
   std::string path_;
   std::string temporary_;
-  int fd_ = -1;
+  intptr_t file_ = -1;  // output_os::Handle
   int pendingSlot_ = -1;
   int error_ = 0;
   std::vector<uint8_t> buffer_;

@@ -1,10 +1,10 @@
 #include "tools/block_index.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+
+#include "tools/tool_os.h"
 
 namespace {
 // Buckets hold eight slots; with at most six windows each on average (three
@@ -62,9 +62,8 @@ CBlockIndex::CBlockIndex(const uint8_t* old, uint32_t oldSize,
     --shift_;
   }
   const size_t bytes = (buckets * sizeof(CBucket) + kHugePage - 1) / kHugePage * kHugePage;
-  void* memory = std::aligned_alloc(kHugePage, bytes);
+  void* memory = AllocateLarge(bytes, kHugePage);
   if (!memory) throw std::bad_alloc();
-  madvise(memory, bytes, MADV_HUGEPAGE);
   buckets_.reset(static_cast<CBucket*>(memory));
   for (size_t i = 0; i < buckets; ++i)
     for (CSlot& slot : buckets_[i].slots) slot = CSlot{kEmpty, 0};
@@ -114,5 +113,5 @@ void CBlockIndex::AddRange(const CIndexRange& range) {
 }
 
 void CBlockIndex::CFreeBuckets::operator()(CBucket* buckets) const {
-  std::free(buckets);
+  FreeLarge(buckets);
 }

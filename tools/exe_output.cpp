@@ -1,17 +1,11 @@
 #include "tools/exe_output.h"
 
-#include <unistd.h>
-
-#include <climits>
-
 #include "engine/patch_container.h"
 #include "tools/release_limits.h"
+#include "tools/tool_os.h"
 
 std::string DefaultStubPath() {
-  char self[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string folder = length > 0 ? std::string(self, static_cast<size_t>(length)) : "";
-  folder = folder.substr(0, folder.find_last_of('/') + 1);
+  const std::string folder = ToolFolder();
   return (folder.empty() ? "./" : folder) + "QelPatch-stub.exe";
 }
 

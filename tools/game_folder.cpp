@@ -1,18 +1,12 @@
 #include "tools/game_folder.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <system_error>
 
 #include "base/refusal.h"
 #include "engine/patch_container.h"
+#include "tools/tool_os.h"
 #include "tools/windows_names.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 // Decodes one UTF-8 character at `at`; a byte that starts none stands alone.
@@ -27,33 +21,15 @@ uint32_t NextCodePoint(const std::string& text, size_t& at) {
 
 // The spelling Windows compares names in: letter case aside, in every script.
 std::u32string FoldedForWindows(const std::string& name) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
   std::u32string folded;
-  for (size_t at = 0; at < name.size();) {
-    const uint32_t code = NextCodePoint(name, at);
-    folded.push_back(utf8 ? static_cast<uint32_t>(towlower_l(static_cast<wint_t>(code), utf8))
-                          : (code < 0x80 ? static_cast<uint32_t>(std::tolower(code)) : code));
-  }
+  for (size_t at = 0; at < name.size();) folded.push_back(FoldLetterCase(NextCodePoint(name, at)));
   return folded;
 }
 }  // namespace
 
 bool ListGameFolder(const std::string& folder, std::vector<std::string>& names, std::string* why) {
   names.clear();
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) return Refuse(why, folder + ": no such folder");
-  const fs::path root(folder);
-  fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink, error);
-  if (error) return Refuse(why, folder + ": cannot read the folder: " + error.message());
-  for (const fs::recursive_directory_iterator end; it != end; it.increment(error)) {
-    if (error) return Refuse(why, folder + ": cannot read the folder: " + error.message());
-    const fs::path& path = it->path();
-    if (it->is_directory(error)) continue;
-    if (!it->is_regular_file(error))
-      return Refuse(why, path.string() + ": not a regular file (or a broken link)");
-    names.push_back(path.lexically_relative(root).generic_string());
-  }
-  if (error) return Refuse(why, folder + ": cannot read the folder: " + error.message());
+  if (!ListFilesBelow(folder, names, why)) return false;
   std::sort(names.begin(), names.end());
   return true;
 }

@@ -17,7 +17,10 @@ struct CFileIdentity {
   uint64_t size = 0;
   int64_t modified = 0;  // nanoseconds
   int64_t changed = 0;   // nanoseconds
-  bool operator==(const CFileIdentity& other) const;
+  bool operator==(const CFileIdentity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified == other.modified && changed == other.changed;
+  }
 };
 
 class CMappedFile {

@@ -6,8 +6,6 @@
 //   qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]
 //   qelpatch-build --show RELEASE|EXE [--name-code-page N]
 //   qelpatch-build --version
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +19,7 @@
 #include "tools/release_builder.h"
 #include "tools/release_limits.h"
 #include "tools/show_release.h"
+#include "tools/tool_os.h"
 
 namespace {
 constexpr int kBadInput = 1;
@@ -90,7 +89,7 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const COut
     return sinkError.empty();
   };
   CContainerStream stream(sink);
-  CProgressBar progress(isatty(STDERR_FILENO) != 0);
+  CProgressBar progress(StandardErrorIsTerminal());
   // The entry count is known at the end; it then takes the place of a zero.
   const bool written =
       stream.Begin(0, &why) && builder.Write(stream, kReleaseSizeLimit, progress, &why);
@@ -123,7 +122,7 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const COut
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = CommandLineArguments(argc, argv);
   if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
     std::fputs(kUsageText, stdout);
     return 0;

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "base/refusal.h"
 #include "tools/game_folder.h"
 #include "tools/mapped_file.h"
 #include "tools/release_entry.h"
+#include "tools/tool_os.h"
 #include "tools/zip_writer.h"
 
 namespace {
@@ -51,9 +51,8 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
                       std::back_inserter(removed_));
   for (size_t i = 0; i < newNames_.size(); ++i) {
     const std::string path = newFolder_ + "/" + newNames_[i];
-    std::error_code error;
-    const uint64_t size = std::filesystem::file_size(path, error);
-    if (error) return Refuse(why, "cannot read " + path + ": " + error.message());
+    uint64_t size = 0;
+    if (!SizeOfFile(path, size, why)) return false;
     if (!CheckSize(path, IsPackageName(releaseNames_[i]), size, why)) return false;
     inputBytes_ += size;
   }

@@ -68,8 +68,8 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
     return false;
   }
 
-  out = Format("%s: %s%zu entries, %" PRIu64 " bytes; the patcher accepts it\n", path.c_str(),
-               what.c_str(), container.entries.size(), size);
+  out = Format("%s: %s%" PRIu64 " entries, %" PRIu64 " bytes; the patcher accepts it\n",
+               path.c_str(), what.c_str(), static_cast<uint64_t>(container.entries.size()), size);
   out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
   uint64_t totalPayload = 0;
   uint64_t totalCopied = 0;

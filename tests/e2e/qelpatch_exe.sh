@@ -37,7 +37,7 @@ SAMPLE=$WORK/sample
 GAME=$WORK/game
 BACKGROUND=$ROOT/resources/background.bmp
 
-export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui}
+export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui} WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 source "$ROOT/tests/e2e/lib/display.bash"

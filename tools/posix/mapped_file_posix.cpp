@@ -1,5 +1,5 @@
-#include "tools/mapped_file.h"
-
+// Inputs mapped with mmap; a SIGBUS from one that shrinks names it
+// (interrupt_cleanup_posix.cpp).
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "tools/interrupt_cleanup.h"
+#include "tools/mapped_file.h"
 
 const uint8_t CMappedFile::kEmpty = 0;
 
@@ -23,11 +24,6 @@ CFileIdentity IdentityOf(const struct stat& info) {
   return identity;
 }
 }  // namespace
-
-bool CFileIdentity::operator==(const CFileIdentity& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified == other.modified && changed == other.changed;
-}
 
 CMappedFile::~CMappedFile() {
   UnregisterMapping(slot_);

@@ -1,9 +1,12 @@
-#include "tools/interrupt_cleanup.h"
-
+// Signals: an interrupt removes the unfinished outputs, a SIGBUS from a
+// mapped input that shrank names the file.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
+
+#include "tools/interrupt_cleanup.h"
+#include "tools/pending_outputs.h"
 
 namespace {
 constexpr size_t kPathSize = 4096;
@@ -16,9 +19,6 @@ struct CMapping {
   char path[kPathSize];
 };
 
-// The release and the program written from it.
-constexpr int kOutputs = 2;
-char g_pendingOutputs[kOutputs][kPathSize];
 CMapping g_mappings[kMappings];
 volatile sig_atomic_t g_used[kMappings];
 
@@ -34,8 +34,8 @@ void Say(const char* text) {
 }
 
 void RemovePending() {
-  for (int i = 0; i < kOutputs; ++i)
-    if (g_pendingOutputs[i][0] != '\0') unlink(g_pendingOutputs[i]);
+  for (int i = 0; i < kPendingOutputs; ++i)
+    if (PendingOutput(i)[0] != '\0') unlink(PendingOutput(i));
 }
 
 void RemovePendingAndDie(int signal) {
@@ -69,19 +69,6 @@ void InstallInterruptCleanup() {
   action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   sigaction(SIGBUS, &action, nullptr);
-}
-
-int AddPendingOutput(const std::string& path) {
-  for (int i = 0; i < kOutputs; ++i) {
-    if (g_pendingOutputs[i][0] != '\0') continue;
-    CopyPath(g_pendingOutputs[i], path);
-    return i;
-  }
-  return -1;
-}
-
-void RemovePendingOutput(int slot) {
-  if (slot >= 0 && slot < kOutputs) g_pendingOutputs[slot][0] = '\0';
 }
 
 int RegisterMapping(const void* data, size_t size, const std::string& path) {

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The tools' packages (scripts/package), each unpacked into an empty folder
+# far from the build tree, make QelPatch.exe from the sample game with the
+# stub they carry: the Linux one natively, the Windows one under Wine. Both
+# programs are byte for byte the one the build tree's builder makes.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+TOOLS=${QELPATCH_WINDOWS_TOOLS_BUILD:-$ROOT/build/windows-tools}
+export WINEPREFIX=$TOOLS/wineprefix64 WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+log() { echo "packages: $*"; }
+failed=0
+fail() {
+  log "FAIL: $*"
+  failed=1
+}
+
+"$ROOT/scripts/package" >/dev/null || { log "scripts/package failed"; exit 1; }
+version=$("$ROOT/build/linux/bin/qelpatch-build" --version | sed -n 's/^qelpatch-build //p')
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+"$ROOT/scripts/make-sample-game" "$WORK/sample" >/dev/null || exit 1
+"$ROOT/build/linux/bin/qelpatch-build" "$WORK/sample/old" "$WORK/sample/new" --exe "$WORK/expected.exe" \
+  --stub "$ROOT/build/windows/bin/QelPatch-stub.exe" >/dev/null || exit 1
+
+mkdir "$WORK/linux" "$WORK/windows"
+tar -xzf "$ROOT/build/packages/qelpatch-tools-$version-linux-x86_64.tar.gz" -C "$WORK/linux"
+unzip -q "$ROOT/build/packages/qelpatch-tools-$version-windows-x86_64.zip" -d "$WORK/windows"
+for platform in linux windows; do
+  listing=$(cd "$WORK/$platform" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+  builder=qelpatch-build
+  [ "$platform" = windows ] && builder=qelpatch-build.exe
+  [ "$listing" = "./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/$builder " ] ||
+    fail "$platform: the package holds $listing"
+done
+
+(cd "$WORK/sample" && env -i PATH=/usr/bin:/bin "$WORK/linux/qelpatch-tools-$version/qelpatch-build" \
+  old new --exe "$WORK/linux.exe" >/dev/null) || fail "linux: the packaged builder failed"
+cmp -s "$WORK/linux.exe" "$WORK/expected.exe" || fail "linux: another program"
+(cd "$WORK/sample" && timeout 300 wine "$WORK/windows/qelpatch-tools-$version/qelpatch-build.exe" \
+  old new --exe windows.exe >/dev/null 2>&1) || fail "windows: the packaged builder failed"
+cmp -s "$WORK/sample/windows.exe" "$WORK/expected.exe" || fail "windows: another program"
+
+for package in "$ROOT"/build/packages/*; do
+  log "$(basename "$package"): $(stat -c %s "$package") bytes"
+done
+if [ "$failed" != 0 ]; then
+  log "FAILED"
+  exit 1
+fi
+log "all checks passed"
