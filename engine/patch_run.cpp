@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/buffered_output.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
@@ -12,6 +13,30 @@
 namespace {
 // Copy chunks stream through this much memory, whatever their size.
 constexpr uint32_t kCopyBufferSize = 1024 * 1024;
+// Copies whose source lies within this distance of the last one join its read.
+constexpr uint32_t kReadGap = 64 * 1024;
+// How far the chunk table is looked into for copies to read together.
+constexpr uint32_t kReadAheadChunks = 4096;
+
+// The span of the installed file that the copy chunk `first` and the copies
+// after it need, as long as they go forward with small gaps and fit one
+// read window: the records are read from a copy of the table cursor.
+uint32_t SpanOfCopies(const CChunkRecord& first, CByteCursor table, uint32_t left) {
+  const uint64_t start = first.offset;
+  uint64_t end = start + first.size;
+  for (uint32_t n = 0; n < left && n < kReadAheadChunks; ++n) {
+    CChunkRecord next;
+    ReadChunkRecord(table, next);
+    if (table.Failed()) break;
+    if (next.IsPayload()) continue;
+    const uint64_t nextEnd = uint64_t{next.offset} + next.size;
+    if (next.offset < start || next.offset > end + kReadGap ||
+        nextEnd - start > CLocalFileReader::kWindowSize)
+      break;
+    end = std::max(end, nextEnd);
+  }
+  return static_cast<uint32_t>(end - start);
+}
 }  // namespace
 
 bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
@@ -67,16 +92,21 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
   CByteCursor table = ChunkTable(container_, entry);
+  CBufferedOutput buffered(out);
   std::vector<uint8_t> copyBuffer;
   for (uint32_t i = 0; i < entry.chunkCount; ++i) {
     ReadChunkRecord(table, currentChunk_);
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
       // Straight from the container's memory (the validation placed it).
-      if (ok && !out.Write(container_.data + currentChunk_.offset, size)) failOnFileError();
+      if (ok && !buffered.Write(container_.data + currentChunk_.offset, size)) failOnFileError();
       progress_.AddDone(size);
       continue;
     }
+    if (size < CLocalFileReader::kWindowSize / 2 &&
+        !localReader_.InWindow(currentChunk_.offset, size))
+      localReader_.ReadAhead(currentChunk_.offset,
+                             SpanOfCopies(currentChunk_, table, entry.chunkCount - i - 1));
     if (copyBuffer.empty()) copyBuffer.resize(std::min(size, kCopyBufferSize));
     for (uint32_t done = 0; ok && done < size;) {
       uint32_t piece = std::min<uint32_t>(size - done, kCopyBufferSize);
@@ -84,12 +114,12 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
       if (!localReader_.ReadLocalAt(copyBuffer.data(), uint64_t{currentChunk_.offset} + done,
                                     piece))
         fail(localReader_.FailureCause());
-      else if (!out.Write(copyBuffer.data(), piece))
+      else if (!buffered.Write(copyBuffer.data(), piece))
         failOnFileError();
       done += piece;
     }
   }
-  if (ok && !out.Flush()) failOnFileError();
+  if (ok && (!buffered.Drain() || !out.Flush())) failOnFileError();
   if (!out.Close()) failOnFileError();
   return ok;
 }

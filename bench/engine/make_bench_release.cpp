@@ -1,12 +1,13 @@
 // Makes an old and a new package of SIZE MiB and a release between them:
 //
-//   qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT]
+//   qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT [in-order]]
 //
 // DIR/old/big.pkg, DIR/new/big.pkg, DIR/release.qpd. The new package is
 // PIECES pieces of the old one in shuffled order, each followed by fresh
 // bytes, so that PAYLOAD_PERCENT of it (default 5) travels in the release and
 // the rest is copied. With PIECES 1 the one copy chunk covers the whole copied
-// share.
+// share. "in-order" keeps the pieces in their old order, as in recompiled
+// code, where a few new bytes come every few hundred.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -50,7 +51,8 @@ bool Save(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT]\n");
+    std::fprintf(stderr,
+                 "usage: qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT [in-order]]\n");
     return 2;
   }
   std::string dir = argv[1];
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
   size_t freshSize = static_cast<size_t>(size * payloadShare / pieces);
   std::vector<size_t> order(pieces);
   for (uint32_t i = 0; i < pieces; ++i) order[i] = i;
-  std::shuffle(order.begin(), order.end(), random);
+  if (argc <= 5 || std::string(argv[5]) != "in-order")
+    std::shuffle(order.begin(), order.end(), random);
 
   std::vector<uint8_t> newFile(32, 0);
   CEntryPlan entry;
