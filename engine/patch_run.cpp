@@ -119,7 +119,10 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
       done += piece;
     }
   }
-  if (ok && (!buffered.Drain() || !out.Flush())) failOnFileError();
+  // A package is installed as it was written, so it reaches the disk first;
+  // an archive is only read back for the file unpacked from it, which is.
+  const bool installedAsWritten = NameExtension(name, codePage_) == ".pkg";
+  if (ok && (!buffered.Drain() || (installedAsWritten && !out.Flush()))) failOnFileError();
   if (!out.Close()) failOnFileError();
   return ok;
 }
