@@ -1,7 +1,7 @@
 #include "tools/exe_output.h"
 
-#include "engine/patch_container.h"
 #include "tools/release_limits.h"
+#include "tools/show_release.h"
 #include "tools/tool_os.h"
 
 std::string DefaultStubPath() {
@@ -57,16 +57,9 @@ bool StampReleaseFile(const std::string& stubPath, const std::string& releasePat
     if (why) *why = releasePath + ": a program, not a release";
     return false;
   }
-  if (release.Size() > kReleaseSizeLimit) {
-    if (why) *why = OverReleaseLimit(releasePath, release.Size());
+  if (!CheckRelease(releasePath, release.Data(), release.Size(), codePage, kReleaseSizeLimit,
+                    nullptr, why))
     return false;
-  }
-  std::string reason;
-  if (!ValidatePatchContainer(release.Data(), static_cast<uint32_t>(release.Size()), codePage,
-                              &reason)) {
-    if (why) *why = releasePath + ": the patcher would refuse this release: " + reason;
-    return false;
-  }
   CExeOutput exe;
   if (!exe.Open(stubPath, exePath, why)) return false;
   if (!exe.Write(release.Data(), release.Size())) {

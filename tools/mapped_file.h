@@ -23,6 +23,13 @@ struct CFileIdentity {
   }
 };
 
+// Why a build stops when an input changed while it was read.
+inline std::string ChangedWhileRead(const std::string& path) {
+  return path +
+         ": the file changed while the release was being built; build again when the game "
+         "folders are complete";
+}
+
 class CMappedFile {
  public:
   CMappedFile() = default;

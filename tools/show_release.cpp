@@ -39,6 +39,20 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
 }
 }  // namespace
 
+bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,
+                  uint64_t sizeLimit, CPatchContainer* container, std::string* why) {
+  if (size > sizeLimit) {
+    if (why) *why = OverReleaseLimit(path, size, sizeLimit);
+    return false;
+  }
+  std::string reason;
+  if (!ValidatePatchContainer(data, static_cast<uint32_t>(size), codePage, &reason, container)) {
+    if (why) *why = path + ": the patcher would refuse this release: " + reason;
+    return false;
+  }
+  return true;
+}
+
 bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
                  std::string& out, std::string* why) {
   CMappedFile file;
@@ -57,16 +71,8 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
     size = inner;
     what = "QelPatch.exe carrying a release of ";
   }
-  if (size > sizeLimit) {
-    if (why) *why = OverReleaseLimit(path, size, sizeLimit);
-    return false;
-  }
   CPatchContainer container;
-  if (!ValidatePatchContainer(data, static_cast<uint32_t>(size), encoder.CodePage(), &reason,
-                              &container)) {
-    if (why) *why = path + ": the patcher would refuse this release: " + reason;
-    return false;
-  }
+  if (!CheckRelease(path, data, size, encoder.CodePage(), sizeLimit, &container, why)) return false;
 
   out = Format("%s: %s%" PRIu64 " entries, %" PRIu64 " bytes; the patcher accepts it\n",
                path.c_str(), what.c_str(), static_cast<uint64_t>(container.entries.size()), size);

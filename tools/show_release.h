@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/patch_container.h"
 #include "tools/name_code_page.h"
 
 // Writes the listing to `out`, names shown in UTF-8. False, with `why`, when
@@ -14,3 +15,9 @@
 // QelPatch.exe can carry.
 bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
                  std::string& out, std::string* why);
+
+// The check ShowRelease makes, for the bytes of a release named `path`: no
+// larger than `sizeLimit` and accepted by the patcher with names read in
+// `codePage`; the validated entries go to `container` when it is given.
+bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,
+                  uint64_t sizeLimit, CPatchContainer* container, std::string* why);

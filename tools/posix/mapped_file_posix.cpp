@@ -64,9 +64,6 @@ bool CMappedFile::Open(const std::string& path, std::string* why) {
 bool CMappedFile::Unchanged(std::string* why) const {
   struct stat info;
   if (stat(path_.c_str(), &info) == 0 && IdentityOf(info) == identity_) return true;
-  if (why)
-    *why = path_ +
-           ": the file changed while the release was being built; build again when the game "
-           "folders are complete";
+  if (why) *why = ChangedWhileRead(path_);
   return false;
 }

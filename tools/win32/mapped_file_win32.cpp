@@ -73,9 +73,6 @@ bool CMappedFile::Unchanged(std::string* why) const {
   const bool same = file != INVALID_HANDLE_VALUE && IdentityOf(file, now) && now == identity_;
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   if (same) return true;
-  if (why)
-    *why = path_ +
-           ": the file changed while the release was being built; build again when the game "
-           "folders are complete";
+  if (why) *why = ChangedWhileRead(path_);
   return false;
 }
