@@ -2,12 +2,12 @@
 // over its installed file in one atomic step. A file that is not complete and
 // checked never replaces an installed one; its working files are removed.
 #include "archive/unpack_archive_entry.h"
+#include "container/working_names.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
-#include "engine/working_names.h"
 
 namespace {
 // The cause of an unpacking that failed.

@@ -1,10 +1,10 @@
 #include "engine/compare_result.h"
 
 #include "base/diagnostics.h"
+#include "container/patch_container.h"
 #include "digest/package_index_digest.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
-#include "engine/patch_container.h"
 #include "engine/up_to_date.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/patch_container.h"
+#include "container/patch_container.h"
 #include "platform/user.h"
 
 class CCompareResult {

@@ -1,6 +1,7 @@
 #include "engine/install_dir.h"
 
 #include "base/path_text.h"
+#include "platform/files.h"
 
 std::string InstallDir;
 
@@ -16,4 +17,13 @@ std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage) {
   if (separator != std::string::npos) return storedPath.substr(0, separator + 1);
   if (storedPath.size() >= 2 && storedPath[1] == ':') return storedPath.substr(0, 2);
   return std::string();
+}
+
+bool CreateEntryFolders(const std::string& installDir, const std::string& entryName,
+                        uint32_t codePage) {
+  for (size_t separator = NextSeparator(entryName, 0, codePage); separator != std::string::npos;
+       separator = NextSeparator(entryName, separator + 1, codePage)) {
+    if (!platform::CreateFolder(installDir + entryName.substr(0, separator))) return false;
+  }
+  return true;
 }

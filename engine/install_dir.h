@@ -21,3 +21,8 @@ CInstallPathLocation InstallPathLocationFor(uint16_t languageId);
 // the drive alone ("D:") when no separator follows it; empty for a bare file
 // name.
 std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage);
+
+// Creates the folders of a name's path below the installation folder, so that
+// a release can bring new files in new folders. True when they all exist.
+bool CreateEntryFolders(const std::string& installDir, const std::string& entryName,
+                        uint32_t codePage);

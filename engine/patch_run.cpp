@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "container/working_names.h"
 #include "engine/buffered_output.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
-#include "engine/working_names.h"
 
 namespace {
 // Copy chunks stream through this much memory, whatever their size.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "container/patch_container.h"
 #include "engine/local_file_reader.h"
-#include "engine/patch_container.h"
 #include "engine/patch_progress.h"
 #include "platform/user.h"
 

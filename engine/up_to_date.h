@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/patch_container.h"
+#include "container/patch_container.h"
 
 bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry& entry,
                         const std::string& installedPath, uint32_t codePage);

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "container/container_writer.h"
+#include "container/patch_container.h"
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "digest/package_index_digest.h"
-#include "engine/patch_container.h"
 #include "platform/files.h"
-#include "tools/container_writer.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "container/container_writer.h"
 #include "digest/package_index_digest.h"
-#include "tools/container_writer.h"
 
 namespace {
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -51,8 +51,8 @@ bool Save(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr,
-                 "usage: qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT [in-order]]\n");
+    std::fprintf(
+        stderr, "usage: qelpatch-bench-release DIR SIZE_MIB PIECES [PAYLOAD_PERCENT [in-order]]\n");
     return 2;
   }
   std::string dir = argv[1];

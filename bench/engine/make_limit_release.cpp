@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "container/container_writer.h"
 #include "digest/package_index_digest.h"
-#include "tools/container_writer.h"
 
 namespace {
 constexpr uint64_t kSize = 0xFFFFFFFFull;

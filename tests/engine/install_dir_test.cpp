@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/path_text.h"
-#include "engine/working_names.h"
+#include "container/working_names.h"
 #include "tests/support/release_runs.h"
 
 TEST(InstallDir, LocationIsChosenByTheExactLanguageIdentifier) {

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "base/path_text.h"
-#include "engine/patch_container.h"
+#include "container/patch_container.h"
+#include "container/working_names.h"
 #include "engine/patch_worker.h"
-#include "engine/working_names.h"
 #include "platform/embedded_data.h"
 #include "platform/files.h"
 #include "platform/user.h"

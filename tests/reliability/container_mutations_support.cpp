@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/byte_cursor.h"
-#include "engine/patch_container.h"
+#include "container/patch_container.h"
 
 namespace {
 // Field offsets inside an entry record.

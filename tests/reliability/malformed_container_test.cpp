@@ -12,8 +12,8 @@
 
 #include "base/byte_cursor.h"
 #include "base/path_text.h"
-#include "engine/patch_container.h"
-#include "engine/working_names.h"
+#include "container/patch_container.h"
+#include "container/working_names.h"
 #include "platform/file_faults.h"
 #include "tests/reliability/container_mutations_support.h"
 #include "tests/reliability/reliability_support.h"

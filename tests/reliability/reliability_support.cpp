@@ -7,8 +7,8 @@
 #include <set>
 
 #include "base/path_text.h"
-#include "engine/patch_container.h"
-#include "engine/working_names.h"
+#include "container/patch_container.h"
+#include "container/working_names.h"
 #include "tests/support/zip_maker.h"
 
 namespace {

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "container/container_writer.h"
 #include "engine/patch_worker.h"
 #include "tests/support/package_file.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_patch_data.h"
 #include "tests/support/test_user.h"
-#include "tools/container_writer.h"
 
 struct CPackagePair {
   std::string name;

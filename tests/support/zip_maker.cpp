@@ -1,6 +1,6 @@
 #include "tests/support/zip_maker.h"
 
-#include "tools/zip_writer.h"
+#include "archive/zip_writer.h"
 
 Bytes MakeZip(const std::string& entryName, const Bytes& content, bool deflate) {
   Bytes data = content;

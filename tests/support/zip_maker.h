@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "container/container_writer.h"
 #include "tests/support/package_file.h"
-#include "tools/container_writer.h"
 
 Bytes MakeZip(const std::string& entryName, const Bytes& content, bool deflate);
 

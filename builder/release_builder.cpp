@@ -1,0 +1,117 @@
+#include "builder/release_builder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "archive/zip_writer.h"
+#include "base/refusal.h"
+#include "builder/game_folder.h"
+#include "builder/release_entry.h"
+#include "platform/mapped_file.h"
+#include "platform/utf8_system.h"
+
+namespace {
+// Messages name files as folder + "/" + name.
+std::string WithoutTrailingSlashes(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+bool SameBytes(const CMappedFile& a, const CMappedFile& b) {
+  return a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;
+}
+
+// What a size alone says against carrying a file.
+bool CheckSize(const std::string& path, bool package, uint64_t size, std::string* why) {
+  if (package && size > UINT32_MAX)
+    return Refuse(why, path +
+                           ": not a valid package: 4 GiB or more, over the release format's "
+                           "limit");
+  if (!package && size > kZipArchiveLimit)
+    return Refuse(why, path + ": 2 GiB or more, too large for a zip archive the patcher reads");
+  return true;
+}
+
+std::string WithCommas(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+}  // namespace
+
+bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& newFolder,
+                              const CNameEncoder& encoder, std::string* why) {
+  oldFolder_ = WithoutTrailingSlashes(oldFolder);
+  newFolder_ = WithoutTrailingSlashes(newFolder);
+  if (!ListGameFolder(oldFolder_, oldNames_, why) || !ListGameFolder(newFolder_, newNames_, why) ||
+      !CheckReleaseNames(newFolder_, newNames_, encoder, releaseNames_, why))
+    return false;
+  std::set_difference(oldNames_.begin(), oldNames_.end(), newNames_.begin(), newNames_.end(),
+                      std::back_inserter(removed_));
+  for (size_t i = 0; i < newNames_.size(); ++i) {
+    const std::string path = newFolder_ + "/" + newNames_[i];
+    uint64_t size = 0;
+    if (!SizeOfFile(path, size, why)) return false;
+    if (!CheckSize(path, IsPackageName(releaseNames_[i]), size, why)) return false;
+    inputBytes_ += size;
+  }
+  return true;
+}
+
+bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
+                            std::string* why) {
+  progress.SetTotal(inputBytes_);
+  uint64_t done = 0;
+  uint64_t size = stream.Size();
+  bool over = false;
+  for (size_t i = 0; i < newNames_.size(); ++i) {
+    const std::string& name = newNames_[i];
+    const bool inOld = std::binary_search(oldNames_.begin(), oldNames_.end(), name);
+    CMappedFile latest;
+    CMappedFile old;
+    if (!latest.Open(newFolder_ + "/" + name, why) ||
+        (inOld && !old.Open(oldFolder_ + "/" + name, why)))
+      return false;
+    const uint64_t base = done;
+    done += latest.Size();
+    if (inOld && SameBytes(old, latest)) {
+      ++counts_.unchanged;
+    } else {
+      CEntryPlan entry;
+      const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
+      CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest};
+      if (!PlanEntry(pair, scanned, entry, why)) return false;
+      uint64_t entrySize = 0;
+      if (!CContainerStream::EntrySize(entry, entrySize, why)) return false;
+      size += entrySize;
+      // Past the limit, the rest is only measured, so the message can say
+      // how large the release would be.
+      over = over || size > sizeLimit;
+      if (!over && !stream.Add(entry, why)) return false;
+    }
+    progress.Update(done, name);
+    // What was read and written must be one version of each file.
+    if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
+  }
+  if (over)
+    return Refuse(why, "the release would be " + WithCommas(size) + " bytes, over the limit of " +
+                           WithCommas(sizeLimit) +
+                           " bytes that the 32-bit QelPatch.exe can load; split the change "
+                           "into releases applied one after the other");
+  return true;
+}
+
+bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scanned,
+                                CEntryPlan& entry, std::string* why) {
+  if (!IsPackageName(pair.name)) {
+    ++counts_.archives;
+    return PlanArchiveEntry(pair, scanned, entry, why);
+  }
+  CEntryKind kind;
+  std::string warning;
+  if (!PlanPackageEntry(pair, scanned, entry, kind, why, &warning)) return false;
+  if (!warning.empty()) warnings_.push_back(warning);
+  ++(kind == CEntryKind::kDelta ? counts_.deltas : counts_.wholePackages);
+  return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Compares an old and a new game folder and writes the release that turns
+// the old one into the new one: one entry per changed or new file, ordered by
+// name. Files only in the old folder cannot be removed by a release; they are
+// reported. Each entry is planned and written before the next file is read,
+// and its files are mapped only meanwhile, so memory and mappings stay the
+// same for a game of any number of files.
+
+#include <string>
+#include <vector>
+
+#include "builder/progress_bar.h"
+#include "builder/release_entry.h"
+#include "container/container_writer.h"
+#include "container/name_code_page.h"
+
+struct CReleaseCounts {
+  uint32_t deltas = 0;
+  uint32_t wholePackages = 0;
+  uint32_t archives = 0;
+  uint32_t unchanged = 0;
+};
+
+class CReleaseBuilder {
+ public:
+  // Lists both folders and checks the new one's names and sizes: whatever can
+  // be refused without reading the files is refused here, before a byte of
+  // the release is written. False, with `why` naming the file.
+  bool Prepare(const std::string& oldFolder, const std::string& newFolder,
+               const CNameEncoder& encoder, std::string* why);
+  // The bytes of the new folder's files, for a progress bar.
+  uint64_t InputBytes() const { return inputBytes_; }
+
+  // Plans and writes the entries through `stream`. False, with `why`, for a
+  // file the release cannot carry, a file that changed while it was read, or
+  // a release that would pass `sizeLimit` bytes (then its whole size is
+  // measured for the message); the caller discards what was written.
+  bool Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
+             std::string* why);
+
+  const CReleaseCounts& Counts() const { return counts_; }
+  // Files of the old folder that the new one lacks.
+  const std::vector<std::string>& Removed() const { return removed_; }
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+
+ private:
+  bool PlanEntry(const CFilePair& pair, const CScanProgress& scanned, CEntryPlan& entry,
+                 std::string* why);
+
+  std::string oldFolder_;
+  std::string newFolder_;
+  std::vector<std::string> oldNames_;
+  std::vector<std::string> newNames_;
+  std::vector<std::string> releaseNames_;
+  uint64_t inputBytes_ = 0;
+  CReleaseCounts counts_;
+  std::vector<std::string> removed_;
+  std::vector<std::string> warnings_;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// How one changed or new file of the game travels in a release.
+//
+// A package (".pkg", exactly as the patcher tests the extension) present in
+// both folders becomes a delta: the new package's 32-byte header as the first
+// payload chunk, copy chunks for every run of the new package found in the
+// old one, payload chunks for the rest, checked by both index digests. A new
+// package is sent whole as one payload chunk. Any other file travels as a
+// one-entry zip archive named as the entry: deflated, stored, or stored with
+// its data partly copied from the installed file, whichever is smallest.
+
+#include <string>
+
+#include "container/container_writer.h"
+#include "delta/delta_matcher.h"
+#include "platform/mapped_file.h"
+
+struct CFilePair {
+  std::string name;                  // the release's bytes for it, '/' separated
+  const CMappedFile* old = nullptr;  // null: the file is new
+  const CMappedFile* latest = nullptr;
+};
+
+enum class CEntryKind { kDelta, kWholePackage, kArchive };
+
+bool IsPackageName(const std::string& name);
+
+// Plans the entry; payload chunks borrow the new file's mapped bytes. False,
+// with `why`, for a file the release cannot carry. `warning` is set when the
+// entry had to travel in another form than the usual one. A package's digests
+// are checked against what the patcher's own fingerprint reads from the files,
+// so the release says of each package what the patcher will find.
+bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
+                      CEntryKind& kind, std::string* why, std::string* warning);
+bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
+                      std::string* why);
+
+// What an entry costs in the container beyond its entry record.
+uint64_t EntryCost(const CEntryPlan& entry);

@@ -1,0 +1,14 @@
+#pragma once
+// QelPatch.exe made from the stub the tools carry and a release.
+
+#include <cstdint>
+#include <string>
+
+// The stub the tools carry: QelPatch-stub.exe beside the running builder.
+std::string DefaultStubPath();
+
+// Writes the program carrying an existing release file, once the patcher
+// would accept that release (names read in `codePage`) and QelPatch.exe can
+// load it.
+bool StampReleaseFile(const std::string& stubPath, const std::string& releasePath,
+                      const std::string& exePath, uint32_t codePage, std::string* why);

@@ -1,0 +1,50 @@
+#include "container/windows_names.h"
+
+#include <cctype>
+
+#include "base/refusal.h"
+
+namespace {
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A device name stands for the device whatever follows its first dot.
+bool IsDeviceName(const std::string& part) {
+  const std::string base = Upper(part.substr(0, part.find('.')));
+  // Trailing spaces before the dot do not make it another name.
+  const std::string trimmed = base.substr(0, base.find_last_not_of(' ') + 1);
+  if (trimmed == "CON" || trimmed == "PRN" || trimmed == "AUX" || trimmed == "NUL") return true;
+  return trimmed.size() == 4 &&
+         (trimmed.compare(0, 3, "COM") == 0 || trimmed.compare(0, 3, "LPT") == 0) &&
+         trimmed[3] >= '1' && trimmed[3] <= '9';
+}
+
+bool CheckPart(const std::string& part, std::string* why) {
+  for (char c : part) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20) return Refuse(why, "it holds a control character");
+    if (std::string("<>:\"|?*\\").find(c) != std::string::npos)
+      return Refuse(why, std::string("it holds the character ") + c +
+                             ", which Windows does not allow in a name");
+  }
+  if (IsDeviceName(part))
+    return Refuse(why, "\"" + part + "\" is a device name on Windows, not a file");
+  if (!part.empty() && (part.back() == '.' || part.back() == ' '))
+    return Refuse(why, "\"" + part + "\" ends in a " + (part.back() == '.' ? "dot" : "space") +
+                           ", which Windows drops");
+  return true;
+}
+}  // namespace
+
+bool CheckWindowsName(const std::string& name, std::string* why) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = name.find('/', start);
+    if (!CheckPart(name.substr(start, end == std::string::npos ? end : end - start), why))
+      return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// QelPatch.exe written by the builder: the stub (the project's QelPatch.exe
+// built without a release) carries the patch data resource "DAT" 136 under
+// language 1042 holding only its marker, "QelPatch stub " and its version.
+// Stamping appends a section ".qpd" holding the release, points that
+// resource's data entry at it, and sets the section count, the image size,
+// the size of initialized data and the checksum; nothing else changes and no
+// time is written, so the same stub and release give the same bytes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pe/pe_checksum.h"
+
+// The marker of a stub of this version.
+std::string StubMarker();
+
+// Stamps one program: the release's bytes go to the output at
+// ReleaseOffset() as they come, through AddRelease; Finish then gives the
+// head that goes before them (the stub with its headers set) and the zeros
+// that go after.
+class CExeStamper {
+ public:
+  // False, with `why`, for a stub that is signed, is not a stub of this
+  // version, or has no room for another section.
+  bool Open(const uint8_t* stub, uint32_t stubSize, std::string& why);
+  uint32_t ReleaseOffset() const { return releaseOffset_; }
+  void AddRelease(const uint8_t* data, size_t size);
+  // Bytes written over zeros already added, at an even offset of the release
+  // (a count known only at the end).
+  void ReplaceZeros(const uint8_t* data, size_t size);
+  // False, with `why`, when the release makes the program too large.
+  bool Finish(std::vector<uint8_t>& head, uint32_t& tailPadding, std::string& why) const;
+
+ private:
+  const uint8_t* stub_ = nullptr;
+  uint32_t stubSize_ = 0;
+  uint32_t header_ = 0;  // where the new section header goes
+  uint32_t optional_ = 0;
+  uint32_t dataEntry_ = 0;
+  uint32_t sections_ = 0;
+  uint32_t fileAlignment_ = 0;
+  uint32_t sectionAlignment_ = 0;
+  uint32_t releaseOffset_ = 0;
+  uint64_t imageEnd_ = 0;
+  uint64_t releaseSize_ = 0;
+  CPeChecksum releaseSum_;
+};
+
+// The release a QelPatch.exe carries; false, with `why`, for a stub or a
+// program that is not QelPatch.exe.
+bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, uint32_t& releaseSize,
+                  std::string& why);
+
+// Whether the bytes start like a Windows program rather than a release.
+bool LooksLikeExe(const uint8_t* data, uint64_t size);

@@ -1,0 +1,168 @@
+#include "pe/pe_image.h"
+
+#include <cctype>
+
+#include "base/byte_cursor.h"
+#include "pe/pe_format.h"
+
+namespace {
+// A section's image range; its file data may be shorter (the rest is zeros).
+bool Inside(uint32_t start, uint32_t length, uint32_t address, uint32_t size) {
+  return address >= start && size <= length && address - start <= length - size;
+}
+}  // namespace
+
+bool CPeImage::Parse(const uint8_t* data, uint32_t size, std::string& why) {
+  data_ = data;
+  size_ = size;
+  sections_.clear();
+  CByteCursor cursor(data, size);
+  if (cursor.ReadU16() != kDosMagic || !cursor.Seek(kDosPeOffsetField)) {
+    why = "not a Windows program";
+    return false;
+  }
+  const uint32_t pe = cursor.ReadU32();
+  if (!cursor.Seek(pe) || cursor.ReadU32() != kPeSignature) {
+    why = "not a Windows program";
+    return false;
+  }
+  const uint16_t machine = cursor.ReadU16();
+  const uint16_t sectionCount = cursor.ReadU16();
+  cursor.Seek(pe + kFileHeaderOffset + kFileOptionalSizeField);
+  const uint16_t optionalSize = optionalSize_ = cursor.ReadU16();
+  optional_ = pe + kOptionalHeaderOffset;
+  cursor.Seek(optional_);
+  if (machine != kMachineI386 || cursor.ReadU16() != kOptionalMagicPe32 || cursor.Failed()) {
+    why = "not a 32-bit Windows program";
+    return false;
+  }
+  cursor.Seek(optional_ + kOptionalSectionAlignmentField);
+  sectionAlignment_ = cursor.ReadU32();
+  fileAlignment_ = cursor.ReadU32();
+  cursor.Seek(optional_ + kOptionalHeadersSizeField);
+  headersSize_ = cursor.ReadU32();
+  cursor.Seek(optional_ + kOptionalSubsystemField);
+  subsystem_ = cursor.ReadU16();
+  cursor.Seek(optional_ + kOptionalDirectoryCountField);
+  directoryCount_ = cursor.ReadU32();
+  if (cursor.Failed() || sectionAlignment_ == 0 || fileAlignment_ == 0 ||
+      (fileAlignment_ & (fileAlignment_ - 1)) != 0 ||
+      (sectionAlignment_ & (sectionAlignment_ - 1)) != 0 ||
+      directoryCount_ > (optionalSize - kOptionalDirectoriesOffset) / 8 ||
+      optionalSize < kOptionalDirectoriesOffset) {
+    why = "damaged PE headers";
+    return false;
+  }
+
+  cursor.Seek(optional_ + optionalSize);
+  for (uint16_t i = 0; i < sectionCount; ++i) {
+    CPeSection section;
+    const uint8_t* name = cursor.Take(kSectionNameSize);
+    if (!name) break;
+    for (uint32_t c = 0; c < kSectionNameSize && name[c]; ++c) section.name += char(name[c]);
+    section.virtualSize = cursor.ReadU32();
+    section.address = cursor.ReadU32();
+    section.rawSize = cursor.ReadU32();
+    section.rawOffset = cursor.ReadU32();
+    cursor.Skip(kSectionHeaderSize - kSectionRawOffsetField - 4);
+    if (section.rawSize != 0 && !Inside(0, size, section.rawOffset, section.rawSize)) {
+      why = "section " + section.name + " lies past the end of the file";
+      return false;
+    }
+    sections_.push_back(section);
+  }
+  if (cursor.Failed()) {
+    why = "damaged section table";
+    return false;
+  }
+
+  uint32_t address = 0;
+  Directory(kDirectoryResource, address, resourceSize_);
+  if (resourceSize_ != 0 && !FileOffset(address, resourceSize_, resourceBase_)) {
+    why = "the resource tree lies outside the sections";
+    return false;
+  }
+  return true;
+}
+
+uint32_t CPeImage::SectionTableEnd() const {
+  return optional_ + optionalSize_ + static_cast<uint32_t>(sections_.size()) * kSectionHeaderSize;
+}
+
+void CPeImage::Directory(uint32_t index, uint32_t& address, uint32_t& size) const {
+  address = size = 0;
+  if (index >= directoryCount_) return;
+  CByteCursor cursor(data_, size_);
+  cursor.Seek(optional_ + kOptionalDirectoriesOffset + index * 8);
+  address = cursor.ReadU32();
+  size = cursor.ReadU32();
+}
+
+bool CPeImage::FileOffset(uint32_t address, uint32_t size, uint32_t& offset) const {
+  for (const CPeSection& section : sections_) {
+    if (!Inside(section.address, section.rawSize, address, size)) continue;
+    offset = section.rawOffset + (address - section.address);
+    return true;
+  }
+  return false;
+}
+
+bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
+                         std::string& why) const {
+  CByteCursor tree(data_ + resourceBase_, resourceSize_);
+  tree.Seek(directory + kResourceNamedCountField);
+  const uint32_t named = tree.ReadU16();
+  const uint32_t numbered = tree.ReadU16();
+  for (uint32_t i = 0; i < named + numbered && !tree.Failed(); ++i) {
+    const uint32_t key = tree.ReadU32();
+    const uint32_t value = tree.ReadU32();
+    bool match = false;
+    if (i < named && name) {
+      // A counted UTF-16 name; resource compilers store type names upper case.
+      CByteCursor text(data_ + resourceBase_, resourceSize_);
+      text.Seek(key & ~kResourceHighBit);
+      const uint32_t length = text.ReadU16();
+      match = length == std::char_traits<char>::length(name);
+      for (uint32_t c = 0; c < length && match; ++c)
+        match =
+            text.ReadU16() == std::toupper(static_cast<unsigned char>(name[c])) && !text.Failed();
+    } else if (i >= named && !name) {
+      match = key == id;
+    }
+    if (match) {
+      target = value;
+      return true;
+    }
+  }
+  why = tree.Failed() ? "damaged resource tree" : "";
+  return false;
+}
+
+bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
+                            std::string& why) const {
+  why.clear();
+  if (resourceSize_ == 0) return false;
+  uint32_t node = 0;
+  const char* names[kResourceMaxDepth] = {type, nullptr, nullptr};
+  const uint16_t ids[kResourceMaxDepth] = {0, id, language};
+  for (uint32_t level = 0; level < kResourceMaxDepth; ++level) {
+    uint32_t target = 0;
+    if (!FindEntry(node, names[level], ids[level], target, why)) return false;
+    const bool directory = (target & kResourceHighBit) != 0;
+    if (directory != (level + 1 < kResourceMaxDepth)) {
+      why = "damaged resource tree";
+      return false;
+    }
+    node = target & ~kResourceHighBit;
+  }
+  CByteCursor entry(data_ + resourceBase_, resourceSize_);
+  entry.Seek(node);
+  out.entryOffset = resourceBase_ + node;
+  out.address = entry.ReadU32();
+  out.size = entry.ReadU32();
+  if (entry.Failed() || !FileOffset(out.address, out.size, out.fileOffset)) {
+    why = "a resource's data lies outside the file";
+    return false;
+  }
+  return true;
+}

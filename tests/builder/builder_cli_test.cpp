@@ -1,0 +1,249 @@
+// qelpatch-build as a release engineer runs it: what it writes, what it
+// says, and what it refuses.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "base/version.h"
+#include "tests/builder/command_support.h"
+#include "tests/builder/game_support.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+struct CFolders {
+  CTempFolder old;
+  CTempFolder latest;
+  CTempFolder work;
+  std::string Release() const { return work / "release.qpd"; }
+  CCommandResult Build() { return RunBuilder({old.Path(), latest.Path(), "-o", Release()}); }
+};
+
+void MakeSmallGame(CFolders& folders) {
+  CPackageVersions package = MakePackageVersions(1, 50000);
+  WriteWholeFile(folders.old / "maps/b.pkg", package.old);
+  WriteWholeFile(folders.latest / "maps/b.pkg", package.latest);
+  WriteWholeFile(folders.old / "a.txt", TextOfSize(100, 1));
+  WriteWholeFile(folders.latest / "a.txt", TextOfSize(120, 2));
+  WriteWholeFile(folders.latest / "maps/a.pkg", package.latest);
+  WriteWholeFile(folders.latest / "maps-z.txt", TextOfSize(10, 3));
+}
+}  // namespace
+
+TEST(BuilderCli, SameInputsGiveByteIdenticalReleases) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  ASSERT_EQ(folders.Build().exitCode, 0);
+  const Bytes first = ReadWholeFile(folders.Release());
+  // Copies of the folders elsewhere, with other file times.
+  CTempFolder copies;
+  std::filesystem::copy(folders.old.Path(), copies / "old",
+                        std::filesystem::copy_options::recursive);
+  std::filesystem::copy(folders.latest.Path(), copies / "new",
+                        std::filesystem::copy_options::recursive);
+  ASSERT_EQ(RunBuilder({copies / "old", copies / "new", "-o", copies / "again.qpd"}).exitCode, 0);
+  EXPECT_EQ(ReadWholeFile(copies / "again.qpd"), first);
+}
+
+TEST(BuilderCli, EntriesAreOrderedByNameWithSlashes) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  CCommandResult build = folders.Build();
+  ASSERT_EQ(build.exitCode, 0) << build.err;
+  EXPECT_EQ(build.out,
+            folders.Release() + ": 1 deltas, 1 whole packages, 2 archives; 0 files unchanged\n");
+  CCommandResult show = RunBuilder({"--show", folders.Release()});
+  ASSERT_EQ(show.exitCode, 0) << show.err;
+  const size_t a = show.out.find(" a.txt\n"), mapsA = show.out.find(" maps/a.pkg\n"),
+               mapsB = show.out.find(" maps/b.pkg\n"), mapsZ = show.out.find(" maps-z.txt\n");
+  ASSERT_NE(mapsZ, std::string::npos) << show.out;
+  EXPECT_LT(a, mapsZ);  // '-' sorts before '/'
+  EXPECT_LT(mapsZ, mapsA);
+  EXPECT_LT(mapsA, mapsB);
+  EXPECT_TRUE(Contains(show.out, "4 entries")) << show.out;
+}
+
+TEST(BuilderCli, ShowGivesKindsCountsAndDigests) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  ASSERT_EQ(folders.Build().exitCode, 0);
+  CCommandResult show = RunBuilder({"--show", folders.Release()});
+  // The whole package: one chunk, its size as payload, nothing copied, and
+  // no digest to check before.
+  const std::string whole = "whole package                 1        " +
+                            std::to_string(ReadWholeFile(folders.latest / "maps/a.pkg").size()) +
+                            "              0  maps/a.pkg\n";
+  EXPECT_TRUE(Contains(show.out, whole)) << show.out;
+  EXPECT_TRUE(Contains(show.out, "before (none)  after ")) << show.out;
+  const size_t delta = show.out.find("delta ");
+  ASSERT_NE(delta, std::string::npos);
+  const std::string digests = show.out.substr(show.out.find('\n', delta) + 1, 120);
+  EXPECT_TRUE(Contains(digests, "before ")) << digests;
+  EXPECT_FALSE(Contains(digests, "(none)")) << digests;
+}
+
+TEST(BuilderCli, ProgressBarOnlyOnATerminal) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  CCommandResult piped = folders.Build();
+  EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
+  // script(1) runs the builder on a pseudo-terminal.
+  const std::string command = std::string("'") + QELPATCH_BUILD_TOOL + "' '" + folders.old.Path() +
+                              "' '" + folders.latest.Path() + "' -o '" + folders.Release() + "'";
+  CCommandResult terminal = RunCommand({"script", "-qec", command, "/dev/null"});
+  EXPECT_EQ(terminal.exitCode, 0) << terminal.out;
+  EXPECT_TRUE(Contains(terminal.out, "\r\033[K[")) << terminal.out;
+  EXPECT_TRUE(Contains(terminal.out, "%  ")) << terminal.out;
+}
+
+TEST(BuilderCli, IdenticalFoldersGiveAnEmptyRelease) {
+  CFolders folders;
+  WriteWholeFile(folders.old / "a.txt", TextOfSize(100, 1));
+  WriteWholeFile(folders.latest / "a.txt", TextOfSize(100, 1));
+  ASSERT_EQ(folders.Build().exitCode, 0);
+  EXPECT_EQ(ReadWholeFile(folders.Release()), (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(RunPatcher(folders.Release(), folders.old.Path()).exitCode, 0);
+}
+
+TEST(BuilderCli, RemovedFilesAreListedInAWarning) {
+  CFolders folders;
+  WriteWholeFile(folders.old / "gone.txt", TextOfSize(10, 1));
+  WriteWholeFile(folders.old / "sub/gone.pkg", MakePackageVersions(2, 1000).old);
+  WriteWholeFile(folders.latest / "kept.txt", TextOfSize(10, 1));
+  CCommandResult build = folders.Build();
+  EXPECT_EQ(build.exitCode, 0);
+  EXPECT_TRUE(Contains(build.err, "a release cannot remove files")) << build.err;
+  EXPECT_TRUE(Contains(build.err, "\n  gone.txt\n  sub/gone.pkg\n")) << build.err;
+}
+
+// Each bad input on an otherwise good pair: a clear message naming the
+// culprit, exit code 1, and no release written (an earlier one stays).
+TEST(BuilderCli, RefusesBadInputWithoutWritingARelease) {
+  struct Case {
+    const char* what;
+    void (*spoil)(CFolders&);
+    const char* message;
+  } cases[] = {
+      {"missing old folder", [](CFolders& f) { std::filesystem::remove_all(f.old.Path()); },
+       "no such folder"},
+      {"invalid new package",
+       [](CFolders& f) { WriteWholeFile(f.latest / "maps/b.pkg", TextOfSize(20, 1)); },
+       "maps/b.pkg: not a valid package: shorter than the 32-byte package header"},
+      {"invalid old package",
+       [](CFolders& f) {
+         Bytes bytes = ReadWholeFile(f.old / "maps/b.pkg");
+         bytes.resize(bytes.size() - 3);
+         WriteWholeFile(f.old / "maps/b.pkg", bytes);
+       },
+       "maps/b.pkg: not a valid package: index record"},
+      {"backslash in a name",
+       [](CFolders& f) { WriteWholeFile(f.latest / "maps\\c.txt", TextOfSize(5, 1)); },
+       "cannot be patched on Windows"},
+      {"special file", [](CFolders& f) { mkfifo((f.latest / "pipe").c_str(), 0600); },
+       "pipe: not a regular file"},
+      {"archive over 2 GiB",
+       [](CFolders& f) {
+         WriteWholeFile(f.latest / "movie.bik", Bytes{});
+         std::filesystem::resize_file(f.latest / "movie.bik", uint64_t{2} << 30);
+       },
+       "movie.bik: 2 GiB or more"},
+      {"package over 4 GiB",
+       [](CFolders& f) { WriteSparsePackage(f.latest / "huge.pkg", uint64_t{4} << 30); },
+       "huge.pkg: not a valid package: 4 GiB or more"},
+      {"release over what QelPatch.exe can load",
+       [](CFolders& f) { WriteSparsePackage(f.latest / "big.pkg", (uint64_t{1} << 30) + 1); },
+       "bytes, over the limit of 1,073,741,824 bytes that the 32-bit QelPatch.exe can load"},
+      {"names of one file on Windows",
+       [](CFolders& f) { WriteWholeFile(f.latest / "MAPS/B.pkg", TextOfSize(5, 1)); },
+       "MAPS/B.pkg and "},
+      {"a device name", [](CFolders& f) { WriteWholeFile(f.latest / "aux.txt", TextOfSize(5, 1)); },
+       "aux.txt: cannot be patched on Windows: \"aux.txt\" is a device name"},
+      {"a name that is not ASCII",
+       [](CFolders& f) { WriteWholeFile(f.latest / "r\xC3\xA9glages.ini", TextOfSize(5, 1)); },
+       "the name is not ASCII"},
+  };
+  for (const Case& c : cases) {
+    CFolders folders;
+    MakeSmallGame(folders);
+    WriteWholeFile(folders.Release(), TextBytes("an earlier release"));
+    c.spoil(folders);
+    CCommandResult build = folders.Build();
+    EXPECT_EQ(build.exitCode, 1) << c.what;
+    EXPECT_TRUE(Contains(build.err, c.message)) << c.what << ": " << build.err;
+    EXPECT_EQ(ReadWholeFile(folders.Release()), TextBytes("an earlier release")) << c.what;
+    EXPECT_EQ(ListFiles(folders.work.Path()), std::vector<std::string>{"release.qpd"}) << c.what;
+  }
+}
+
+TEST(BuilderCli, OutputInAMissingFolderIsRefused) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  CCommandResult build =
+      RunBuilder({folders.old.Path(), folders.latest.Path(), "-o", folders.work / "no/such.qpd"});
+  EXPECT_EQ(build.exitCode, 1);
+  EXPECT_TRUE(Contains(build.err, "cannot create")) << build.err;
+}
+
+TEST(BuilderCli, WrongUsageExitsWithTwo) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                {"old"},
+                                                                {"old", "new"},
+                                                                {"old", "new", "-o"},
+                                                                {"old", "new", "-x", "r"},
+                                                                {"old", "new", "more", "-o", "r"},
+                                                                {"--show"},
+                                                                {"--show", "a", "b"},
+                                                                {"--stamp", "r"},
+                                                                {"--stamp", "r", "-o", "x"},
+                                                                {"old", "new", "--exe"}}) {
+    CCommandResult run = RunBuilder(args);
+    EXPECT_EQ(run.exitCode, 2) << args.size();
+    EXPECT_TRUE(Contains(run.err, "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE]")) << run.err;
+  }
+  CCommandResult version = RunBuilder({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(Contains(version.out, "qelpatch-build " QELPATCH_VERSION "\n")) << version.out;
+}
+
+TEST(BuilderCli, ShowRefusesWhatThePatcherRefuses) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  ASSERT_EQ(folders.Build().exitCode, 0);
+  Bytes release = ReadWholeFile(folders.Release());
+  Bytes truncated(release.begin(), release.end() - 1);
+  Bytes extra = release;
+  extra.push_back(0);
+  Bytes copyFirst = release;
+  copyFirst[4 + 1100] = 0;  // the first entry's first chunk becomes a copy chunk
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    const char* message;
+  } cases[] = {
+      {"truncated", truncated, "runs past the end"},
+      {"byte left over", extra, "bytes left after the last entry"},
+      {"copy chunk first", copyFirst, "first chunk is a copy chunk"},
+      {"too short", Bytes{1, 0}, "container shorter than its entry count"},
+  };
+  for (const Case& c : cases) {
+    WriteWholeFile(folders.work / "bad.qpd", c.bytes);
+    CCommandResult show = RunBuilder({"--show", folders.work / "bad.qpd"});
+    EXPECT_EQ(show.exitCode, 1) << c.what;
+    EXPECT_TRUE(Contains(show.err, "the patcher would refuse this release")) << c.what << show.err;
+    EXPECT_TRUE(Contains(show.err, c.message)) << c.what << ": " << show.err;
+  }
+  // Larger than QelPatch.exe can load: the same verdict as the builder's.
+  WriteWholeFile(folders.work / "big.qpd", Bytes{});
+  std::filesystem::resize_file(folders.work / "big.qpd", (uint64_t{1} << 30) + 1);
+  CCommandResult big = RunBuilder({"--show", folders.work / "big.qpd"});
+  EXPECT_EQ(big.exitCode, 1);
+  EXPECT_TRUE(Contains(big.err, "1073741825 bytes, over the limit of 1073741824 bytes")) << big.err;
+
+  CCommandResult missing = RunBuilder({"--show", folders.work / "none.qpd"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_TRUE(Contains(missing.err, "cannot open")) << missing.err;
+}

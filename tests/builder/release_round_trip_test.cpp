@@ -1,0 +1,185 @@
+// Releases built by qelpatch-build and applied by the Linux patcher: the old
+// game folder must become the new one byte for byte, and a game that is not
+// the old version must lose nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/byte_cursor.h"
+#include "container/patch_container.h"
+#include "tests/builder/command_support.h"
+#include "tests/builder/game_support.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+struct CGame {
+  CTempFolder old;
+  CTempFolder latest;
+  CTempFolder work;
+  std::string Release() const { return work / "release.qpd"; }
+
+  void Both(const std::string& name, const Bytes& bytes) {
+    WriteWholeFile(old / name, bytes);
+    WriteWholeFile(latest / name, bytes);
+  }
+  void Change(const std::string& name, const Bytes& before, const Bytes& after) {
+    WriteWholeFile(old / name, before);
+    WriteWholeFile(latest / name, after);
+  }
+  CCommandResult Build() { return RunBuilder({old.Path(), latest.Path(), "-o", Release()}); }
+};
+
+// Every kind of entry, in sub-folders, in new folders and at the top.
+void MakeGames(CGame& game, uint32_t seed) {
+  for (uint32_t i = 0; i < 3; ++i) {
+    CPackageVersions package = MakePackageVersions(seed * 10 + i);
+    game.Change(i == 0 ? "map0.pkg" : "data/map" + std::to_string(i) + ".pkg", package.old,
+                package.latest);
+  }
+  game.Both("data/ui.pkg", MakePackageVersions(seed * 10 + 5, 20000).old);
+  WriteWholeFile(game.latest / "data/event.pkg", MakePackageVersions(seed * 10 + 6, 30000).latest);
+  game.Change("readme.txt", TextOfSize(5000, seed), TextOfSize(5200, seed + 1));
+  Bytes binary = RandomBytes(150000, seed + 2);
+  Bytes patched = binary;
+  for (size_t at = 1000; at < patched.size(); at += 40000) patched[at] ^= 0x55;
+  game.Change("bin/game.dll", binary, patched);
+  game.Change("config/becomes-empty.ini", TextOfSize(300, seed + 3), {});
+  WriteWholeFile(game.latest / "config/new-empty.ini", Bytes{});
+  WriteWholeFile(game.latest / "config/new.ini", TextOfSize(700, seed + 4));
+  game.Both("config/same.ini", TextOfSize(400, seed + 5));
+  // New folders, two levels deep, come with their files.
+  WriteWholeFile(game.latest / "music/zone/theme.ogg", RandomBytes(9000, seed + 6));
+  WriteWholeFile(game.latest / "maps/zone/field.pkg",
+                 MakePackageVersions(seed * 10 + 7, 9000).latest);
+}
+
+// The release's entries: name and the old offsets of its copy chunks.
+std::vector<std::pair<std::string, std::vector<uint32_t>>> CopyOffsets(const Bytes& release) {
+  std::vector<std::pair<std::string, std::vector<uint32_t>>> entries;
+  CByteCursor cursor(release.data(), static_cast<uint32_t>(release.size()));
+  const uint32_t count = cursor.ReadU32();
+  for (uint32_t i = 0; i < count; ++i) {
+    CEntryRecord record;
+    ReadEntryRecord(cursor, record);
+    std::vector<uint32_t> copies;
+    CChunkRecord chunk;
+    for (uint32_t c = 0; c < record.chunkCount; ++c) {
+      ReadChunkRecord(cursor, chunk);
+      if (!chunk.IsPayload()) copies.push_back(chunk.offset);
+    }
+    cursor.Skip(record.payloadSize);
+    entries.push_back({record.name, copies});
+  }
+  return entries;
+}
+}  // namespace
+
+TEST(ReleaseRoundTrip, RandomGamesBecomeTheNewVersionByteForByte) {
+  for (uint32_t seed = 1; seed <= 3; ++seed) {
+    CGame game;
+    MakeGames(game, seed);
+    CCommandResult build = game.Build();
+    ASSERT_EQ(build.exitCode, 0) << build.err;
+
+    bool descending = false;
+    for (const auto& [name, copies] : CopyOffsets(ReadWholeFile(game.Release())))
+      for (size_t c = 1; c < copies.size(); ++c) descending |= copies[c] < copies[c - 1];
+    EXPECT_TRUE(descending) << "the shuffled packages copy backwards somewhere";
+
+    CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
+    EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
+    EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path()))
+        << "seed " << seed;
+  }
+}
+
+// Players run a patch twice: every kind of entry must be known as done.
+TEST(ReleaseRoundTrip, ASecondRunOnThePatchedGameCompletesAndChangesNothing) {
+  CGame game;
+  MakeGames(game, 7);
+  // A film with ten bytes inserted travels stored, copied around the insert.
+  Bytes movie = RandomBytes(1 << 20, 70);
+  Bytes longer = movie;
+  const Bytes inserted = RandomBytes(10, 71);
+  longer.insert(longer.begin() + 500000, inserted.begin(), inserted.end());
+  game.Change("movie.bik", movie, longer);
+  ASSERT_EQ(game.Build().exitCode, 0);
+  ASSERT_NE(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
+
+  for (int run = 1; run <= 2; ++run) {
+    CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
+    EXPECT_EQ(apply.exitCode, 0) << "run " << run << "\n" << apply.out << apply.err;
+    EXPECT_EQ(apply.out.find("This file is different"), std::string::npos) << apply.out;
+    EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path())) << run;
+  }
+}
+
+TEST(ReleaseRoundTrip, EveryKindOfEntryIsUsed) {
+  CGame game;
+  MakeGames(game, 9);
+  ASSERT_EQ(game.Build().exitCode, 0);
+  CCommandResult show = RunBuilder({"--show", game.Release()});
+  ASSERT_EQ(show.exitCode, 0) << show.err;
+  for (const char* line : {"delta", "whole package", "archive, deflated", "archive, stored ",
+                           "archive, stored+copies"})
+    EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
+}
+
+TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {
+  CGame game;
+  MakeGames(game, 5);
+  ASSERT_EQ(game.Build().exitCode, 0);
+  const Bytes stranger = MakePackageVersions(99).old;
+  WriteWholeFile(game.old / "data/map1.pkg", stranger);
+  const auto before = FolderContents(game.old.Path());
+
+  CCommandResult no = RunPatcher(game.Release(), game.old.Path(), "n\n");
+  EXPECT_EQ(no.exitCode, 1);
+  EXPECT_NE(no.out.find("This file is different with PatchFile."), std::string::npos) << no.out;
+  EXPECT_EQ(FolderContents(game.old.Path()), before);
+
+  CCommandResult yes = RunPatcher(game.Release(), game.old.Path(), "y\n");
+  EXPECT_EQ(yes.exitCode, 0) << yes.out;
+  WriteWholeFile(game.latest / "data/map1.pkg", stranger);  // the one file left as it was
+  EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path()));
+}
+
+// A file sent as an archive with copies from the installed file is checked
+// by the archive's CRC-32: another installed version is not replaced.
+TEST(ReleaseRoundTrip, ArchiveCopiesFromAnotherVersionAreRefusedByTheCrc) {
+  CGame game;
+  Bytes binary = RandomBytes(200000, 3);
+  Bytes patched = binary;
+  patched[100000] ^= 1;
+  game.Change("bin/game.dll", binary, patched);
+  ASSERT_EQ(game.Build().exitCode, 0);
+  ASSERT_NE(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
+  Bytes other = binary;
+  other[5] ^= 1;
+  WriteWholeFile(game.old / "bin/game.dll", other);
+
+  CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
+  EXPECT_EQ(apply.exitCode, 1);
+  EXPECT_EQ(ReadWholeFile(game.old / "bin/game.dll"), other);
+  EXPECT_EQ(ListFiles(game.old.Path()), std::vector<std::string>{"bin/game.dll"});
+}
+
+// The patcher tells a package's version by its index alone. A package whose
+// data changed under an unchanged index is sent whole, so applying the
+// release to an already patched game cannot corrupt it.
+TEST(ReleaseRoundTrip, PackageWithAnUnchangedIndexIsSentWhole) {
+  CGame game;
+  Bytes before = MakePackage(RandomBytes(50000, 4), {TextBytes("a.bin")}).bytes;
+  Bytes after = before;
+  after[1000] ^= 1;
+  game.Change("a.pkg", before, after);
+  CCommandResult build = game.Build();
+  ASSERT_EQ(build.exitCode, 0);
+  EXPECT_NE(build.err.find("a.pkg: the index is unchanged"), std::string::npos) << build.err;
+  EXPECT_NE(RunBuilder({"--show", game.Release()}).out.find("whole package"), std::string::npos);
+
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(RunPatcher(game.Release(), game.old.Path()).exitCode, 0);
+    EXPECT_EQ(ReadWholeFile(game.old / "a.pkg"), after) << "run " << run;
+  }
+}
