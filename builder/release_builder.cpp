@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "archive/zip_writer.h"
+#include "base/path_text.h"
 #include "base/refusal.h"
 #include "builder/game_folder.h"
 #include "builder/release_entry.h"
@@ -53,7 +54,7 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
     const std::string path = newFolder_ + "/" + newNames_[i];
     uint64_t size = 0;
     if (!SizeOfFile(path, size, why)) return false;
-    if (!CheckSize(path, IsPackageName(releaseNames_[i]), size, why)) return false;
+    if (!CheckSize(path, IsPackageName(releaseNames_[i], kCodePageUtf8), size, why)) return false;
     inputBytes_ += size;
   }
   return true;
@@ -104,7 +105,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
 
 bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scanned,
                                 CEntryPlan& entry, std::string* why) {
-  if (!IsPackageName(pair.name)) {
+  if (!IsPackageName(pair.name, kCodePageUtf8)) {
     ++counts_.archives;
     return PlanArchiveEntry(pair, scanned, entry, why);
   }

@@ -49,10 +49,6 @@ void PlanStoredArchive(const std::string& name, uint32_t crc, uint32_t size,
 }
 }  // namespace
 
-bool IsPackageName(const std::string& name) {
-  return NameExtension(name, kCodePageUtf8) == ".pkg";
-}
-
 uint64_t EntryCost(const CEntryPlan& entry) {
   uint64_t cost = 0;
   for (const CChunkPlan& chunk : entry.chunks)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "container/container_writer.h"
+#include "container/entry_kind.h"
 #include "delta/delta_matcher.h"
 #include "platform/mapped_file.h"
 
@@ -20,10 +21,6 @@ struct CFilePair {
   const CMappedFile* old = nullptr;  // null: the file is new
   const CMappedFile* latest = nullptr;
 };
-
-enum class CEntryKind { kDelta, kWholePackage, kArchive };
-
-bool IsPackageName(const std::string& name);
 
 // Plans the entry; payload chunks borrow the new file's mapped bytes. False,
 // with `why`, for a file the release cannot carry. `warning` is set when the

@@ -7,8 +7,10 @@
 
 #include "archive/zip_records.h"
 #include "archive/zip_writer.h"
+#include "base/path_text.h"
 #include "builder/release_entry.h"
 #include "builder/release_limits.h"
+#include "container/entry_kind.h"
 #include "container/patch_container.h"
 #include "pe/exe_stamp.h"
 #include "platform/mapped_file.h"
@@ -89,11 +91,11 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
       if (c == 0) first = chunk;
       if (!chunk.IsPayload()) copied += chunk.size;
     }
-    std::string kind;
-    if (!IsPackageName(entry.name))
-      kind = ArchiveKind(data, first, HasCopyChunks(container, entry));
-    else
-      kind = entry.chunkCount > 1 ? "delta" : "whole package";
+    const CEntryKind entryKind = KindOf(entry, kCodePageUtf8);
+    const std::string kind = entryKind == CEntryKind::kArchive
+                                 ? ArchiveKind(data, first, HasCopyChunks(container, entry))
+                             : entryKind == CEntryKind::kDelta ? "delta"
+                                                               : "whole package";
     out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
                   entry.chunkCount, entry.payloadSize, copied, encoder.Decode(entry.name).c_str());
     out += Format("%-22s before %s  after %s\n", "",

@@ -2,6 +2,7 @@
 // over its installed file in one atomic step. A file that is not complete and
 // checked never replaces an installed one; its working files are removed.
 #include "archive/unpack_archive_entry.h"
+#include "container/entry_kind.h"
 #include "container/working_names.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
@@ -31,9 +32,8 @@ CFailureCause UnpackFailureCause(const CUnpackResult& result, bool copiesInstall
 }
 }  // namespace
 
-bool CPatchWorker::CommitPatchedFiles(std::vector<std::string> names) {
-  std::vector<const CContainerEntry*> entries;
-  bool allInstalled = ListedEntries(names, entries);
+bool CPatchWorker::CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries) {
+  bool allInstalled = true;
   for (size_t i = 0; i < entries.size(); ++i)
     if (!CommitEntry(i, *entries[i])) allInstalled = false;
   RemoveLeftoverWorkingFiles();
@@ -50,10 +50,11 @@ bool CPatchWorker::CommitEntry(size_t index, const CContainerEntry& entry) {
     return false;
   }
 
-  if (NameExtension(name, codePage_) == ".pkg") {
+  const CEntryKind kind = KindOf(entry, codePage_);
+  if (kind != CEntryKind::kArchive) {
     // A package rebuilt from pieces must carry the index this patch makes;
     // a package sent whole is taken as it came.
-    if (entry.chunkCount > 1 &&
+    if (kind == CEntryKind::kDelta &&
         CCompareResult().GetPackageIndexDigest(tempName) != entry.digestAfter) {
       NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
       platform::DeleteFile(tempPath);

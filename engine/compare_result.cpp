@@ -1,7 +1,7 @@
 #include "engine/compare_result.h"
 
 #include "base/diagnostics.h"
-#include "container/patch_container.h"
+#include "container/entry_kind.h"
 #include "digest/package_index_digest.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
@@ -31,9 +31,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
   for (const CContainerEntry& entry : container.entries) {
     total_ += entry.payloadSize;
     const std::string name = entry.name;
-    const bool dependsOnInstalled =
-        NameExtension(name, codePage) == ".pkg" && entry.chunkCount >= 2;
-    if (!dependsOnInstalled) {
+    if (KindOf(entry, codePage) != CEntryKind::kDelta) {
       if (!IsInstalledFileNew(container, entry, InstallDir + name, codePage))
         names_.push_back(name);
       continue;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "container/entry_kind.h"
 #include "container/working_names.h"
 #include "engine/buffered_output.h"
 #include "engine/failure_reason.h"
@@ -55,24 +56,29 @@ bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
   return true;
 }
 
-bool CPatchWorker::RunPatch(std::vector<std::string> names) {
+bool CPatchWorker::RunPatch(const std::vector<std::string>& names) {
   progress_.SetStatusText("Start Patch.....");
   std::vector<const CContainerEntry*> entries;
   const bool allFound = ListedEntries(names, entries);
+  WriteWorkingFiles(entries);
+  return CommitPatchedFiles(entries) && allFound;
+}
+
+void CPatchWorker::WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries) {
   written_.assign(entries.size(), false);
   for (size_t i = 0; i < entries.size(); ++i) {
     const CContainerEntry& entry = *entries[i];
-    progress_.SetStatusText("Patch " + names[i] + " ");
-    localReader_.OpenLocal(InstallDir + names[i], entry.chunkCount);
+    const std::string name = entry.name;
+    progress_.SetStatusText("Patch " + name + " ");
+    localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
     // The entry is written even when the folders cannot be made, so its
     // payload counts; the failure is the folders'.
-    const bool folders = CreateEntryFolders(InstallDir, names[i], codePage_);
-    if (!folders) NoteFailure(FileFailure(names[i], CauseOf(platform::LastFileError())));
+    const bool folders = CreateEntryFolders(InstallDir, name, codePage_);
+    if (!folders) NoteFailure(FileFailure(name, CauseOf(platform::LastFileError())));
     written_[i] =
-        WritePatchedPackage(entry, InstallDir + TemporaryName(names[i], codePage_)) && folders;
+        WritePatchedPackage(entry, InstallDir + TemporaryName(name, codePage_)) && folders;
     localReader_.CloseLocal();
   }
-  return CommitPatchedFiles(std::move(names)) && allFound;
 }
 
 bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath) {
@@ -121,7 +127,7 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   }
   // A package is installed as it was written, so it reaches the disk first;
   // an archive is only read back for the file unpacked from it, which is.
-  const bool installedAsWritten = NameExtension(name, codePage_) == ".pkg";
+  const bool installedAsWritten = KindOf(entry, codePage_) != CEntryKind::kArchive;
   if (ok && (!buffered.Drain() || (installedAsWritten && !out.Flush()))) failOnFileError();
   if (!out.Close()) failOnFileError();
   return ok;

@@ -35,7 +35,7 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
   std::vector<std::string> names;
   compare.CopyNames(names);
   worker->progress_.SetTotal(compare.GetTotal());
-  bool installed = worker->RunPatch(std::move(names));
+  bool installed = worker->RunPatch(names);
   worker->PostResult(installed ? 1 : 0);
   return 0;
 }

@@ -34,10 +34,7 @@ class CPatchWorker {
   bool LoadPatchData();
   // Rebuilds every listed entry (container order) into its temporary file and
   // commits them. True only when every listed file was installed.
-  bool RunPatch(std::vector<std::string> names);
-  // The second pass: verifies and installs the temporary files. True only when
-  // every listed file was installed.
-  bool CommitPatchedFiles(std::vector<std::string> names);
+  bool RunPatch(const std::vector<std::string>& names);
 
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
@@ -54,7 +51,13 @@ class CPatchWorker {
   // name is not found after the one before it (the rest are left out).
   bool ListedEntries(const std::vector<std::string>& names,
                      std::vector<const CContainerEntry*>& entries);
+  // The first pass: every entry rebuilt into its temporary file; no installed
+  // file changes.
+  void WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries);
   bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath);
+  // The second pass: verifies and installs the temporary files the first
+  // wrote. True only when every entry was installed.
+  bool CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries);
   // Verifies, unpacks where needed and installs the index-th listed entry.
   bool CommitEntry(size_t index, const CContainerEntry& entry);
   // Moves a finished working file over the installed file, waiting while

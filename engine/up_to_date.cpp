@@ -9,6 +9,7 @@
 #include "archive/memory_inflater.h"
 #include "archive/zip_records.h"
 #include "base/byte_cursor.h"
+#include "container/entry_kind.h"
 #include "platform/files.h"
 
 namespace {
@@ -179,7 +180,7 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
   const std::vector<CPiece> pieces = PiecesOf(container, entry);
   CInstalledFile installed;
   if (pieces.size() != entry.chunkCount || !installed.Open(installedPath)) return false;
-  if (NameExtension(entry.name, codePage) == ".pkg")
+  if (KindOf(entry, codePage) != CEntryKind::kArchive)
     return HoldsAllPayload(container.data, pieces, installed);
   return HoldsArchivedFile(container.data, pieces, entry.name, installed);
 }
