@@ -6,7 +6,6 @@
 #include "app/qel_client_startup.h"
 
 namespace {
-const char kCompleteText[] = "Patch Complete.";
 constexpr float kMinimumBarRatio = 0.01f;
 constexpr COLORREF kPlainBackground = RGB(200, 200, 200);
 constexpr COLORREF kPlainBar = RGB(255, 200, 100);
@@ -60,7 +59,7 @@ void CQelClientStartup::PaintWindow(HDC dc) {
   SetBkMode(dc, TRANSPARENT);
 
   float ratio = 1.0f;
-  std::string text = kCompleteText;
+  std::string text = worker.CompletionText();
   if (!completed) worker.GetProgress(ratio, text);
 
   if (ratio >= kMinimumBarRatio) {

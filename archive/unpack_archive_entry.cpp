@@ -12,7 +12,7 @@ CUnpackResult Failed(CUnpackOutcome outcome, platform::FileError error) {
 }
 
 CUnpackResult CopyEntry(const std::string& archivePath, const std::string& entryName,
-                        const std::string& outputPath) {
+                        const std::string& outputPath, CContentDigest* digest) {
   CZipFileReader reader;
   if (!reader.Open(archivePath)) {
     // An archive that another program holds is worth waiting for; one that
@@ -34,6 +34,7 @@ CUnpackResult CopyEntry(const std::string& archivePath, const std::string& entry
     if (count == 0) break;
     if (!output.Write(buffer.data(), static_cast<uint32_t>(count)))
       return Failed(CUnpackOutcome::kOutputFailed, platform::LastFileError());
+    if (digest) digest->Update(buffer.data(), static_cast<size_t>(count));
   }
   if (!reader.CloseEntry()) return Failed(CUnpackOutcome::kCrcMismatch, {});
   if (!output.Flush() || !output.Close())
@@ -43,8 +44,8 @@ CUnpackResult CopyEntry(const std::string& archivePath, const std::string& entry
 }  // namespace
 
 CUnpackResult UnpackArchiveEntry(const std::string& archivePath, const std::string& entryName,
-                                 const std::string& outputPath) {
-  CUnpackResult result = CopyEntry(archivePath, entryName, outputPath);
+                                 const std::string& outputPath, CContentDigest* digest) {
+  CUnpackResult result = CopyEntry(archivePath, entryName, outputPath, digest);
   // Whatever stands at the output now is partial.
   if (result.outcome != CUnpackOutcome::kUnpacked) platform::DeleteFile(outputPath);
   return result;

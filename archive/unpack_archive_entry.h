@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "digest/content_digest.h"
 #include "platform/files.h"
 
 // What became of an unpacking, and for the file errors, which error.
@@ -23,6 +24,6 @@ struct CUnpackResult {
 // Unpacked only when the archive opened, the entry was found, read to its
 // end without a failure, its CRC-32 matched and every byte was written; on
 // any other outcome nothing is left at `outputPath`. The archive stays as it
-// is: its owner removes it.
+// is: its owner removes it. `digest`, when given, is fed every byte written.
 CUnpackResult UnpackArchiveEntry(const std::string& archivePath, const std::string& entryName,
-                                 const std::string& outputPath);
+                                 const std::string& outputPath, CContentDigest* digest = nullptr);

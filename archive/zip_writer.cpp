@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/little_endian.h"
+
 // The records in the order of their fields (archive/zip_records.cpp has the
 // tables): local header, then after the data one directory record and the
 // end record.
@@ -17,11 +19,13 @@ class CLittleEndian {
  public:
   explicit CLittleEndian(std::vector<uint8_t>& out) : out_(out) {}
   CLittleEndian& U16(uint32_t v) {
-    out_.push_back(static_cast<uint8_t>(v));
-    out_.push_back(static_cast<uint8_t>(v >> 8));
+    AppendU16(out_, static_cast<uint16_t>(v));
     return *this;
   }
-  CLittleEndian& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+  CLittleEndian& U32(uint32_t v) {
+    AppendU32(out_, v);
+    return *this;
+  }
   CLittleEndian& Text(const std::string& text) {
     out_.insert(out_.end(), text.begin(), text.end());
     return *this;

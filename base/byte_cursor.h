@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 class CByteCursor {
  public:
   CByteCursor(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
@@ -44,14 +46,12 @@ class CByteCursor {
 
   uint16_t ReadU16() {
     const uint8_t* p = Take(2);
-    return p ? static_cast<uint16_t>(p[0] | p[1] << 8) : 0;
+    return p ? GetU16(p) : 0;
   }
 
   uint32_t ReadU32() {
     const uint8_t* p = Take(4);
-    return p ? static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                   static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24
-             : 0;
+    return p ? GetU32(p) : 0;
   }
 
   // Whether the n bytes were there (also n == 0 on an empty range, whose

@@ -6,7 +6,8 @@
 #include "base/refusal.h"
 #include "container/patch_container.h"
 #include "container/windows_names.h"
-#include "platform/utf8_system.h"
+#include "platform/folder_listing.h"
+#include "platform/text_conversion.h"
 
 namespace {
 // Decodes one UTF-8 character at `at`; a byte that starts none stands alone.

@@ -20,7 +20,7 @@
 #include "container/name_code_page.h"
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
-#include "platform/utf8_system.h"
+#include "platform/command_line.h"
 
 namespace {
 constexpr int kBadInput = 1;
@@ -28,7 +28,7 @@ constexpr int kUsage = 2;
 
 const char kUsageText[] =
     "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
-    "                      [--name-code-page N]\n"
+    "                      [--name-code-page N] [--whole PATTERN]...\n"
     "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]\n"
     "       qelpatch-build --show RELEASE|EXE [--name-code-page N]\n"
     "       qelpatch-build --version\n"
@@ -42,7 +42,13 @@ const char kUsageText[] =
     "\n"
     "File names must be ASCII, unless --name-code-page gives the ANSI code page\n"
     "of the players' Windows (932, 936, 949, 950, 1250-1258): names are then\n"
-    "written for that code page, and a release made so is for those players.\n";
+    "written for that code page, and a release made so is for those players.\n"
+    "\n"
+    "A file whose whole form is under 64 KiB (settings, scripts, texts) travels\n"
+    "whole, so that a player's own edits of it never stop the patch; --whole\n"
+    "sends the files it names whole too, packages included. PATTERN is a path\n"
+    "below the game folder with '/' between folders, '*' and '?' within one\n"
+    "part, '**' across parts, letter case aside; it may be given again.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qelpatch-build: %s\n", message.c_str());
@@ -71,13 +77,14 @@ struct COutputs {
 };
 
 int Build(const std::string& oldFolder, const std::string& newFolder, const COutputs& outputs,
-          const CNameEncoder& encoder) {
+          const CNameEncoder& encoder, const std::vector<std::string>& whole) {
   std::string why;
   // The stub is checked before anything is read or written.
   CExeOutput exe;
   const bool toExe = !outputs.exePath.empty();
   if (toExe && !exe.Open(outputs.stubPath, outputs.exePath, &why)) return Fail(why);
   CReleaseBuilder builder;
+  builder.SendWhole(whole);
   if (!builder.Prepare(oldFolder, newFolder, encoder, &why)) return Fail(why);
 
   CAtomicOutput file;
@@ -96,6 +103,9 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const COut
       stream.Begin(0, &why) && builder.Write(stream, kReleaseSizeLimit, progress, &why);
   progress.Finish();
   if (!written) return Fail(sinkError.empty() ? why : sinkError);
+  // The manifest follows the container, so the patcher can check both.
+  const std::vector<uint8_t> manifest = ManifestBytes(builder.Manifest(stream.Digests()));
+  if (!sink(manifest.data(), manifest.size())) return Fail(sinkError);
   uint8_t count[4];
   CContainerStream::CountBytes(stream.Count(), count);
   if (toFile && !file.Overwrite(0, count, sizeof count)) return Fail(file.Error());
@@ -137,6 +147,7 @@ int main(int argc, char** argv) {
   std::string show;
   std::string stamp;
   uint32_t codePage = 0;
+  std::vector<std::string> whole;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" || args[i] == "--show" || args[i] == "--exe" || args[i] == "--stamp" ||
         args[i] == "--stub") {
@@ -148,6 +159,9 @@ int main(int argc, char** argv) {
       if (i + 1 == args.size()) return Usage(args[i] + " needs a file name");
       if (!value.empty()) return Usage(args[i] + " given twice");
       value = args[++i];
+    } else if (args[i] == "--whole") {
+      if (i + 1 == args.size()) return Usage("--whole needs a pattern");
+      whole.push_back(args[++i]);
     } else if (args[i] == "--name-code-page") {
       char* end = nullptr;
       codePage = i + 1 < args.size() ? std::strtoul(args[i + 1].c_str(), &end, 10) : 0;
@@ -181,5 +195,5 @@ int main(int argc, char** argv) {
   if (folders.size() != 2) return Usage("give the old and the new game folder");
   if (outputs.releasePath.empty() && outputs.exePath.empty())
     return Usage("give the release to write with -o, or the program with --exe");
-  return Build(folders[0], folders[1], outputs, encoder);
+  return Build(folders[0], folders[1], outputs, encoder, whole);
 }

@@ -8,9 +8,10 @@
 #include "base/path_text.h"
 #include "base/refusal.h"
 #include "builder/game_folder.h"
+#include "builder/path_pattern.h"
 #include "builder/release_entry.h"
+#include "platform/folder_listing.h"
 #include "platform/mapped_file.h"
-#include "platform/utf8_system.h"
 
 namespace {
 // Messages name files as folder + "/" + name.
@@ -43,6 +44,7 @@ std::string WithCommas(uint64_t n) {
 
 bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& newFolder,
                               const CNameEncoder& encoder, std::string* why) {
+  codePage_ = encoder.CodePage();
   oldFolder_ = WithoutTrailingSlashes(oldFolder);
   newFolder_ = WithoutTrailingSlashes(newFolder);
   if (!ListGameFolder(oldFolder_, oldNames_, why) || !ListGameFolder(newFolder_, newNames_, why) ||
@@ -81,7 +83,8 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     } else {
       CEntryPlan entry;
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
-      CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest};
+      CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest,
+                     MatchesAnyPattern(whole_, name)};
       if (!PlanEntry(pair, scanned, entry, why)) return false;
       uint64_t entrySize = 0;
       if (!CContainerStream::EntrySize(entry, entrySize, why)) return false;
@@ -90,6 +93,11 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
       // how large the release would be.
       over = over || size > sizeLimit;
       if (!over && !stream.Add(entry, why)) return false;
+      const CFileBytes oldBytes =
+          inOld ? CFileBytes{old.Data(), old.Size()} : CFileBytes{nullptr, 0};
+      listed_.push_back(DescribeEntry(
+          entry, KindOf(pair.name, static_cast<uint32_t>(entry.chunks.size()), kCodePageUtf8),
+          oldBytes, CFileBytes{latest.Data(), latest.Size()}));
     }
     progress.Update(done, name);
     // What was read and written must be one version of each file.
@@ -115,4 +123,13 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
   if (!warning.empty()) warnings_.push_back(warning);
   ++(kind == CEntryKind::kDelta ? counts_.deltas : counts_.wholePackages);
   return true;
+}
+
+CReleaseManifest CReleaseBuilder::Manifest(const CContainerDigests& digests) const {
+  CReleaseManifest manifest;
+  manifest.codePage = codePage_;
+  manifest.recordsDigest = digests.RecordsDigest();
+  manifest.payloadDigest = digests.PayloadDigest();
+  manifest.entries = listed_;
+  return manifest;
 }

@@ -26,6 +26,8 @@ class CReleaseBuilder {
   // Lists both folders and checks the new one's names and sizes: whatever can
   // be refused without reading the files is refused here, before a byte of
   // the release is written. False, with `why` naming the file.
+  // Files whose path matches one of these travel whole (path_pattern.h).
+  void SendWhole(std::vector<std::string> patterns) { whole_ = std::move(patterns); }
   bool Prepare(const std::string& oldFolder, const std::string& newFolder,
                const CNameEncoder& encoder, std::string* why);
   // The bytes of the new folder's files, for a progress bar.
@@ -39,6 +41,8 @@ class CReleaseBuilder {
              std::string* why);
 
   const CReleaseCounts& Counts() const { return counts_; }
+  // The manifest of what Write wrote, given the digests of the container.
+  CReleaseManifest Manifest(const CContainerDigests& digests) const;
   // Files of the old folder that the new one lacks.
   const std::vector<std::string>& Removed() const { return removed_; }
   const std::vector<std::string>& Warnings() const { return warnings_; }
@@ -54,6 +58,9 @@ class CReleaseBuilder {
   std::vector<std::string> releaseNames_;
   uint64_t inputBytes_ = 0;
   CReleaseCounts counts_;
+  uint32_t codePage_ = 0;
+  std::vector<std::string> whole_;
+  std::vector<CManifestEntry> listed_;
   std::vector<std::string> removed_;
   std::vector<std::string> warnings_;
 };

@@ -64,7 +64,7 @@ bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
   CPackageLayout newLayout;
   std::string after;
   if (!ReadDigest(latest, newLayout, after, why)) return false;
-  if (!pair.old) {
+  if (!pair.old || pair.whole) {
     kind = CEntryKind::kWholePackage;
     PlanWhole(pair, after, entry);
     return true;
@@ -130,7 +130,8 @@ bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
   if (progress) progress(size / 2);
 
   // Stored with copies from the installed file, when that is smaller still.
-  if (pair.old && storedFits && pair.old->Size() <= UINT32_MAX) {
+  if (pair.old && !pair.whole && EntryCost(entry) >= kWholeBelow && storedFits &&
+      pair.old->Size() <= UINT32_MAX) {
     const std::vector<CDeltaPiece> pieces =
         ComputeDelta(pair.old->Data(), static_cast<uint32_t>(pair.old->Size()), data,
                      static_cast<uint32_t>(size), 0, {}, [&](uint64_t scanned) {

@@ -7,7 +7,10 @@
 // old one, payload chunks for the rest, checked by both index digests. A new
 // package is sent whole as one payload chunk. Any other file travels as a
 // one-entry zip archive named as the entry: deflated, stored, or stored with
-// its data partly copied from the installed file, whichever is smallest.
+// its data partly copied from the installed file, whichever is smallest;
+// but a file whose whole form is under kWholeBelow bytes travels whole: a
+// player's edit of a settings file would otherwise stop the patch, to save
+// little.
 
 #include <string>
 
@@ -16,10 +19,13 @@
 #include "delta/delta_matcher.h"
 #include "platform/mapped_file.h"
 
+constexpr uint64_t kWholeBelow = 64 * 1024;
+
 struct CFilePair {
   std::string name;                  // the release's bytes for it, '/' separated
   const CMappedFile* old = nullptr;  // null: the file is new
   const CMappedFile* latest = nullptr;
+  bool whole = false;  // sent whole, never copied from the installed file
 };
 
 // Plans the entry; payload chunks borrow the new file's mapped bytes. False,

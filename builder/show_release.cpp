@@ -8,10 +8,12 @@
 #include "archive/zip_records.h"
 #include "archive/zip_writer.h"
 #include "base/path_text.h"
+#include "base/refusal.h"
 #include "builder/release_entry.h"
 #include "builder/release_limits.h"
 #include "container/entry_kind.h"
 #include "container/patch_container.h"
+#include "container/release_manifest.h"
 #include "pe/exe_stamp.h"
 #include "platform/mapped_file.h"
 
@@ -42,16 +44,22 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
 }  // namespace
 
 bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,
-                  uint64_t sizeLimit, CPatchContainer* container, std::string* why) {
-  if (size > sizeLimit) {
-    if (why) *why = OverReleaseLimit(path, size, sizeLimit);
-    return false;
-  }
+                  uint64_t sizeLimit, CPatchContainer* container, std::string* why,
+                  CReleaseView* view) {
+  if (size > sizeLimit) return Refuse(why, OverReleaseLimit(path, size, sizeLimit));
+  CReleaseView release;
+  CPatchContainer checked;
   std::string reason;
-  if (!ValidatePatchContainer(data, static_cast<uint32_t>(size), codePage, &reason, container)) {
-    if (why) *why = path + ": the patcher would refuse this release: " + reason;
-    return false;
-  }
+  if (!ReadReleaseFile(data, size, release, &reason))
+    return Refuse(why, path + ": the patcher would refuse this release: " + reason);
+  // A manifest names the code page the names were written for.
+  if (release.hasManifest && release.manifest.codePage != 0) codePage = release.manifest.codePage;
+  if (!ValidatePatchContainer(release.container, release.containerSize, codePage, &reason,
+                              &checked) ||
+      (release.hasManifest && !CheckManifest(release.manifest, checked, codePage, &reason)))
+    return Refuse(why, path + ": the patcher would refuse this release: " + reason);
+  if (container) *container = std::move(checked);
+  if (view) *view = std::move(release);
   return true;
 }
 
@@ -66,7 +74,7 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
   if (LooksLikeExe(data, size)) {
     uint32_t inner = 0;
     if (size > UINT32_MAX ||
-        !ReleaseInExe(data, static_cast<uint32_t>(size), data, inner, reason)) {
+        !ReleaseInExe(data, static_cast<uint32_t>(size), data, inner, &reason)) {
       if (why) *why = path + ": " + (reason.empty() ? "too large for a 32-bit program" : reason);
       return false;
     }
@@ -74,14 +82,26 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
     what = "QelPatch.exe carrying a release of ";
   }
   CPatchContainer container;
-  if (!CheckRelease(path, data, size, encoder.CodePage(), sizeLimit, &container, why)) return false;
+  CReleaseView release;
+  if (!CheckRelease(path, data, size, encoder.CodePage(), sizeLimit, &container, why, &release))
+    return false;
+  const CReleaseManifest& manifest = release.manifest;
+  const CNameEncoder names(release.hasManifest && manifest.codePage != 0 ? manifest.codePage
+                                                                         : encoder.CodePage());
 
   out = Format("%s: %s%" PRIu64 " entries, %" PRIu64 " bytes; the patcher accepts it\n",
                path.c_str(), what.c_str(), static_cast<uint64_t>(container.entries.size()), size);
+  if (!release.hasManifest)
+    out += "no manifest: a release of an older builder, checked as it was then\n";
+  else if (manifest.codePage == 0)
+    out += "manifest: checked; names in ASCII\n";
+  else
+    out += Format("manifest: checked; names for code page %" PRIu32 "\n", manifest.codePage);
   out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
   uint64_t totalPayload = 0;
   uint64_t totalCopied = 0;
-  for (const CContainerEntry& entry : container.entries) {
+  for (size_t i = 0; i < container.entries.size(); ++i) {
+    const CContainerEntry& entry = container.entries[i];
     CByteCursor table = ChunkTable(container, entry);
     CChunkRecord first = {};
     uint64_t copied = 0;
@@ -97,10 +117,16 @@ bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t 
                              : entryKind == CEntryKind::kDelta ? "delta"
                                                                : "whole package";
     out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
-                  entry.chunkCount, entry.payloadSize, copied, encoder.Decode(entry.name).c_str());
+                  entry.chunkCount, entry.payloadSize, copied, names.Decode(entry.name).c_str());
     out += Format("%-22s before %s  after %s\n", "",
                   entry.digestBefore[0] ? entry.digestBefore : "(none)",
                   entry.digestAfter[0] ? entry.digestAfter : "(none)");
+    if (release.hasManifest) {
+      const CManifestEntry& listed = manifest.entries[i];
+      out += Format("%-22s old %s  new %" PRIu64 "  digest %s\n", "",
+                    listed.replaces ? std::to_string(listed.oldSize).c_str() : "(none)",
+                    listed.newSize, listed.newDigest.Hex().c_str());
+    }
     totalPayload += entry.payloadSize;
     totalCopied += copied;
   }

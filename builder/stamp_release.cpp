@@ -3,7 +3,7 @@
 #include "builder/release_limits.h"
 #include "builder/show_release.h"
 #include "pe/exe_output.h"
-#include "platform/utf8_system.h"
+#include "platform/command_line.h"
 
 std::string DefaultStubPath() {
   const std::string folder = ToolFolder();

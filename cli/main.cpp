@@ -36,7 +36,7 @@ int main() {
     line.Show(ratio, text);
   }
   if (result == 1) {
-    line.Show(1.0f, "Patch Complete.");
+    line.Show(1.0f, worker->CompletionText());
     line.End();
   } else {
     worker->GetProgress(ratio, text);

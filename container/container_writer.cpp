@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/little_endian.h"
 #include "base/refusal.h"
 #include "container/patch_container.h"
 
@@ -36,10 +37,6 @@ bool IsDigestText(const std::string& text) {
   for (char c : text)
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void PutText(uint8_t* field, size_t fieldSize, const std::string& text, CJunk* junk) {
@@ -124,10 +121,13 @@ bool CContainerStream::Add(const CEntryPlan& entry, std::string* why) {
 
   if (!sink_(record, kEntryRecordSize) || !sink_(table.data(), table.size()))
     return Refuse(why, "write failed");
-  for (const CChunkPlan& chunk : entry.chunks)
-    if (chunk.payload && chunk.PayloadSize() != 0 &&
-        !sink_(chunk.PayloadData(), chunk.PayloadSize()))
-      return Refuse(why, "write failed");
+  digests_.Records(record, kEntryRecordSize);
+  digests_.Records(table.data(), table.size());
+  for (const CChunkPlan& chunk : entry.chunks) {
+    if (!chunk.payload || chunk.PayloadSize() == 0) continue;
+    if (!sink_(chunk.PayloadData(), chunk.PayloadSize())) return Refuse(why, "write failed");
+    digests_.Payload(chunk.PayloadData(), chunk.PayloadSize());
+  }
   at_ = payloadAt;
   ++count_;
   return true;
@@ -165,4 +165,22 @@ bool CContainerWriter::Write(const CByteSink& sink, std::string* why) const {
   for (const CEntryPlan& entry : entries_)
     if (!stream.Add(entry, why)) return false;
   return true;
+}
+
+CManifestEntry DescribeEntry(const CEntryPlan& plan, CEntryKind kind, CFileBytes old,
+                             CFileBytes latest) {
+  CManifestEntry entry;
+  entry.kind = kind;
+  entry.replaces = old.data != nullptr;
+  entry.oldSize = old.size;
+  entry.newSize = latest.size;
+  entry.newDigest = CContentDigest::Of(latest.data, latest.size);
+  CContentDigest copied;
+  for (const CChunkPlan& chunk : plan.chunks) {
+    if (chunk.payload) continue;
+    entry.copies = true;
+    copied.Update(old.data + chunk.offset, chunk.size);
+  }
+  if (entry.copies) entry.copiedDigest = copied.Final();
+  return entry;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "container/release_manifest.h"
+
 struct CChunkPlan {
   bool payload = true;
   uint32_t offset = 0;            // copy chunk: position in the installed file
@@ -70,6 +72,8 @@ class CContainerStream {
 
   uint64_t Size() const { return at_; }
   uint32_t Count() const { return count_; }
+  // The digests a manifest records of what was written.
+  const CContainerDigests& Digests() const { return digests_; }
 
   // The bytes an entry takes, or false, with `why`, when it cannot be laid out.
   static bool EntrySize(const CEntryPlan& entry, uint64_t& size, std::string* why);
@@ -82,6 +86,7 @@ class CContainerStream {
   CJunk junk_;
   uint64_t at_ = 0;
   uint32_t count_ = 0;
+  CContainerDigests digests_;
 };
 
 class CContainerWriter {
@@ -104,3 +109,16 @@ class CContainerWriter {
   CWriterOptions options_;
   std::vector<CEntryPlan> entries_;
 };
+
+// One version of a file, as the writer of a manifest reads it; `data` null:
+// there is no such file.
+struct CFileBytes {
+  const uint8_t* data = nullptr;
+  uint64_t size = 0;
+};
+
+// What the manifest records of an entry planned as `plan`: the installed file
+// it replaces (`old`), the file it makes (`latest`; for an archive entry the
+// file inside the archive) and the bytes it copies from the old one.
+CManifestEntry DescribeEntry(const CEntryPlan& plan, CEntryKind kind, CFileBytes old,
+                             CFileBytes latest);

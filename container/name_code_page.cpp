@@ -2,7 +2,7 @@
 
 #include "base/path_text.h"
 #include "base/refusal.h"
-#include "platform/utf8_system.h"
+#include "platform/text_conversion.h"
 
 namespace {
 bool IsAscii(const std::string& text) {

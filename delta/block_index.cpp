@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/utf8_system.h"
+#include "platform/large_memory.h"
 
 namespace {
 // Buckets hold eight slots; with at most six windows each on average (three

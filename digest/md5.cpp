@@ -2,19 +2,9 @@
 
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace {
-
-inline uint32_t LoadLittle32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-inline void StoreLittle32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 inline uint32_t Rotl(uint32_t x, int n) {
   return (x << n) | (x >> (32 - n));
@@ -60,8 +50,8 @@ void CMD5Checksum::Update(const uint8_t* input, uint32_t length) {
 
 void CMD5Checksum::Final() {
   uint8_t bits[8];
-  StoreLittle32(bits, count_[0]);
-  StoreLittle32(bits + 4, count_[1]);
+  PutU32(bits, count_[0]);
+  PutU32(bits + 4, count_[1]);
   static const uint8_t kPadding[64] = {0x80};
   uint32_t index = (count_[0] >> 3) & 0x3F;
   Update(kPadding, index < 56 ? 56 - index : 120 - index);
@@ -71,7 +61,7 @@ void CMD5Checksum::Final() {
 void CMD5Checksum::Transform(const uint8_t block[64]) {
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
   uint32_t x[16];
-  for (int i = 0; i < 16; ++i) x[i] = LoadLittle32(block + 4 * i);
+  for (int i = 0; i < 16; ++i) x[i] = GetU32(block + 4 * i);
 
   MD5_STEP(MD5_F, a, b, c, d, x[0], 7, 0xd76aa478)
   MD5_STEP(MD5_F, d, a, b, c, x[1], 12, 0xe8c7b756)
@@ -152,5 +142,5 @@ void CMD5Hash::GetDigest(uint8_t digest[16]) {
     finalized = true;
     Final();
   }
-  for (int i = 0; i < 4; ++i) StoreLittle32(digest + 4 * i, state_[i]);
+  for (int i = 0; i < 4; ++i) PutU32(digest + 4 * i, state_[i]);
 }

@@ -1,6 +1,7 @@
 #include "engine/buffered_output.h"
 
 bool CBufferedOutput::Write(const uint8_t* data, uint32_t size) {
+  if (digest_) digest_->Update(data, size);
   if (buffer_.size() + size > kBufferSize && !Drain()) return false;
   if (size >= kBufferSize) return file_.Write(data, size);
   if (buffer_.capacity() == 0) buffer_.reserve(kBufferSize);

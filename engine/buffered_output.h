@@ -6,13 +6,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "digest/content_digest.h"
 #include "platform/files.h"
 
 class CBufferedOutput {
  public:
   static constexpr uint32_t kBufferSize = 1024 * 1024;
 
-  explicit CBufferedOutput(platform::CFile& file) : file_(file) {}
+  // `digest`, when given, is fed every byte written.
+  explicit CBufferedOutput(platform::CFile& file, CContentDigest* digest = nullptr)
+      : file_(file), digest_(digest) {}
   // False when a write of the file failed (the file layer holds why).
   bool Write(const uint8_t* data, uint32_t size);
   // Writes what is gathered; call before the file is flushed.
@@ -20,5 +23,6 @@ class CBufferedOutput {
 
  private:
   platform::CFile& file_;
+  CContentDigest* digest_;
   std::vector<uint8_t> buffer_;
 };

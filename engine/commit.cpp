@@ -1,10 +1,7 @@
-// The second pass of a patch: each temporary file is checked and then moved
-// over its installed file in one atomic step. A file that is not complete and
-// checked never replaces an installed one; its working files are removed.
+// The second pass of a patch: once every working file is made and checked,
+// each is moved over its installed file in one atomic step.
 #include "archive/unpack_archive_entry.h"
-#include "container/entry_kind.h"
 #include "container/working_names.h"
-#include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
@@ -32,58 +29,30 @@ CFailureCause UnpackFailureCause(const CUnpackResult& result, bool copiesInstall
 }
 }  // namespace
 
-bool CPatchWorker::CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries) {
-  bool allInstalled = true;
-  for (size_t i = 0; i < entries.size(); ++i)
-    if (!CommitEntry(i, *entries[i])) allInstalled = false;
-  RemoveLeftoverWorkingFiles();
-  return allInstalled;
-}
-
-bool CPatchWorker::CommitEntry(size_t index, const CContainerEntry& entry) {
+bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::string& archivePath,
+                                     const std::string& outputPath, CContentDigest& made) {
   const std::string name = entry.name;
-  const std::string tempName = TemporaryName(name, codePage_);
-  const std::string tempPath = InstallDir + tempName;
-  // The run noted why the temporary file is not whole.
-  if (index >= written_.size() || !written_[index]) {
-    platform::DeleteFile(tempPath);
-    return false;
-  }
-
-  const CEntryKind kind = KindOf(entry, codePage_);
-  if (kind != CEntryKind::kArchive) {
-    // A package rebuilt from pieces must carry the index this patch makes;
-    // a package sent whole is taken as it came.
-    if (kind == CEntryKind::kDelta &&
-        CCompareResult().GetPackageIndexDigest(tempName) != entry.digestAfter) {
-      NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
-      platform::DeleteFile(tempPath);
-      return false;
-    }
-    if (InstallFile(tempPath, name)) return true;
-    platform::DeleteFile(tempPath);
-    return false;
-  }
-
-  // Any other file: the temporary file is its archive.
-  const std::string unpackedPath = InstallDir + UnpackedName(name, codePage_);
   CUnpackResult unpacked;
   RetryWhileInUse(progress_, name, CInUseErrors::kSharing, [&] {
-    unpacked = UnpackArchiveEntry(tempPath, name, unpackedPath);
+    made = CContentDigest();
+    unpacked = UnpackArchiveEntry(archivePath, ReleaseNameOf(entry), outputPath, &made);
     return unpacked.outcome == CUnpackOutcome::kArchiveInUse ? platform::FileError::kInUse
                                                              : unpacked.error;
   });
-  bool installed = false;
-  if (unpacked.outcome != CUnpackOutcome::kUnpacked) {
-    NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(container_, entry))));
-  } else {
-    installed = InstallFile(unpackedPath, name);
-    if (!installed) platform::DeleteFile(unpackedPath);
+  if (unpacked.outcome == CUnpackOutcome::kUnpacked) return true;
+  NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(container_, entry))));
+  return false;
+}
+
+bool CPatchWorker::CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries) {
+  bool allInstalled = true;
+  for (size_t i = 0; i < entries.size() && i < working_.size(); ++i) {
+    if (InstallFile(working_[i], entries[i]->name)) continue;
+    platform::DeleteFile(working_[i]);
+    allInstalled = false;
   }
-  // The archive has served; a scanner that holds it only delays its removal
-  // to the next run.
-  platform::DeleteFile(tempPath);
-  return installed;
+  RemoveLeftoverWorkingFiles();
+  return allInstalled;
 }
 
 bool CPatchWorker::InstallFile(const std::string& from, const std::string& name) {

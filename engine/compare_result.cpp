@@ -25,14 +25,18 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
 }
 
 bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
-                                       const CPatchContainer& container) {
+                                       const CPatchContainer& container,
+                                       const CReleaseManifest* manifest) {
   const uint32_t codePage = platform::AnsiCodePage();
   diagnostics::CompareStart();
-  for (const CContainerEntry& entry : container.entries) {
+  for (size_t i = 0; i < container.entries.size(); ++i) {
+    const CContainerEntry& entry = container.entries[i];
+    const CManifestEntry* listed = manifest ? &manifest->entries[i] : nullptr;
     total_ += entry.payloadSize;
     const std::string name = entry.name;
+    if (listed && IsInstalledFileExact(InstallDir + name, *listed)) continue;
     if (KindOf(entry, codePage) != CEntryKind::kDelta) {
-      if (!IsInstalledFileNew(container, entry, InstallDir + name, codePage))
+      if (listed || !IsInstalledFileNew(container, entry, InstallDir + name, codePage))
         names_.push_back(name);
       continue;
     }
@@ -40,10 +44,17 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
     const std::string digest = GetPackageIndexDigest(name);
     const bool checked = entry.digestBefore[0] != '\0';
     if (!checked || digest == entry.digestBefore) {
-      if (checked || digest != entry.digestAfter) names_.push_back(name);
+      if (checked || listed || digest != entry.digestAfter) names_.push_back(name);
     } else if (digest == entry.digestAfter) {
-      // Already what this patch installs (an earlier run got this far).
-    } else if (!platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
+      // Already what this patch installs (an earlier run got this far), as
+      // far as the index tells; the manifest tells the rest.
+      if (listed) {
+        refusal_ = FileFailure(name, CFailureCause::kInstalledDamaged);
+        return false;
+      }
+    } else if (platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
+      kept_.push_back(name);
+    } else {
       refusal_ = FileFailure(
           name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
       return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "container/patch_container.h"
+#include "container/release_manifest.h"
 #include "platform/user.h"
 
 class CCompareResult {
@@ -19,7 +20,13 @@ class CCompareResult {
   // and the reason in Refusal(). Every other entry is listed unless its
   // installed file already is the new one (up_to_date.h). The total is the
   // sum of every payloadSize, listed or not.
-  bool ComparePatchFiles(platform::WindowHandle owner, const CPatchContainer& container);
+  //
+  // With the release's manifest, an entry whose installed file already has
+  // the new size and digest is passed over, whatever its kind, and a package
+  // whose index is already the new one but whose bytes are not is refused:
+  // no patch can make it new.
+  bool ComparePatchFiles(platform::WindowHandle owner, const CPatchContainer& container,
+                         const CReleaseManifest* manifest = nullptr);
   // The same on bytes not yet validated: a malformed container ends with false.
   bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                          uint32_t patchDataSize);
@@ -29,10 +36,13 @@ class CCompareResult {
   std::string GetPackageIndexDigest(const std::string& name) const;
 
   void CopyNames(std::vector<std::string>& destination) const;
+  // The files the user chose to go on without; they stay as they are.
+  const std::vector<std::string>& Kept() const { return kept_; }
   uint32_t GetTotal() const { return total_; }
 
  private:
   std::vector<std::string> names_;
+  std::vector<std::string> kept_;
   uint32_t total_ = 0;
   std::string refusal_;
 };

@@ -23,6 +23,8 @@ const char* Words(CFailureCause cause) {
       return "not the version this patch expects";
     case CFailureCause::kDamaged:
       return "the patch data is damaged";
+    case CFailureCause::kInstalledDamaged:
+      return "the installed file is damaged; repair or reinstall the game";
   }
   return "";
 }

@@ -17,7 +17,8 @@ enum class CFailureCause {
   kFolderMissing,  // the game folder (or one of its folders) does not exist
   kMissing,        // the installed file the patch rebuilds from is not there
   kNotExpectedVersion,
-  kDamaged,  // the patch data does not rebuild what it promises
+  kDamaged,           // the patch data does not rebuild what it promises
+  kInstalledDamaged,  // the installed bytes the patch copies are not the release's
 };
 
 // The cause behind a failed file operation.

@@ -1,11 +1,15 @@
-// The first pass of a patch: every listed entry is rebuilt into its temporary
-// file beside the installed one. No installed file changes in this pass.
+// The first pass of a patch: every listed entry is made into its working file
+// beside the installed one (an archive entry's is the file unpacked from the
+// rebuilt archive) and checked against what the release promises. No
+// installed file changes in this pass.
 #include <algorithm>
 #include <vector>
 
+#include "archive/unpack_archive_entry.h"
 #include "container/entry_kind.h"
 #include "container/working_names.h"
 #include "engine/buffered_output.h"
+#include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
@@ -59,29 +63,74 @@ bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
 bool CPatchWorker::RunPatch(const std::vector<std::string>& names) {
   progress_.SetStatusText("Start Patch.....");
   std::vector<const CContainerEntry*> entries;
-  const bool allFound = ListedEntries(names, entries);
-  WriteWorkingFiles(entries);
-  return CommitPatchedFiles(entries) && allFound;
+  return ListedEntries(names, entries) && HasRoomFor(entries) && WriteWorkingFiles(entries) &&
+         CommitPatchedFiles(entries);
 }
 
-void CPatchWorker::WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries) {
-  written_.assign(entries.size(), false);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const CContainerEntry& entry = *entries[i];
-    const std::string name = entry.name;
-    progress_.SetStatusText("Patch " + name + " ");
-    localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
-    // The entry is written even when the folders cannot be made, so its
-    // payload counts; the failure is the folders'.
-    const bool folders = CreateEntryFolders(InstallDir, name, codePage_);
-    if (!folders) NoteFailure(FileFailure(name, CauseOf(platform::LastFileError())));
-    written_[i] =
-        WritePatchedPackage(entry, InstallDir + TemporaryName(name, codePage_)) && folders;
-    localReader_.CloseLocal();
+bool CPatchWorker::WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries) {
+  working_.clear();
+  for (const CContainerEntry* entry : entries) {
+    std::string working;
+    if (!MakeWorkingFile(*entry, working)) {
+      // Nothing is installed unless everything is right.
+      RemoveLeftoverWorkingFiles();
+      working_.clear();
+      return false;
+    }
+    working_.push_back(working);
   }
+  return true;
 }
 
-bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath) {
+bool CPatchWorker::MakeWorkingFile(const CContainerEntry& entry, std::string& working) {
+  const std::string name = entry.name;
+  progress_.SetStatusText("Patch " + name + " ");
+  if (!CreateEntryFolders(InstallDir, name, codePage_)) {
+    NoteFailure(FileFailure(name, CauseOf(platform::LastFileError())));
+    return false;
+  }
+  const CEntryKind kind = KindOf(entry, codePage_);
+  const std::string tempName = TemporaryName(name, codePage_);
+  const std::string tempPath = InstallDir + tempName;
+  CContentDigest made;
+  localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
+  const bool written =
+      WritePatchedPackage(entry, tempPath, kind == CEntryKind::kArchive ? nullptr : &made);
+  localReader_.CloseLocal();
+  if (!written) return false;
+
+  if (kind == CEntryKind::kArchive) {
+    working = InstallDir + UnpackedName(name, codePage_);
+    // The archive has served either way; a scanner that holds it only delays
+    // its removal to the next run.
+    const bool unpacked = UnpackWorkingFile(entry, tempPath, working, made);
+    platform::DeleteFile(tempPath);
+    if (!unpacked) return false;
+  } else {
+    working = tempPath;
+    // A package rebuilt from pieces must carry the index this patch makes.
+    if (kind == CEntryKind::kDelta &&
+        CCompareResult().GetPackageIndexDigest(tempName) != entry.digestAfter) {
+      NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
+      return false;
+    }
+  }
+  return IsAsListed(entry, made);
+}
+
+bool CPatchWorker::IsAsListed(const CContainerEntry& entry, const CContentDigest& made) {
+  const CManifestEntry* listed = ManifestOf(entry);
+  if (listed == nullptr || (made.Length() == listed->newSize && made.Final() == listed->newDigest))
+    return true;
+  // The payload was checked when the release was loaded, so what differs
+  // came from the installed file, or from a disk that read back wrong.
+  NoteFailure(FileFailure(
+      entry.name, listed->copies ? CFailureCause::kInstalledDamaged : CFailureCause::kDiskError));
+  return false;
+}
+
+bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath,
+                                       CContentDigest* digest) {
   const std::string name = entry.name;
   bool ok = true;
   auto fail = [&](CFailureCause cause) {
@@ -98,7 +147,7 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
   CByteCursor table = ChunkTable(container_, entry);
-  CBufferedOutput buffered(out);
+  CBufferedOutput buffered(out, digest);
   std::vector<uint8_t> copyBuffer;
   for (uint32_t i = 0; i < entry.chunkCount; ++i) {
     ReadChunkRecord(table, currentChunk_);

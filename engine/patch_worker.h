@@ -1,16 +1,19 @@
 #pragma once
 // The worker: one whole patch run on a thread of its own. It finds the
-// installation folder, loads and validates the embedded container, compares
-// the installed packages, rebuilds every listed file into a temporary file,
-// commits them, and posts one result message to the target window.
+// installation folder and locks it against a second patcher, loads and
+// checks the embedded release, compares the installed files, rebuilds and
+// checks every listed file beside its installed one, installs them all once
+// every one is right, and posts one result message to the target window.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "container/patch_container.h"
+#include "container/release_manifest.h"
 #include "engine/local_file_reader.h"
 #include "engine/patch_progress.h"
+#include "platform/folder_lock.h"
 #include "platform/user.h"
 
 // The result message: wParam 1 completed, 0 failed; lParam 0.
@@ -28,9 +31,10 @@ class CPatchWorker {
   // The thread entry: one run, one posted result. Always returns 0.
   static unsigned ThreadMain(void* worker);
 
-  // Finds the embedded container, sets "Creating PatchData...." and validates
-  // it, keeping the entries it checked for the passes that follow. False for
-  // a missing or malformed container.
+  // Finds the embedded release, sets "Creating PatchData...." and validates
+  // its container and manifest, keeping the entries it checked for the
+  // passes that follow. False for a missing or damaged release, or one whose
+  // names were written for another code page than this system's.
   bool LoadPatchData();
   // Rebuilds every listed entry (container order) into its temporary file and
   // commits them. True only when every listed file was installed.
@@ -39,6 +43,9 @@ class CPatchWorker {
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
   CPatchProgress& Progress() { return progress_; }
+  // What the window shows once the run completed: "Patch Complete.", and
+  // the files the user chose to leave as they were.
+  std::string CompletionText() const;
   // Why the run failed, for the status line: the first failure's reason.
   const std::string& Failure() const { return failure_; }
 
@@ -47,19 +54,39 @@ class CPatchWorker {
 
  private:
   bool FindInstallDir();
+  // One patcher per game folder; false when another one runs there.
+  bool LockInstallDir();
+  // Takes the entries' names from the release's code page into this
+  // system's; false when this system cannot name them.
+  bool UseLocalNames(uint32_t releaseCodePage);
+  // The manifest's word on an entry; null for a release without one.
+  const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
+  // The entry's name as its archive holds it.
+  const char* ReleaseNameOf(const CContainerEntry& entry) const;
+  // Whether the game folder's disk holds every working file the run makes.
+  bool HasRoomFor(const std::vector<const CContainerEntry*>& entries);
   // The entries of the listed names, found in container order; false when a
   // name is not found after the one before it (the rest are left out).
   bool ListedEntries(const std::vector<std::string>& names,
                      std::vector<const CContainerEntry*>& entries);
-  // The first pass: every entry rebuilt into its temporary file; no installed
-  // file changes.
-  void WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries);
-  bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath);
-  // The second pass: verifies and installs the temporary files the first
-  // wrote. True only when every entry was installed.
+  // The first pass: every entry made into its working file beside the
+  // installed one and checked (a package rebuilt, an archive rebuilt and its
+  // file unpacked); no installed file changes. False, with every working
+  // file removed, as soon as one entry cannot be made or is not right.
+  bool WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries);
+  bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath,
+                           CContentDigest* digest);
+  // Makes one entry's working file and checks it: its path goes to `working`.
+  bool MakeWorkingFile(const CContainerEntry& entry, std::string& working);
+  // Unpacks an archive entry's file, fed to `made` as it is written, waiting
+  // while another program holds the archive.
+  bool UnpackWorkingFile(const CContainerEntry& entry, const std::string& archivePath,
+                         const std::string& outputPath, CContentDigest& made);
+  // Whether a working file is the new version the manifest describes.
+  bool IsAsListed(const CContainerEntry& entry, const CContentDigest& made);
+  // The second pass: installs the working files the first made and checked.
+  // True only when every entry was installed.
   bool CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries);
-  // Verifies, unpacks where needed and installs the index-th listed entry.
-  bool CommitEntry(size_t index, const CContainerEntry& entry);
   // Moves a finished working file over the installed file, waiting while
   // another program holds either.
   bool InstallFile(const std::string& from, const std::string& name);
@@ -73,10 +100,19 @@ class CPatchWorker {
   platform::WindowHandle targetWindow_ = nullptr;
   uint32_t resultMessage_ = 0;
   CPatchContainer container_;
+  bool hasManifest_ = false;
+  CReleaseManifest manifest_;
+  // The entries' names in this system's code page, where the release's
+  // differ (a release for code page 932 applied on Linux).
+  std::vector<std::string> localNames_;
+  // Their names as the release writes them, which its archives use.
+  std::vector<const char*> releaseNames_;
+  platform::CFolderLock folderLock_;
   CChunkRecord currentChunk_ = {};
   CLocalFileReader localReader_;
-  // Per listed name: its temporary file was written whole and flushed.
-  std::vector<bool> written_;
+  // Per listed entry: its checked working file.
+  std::vector<std::string> working_;
+  std::vector<std::string> kept_;
   std::string failure_;
   const uint32_t codePage_;
   CPatchProgress progress_;

@@ -184,3 +184,19 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
     return HoldsAllPayload(container.data, pieces, installed);
   return HoldsArchivedFile(container.data, pieces, entry.name, installed);
 }
+
+bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed) {
+  platform::CFile file;
+  if (!file.OpenRead(installedPath) || file.Size() != static_cast<int64_t>(listed.newSize))
+    return false;
+  CContentDigest digest;
+  std::vector<uint8_t> buffer(kBlockSize);
+  for (uint64_t done = 0; done < listed.newSize;) {
+    const uint32_t piece =
+        static_cast<uint32_t>(std::min<uint64_t>(listed.newSize - done, kBlockSize));
+    if (file.ReadAt(done, buffer.data(), piece) != static_cast<int64_t>(piece)) return false;
+    digest.Update(buffer.data(), piece);
+    done += piece;
+  }
+  return digest.Final() == listed.newDigest;
+}

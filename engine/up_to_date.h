@@ -12,12 +12,19 @@
 //   installed file, all of a deflated file's bytes (inflated).
 //
 // A delta package is new when its index digest equals digestAfter; the
-// comparison checks that itself.
+// comparison checks that itself. These judgements serve releases without a
+// manifest; with one, the installed file's size and digest decide
+// (IsInstalledFileExact), for every kind.
 
 #include <cstdint>
 #include <string>
 
 #include "container/patch_container.h"
+#include "container/release_manifest.h"
 
 bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry& entry,
                         const std::string& installedPath, uint32_t codePage);
+
+// The installed file has exactly the size and digest the manifest lists for
+// the new version: one read of it, none when its size differs.
+bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed);

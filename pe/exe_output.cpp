@@ -1,17 +1,18 @@
 #include "pe/exe_output.h"
 
+#include "base/refusal.h"
+
 bool CExeOutput::Open(const std::string& stubPath, const std::string& exePath, std::string* why) {
   if (!stub_.Open(stubPath, why)) return false;
   std::string reason;
   if (stub_.Size() > UINT32_MAX ||
-      !stamper_.Open(stub_.Data(), static_cast<uint32_t>(stub_.Size()), reason)) {
-    if (why) *why = stubPath + ": " + (reason.empty() ? "too large" : reason);
-    return false;
-  }
+      !stamper_.Open(stub_.Data(), static_cast<uint32_t>(stub_.Size()), &reason))
+    return Refuse(why, stubPath + ": " + (reason.empty() ? "too large" : reason));
   if (!file_.Open(exePath, why)) return false;
   // The head takes this place once the release's size is known.
   const std::vector<uint8_t> room(stamper_.ReleaseOffset(), 0);
-  return file_.Write(room.data(), room.size()) || (why && (*why = file_.Error(), false));
+  if (!file_.Write(room.data(), room.size())) return Refuse(why, file_.Error());
+  return true;
 }
 
 bool CExeOutput::Write(const uint8_t* data, size_t size) {
@@ -27,15 +28,9 @@ bool CExeOutput::Overwrite(uint32_t position, const uint8_t* data, size_t size) 
 bool CExeOutput::Commit(std::string* why) {
   std::vector<uint8_t> head;
   uint32_t tail = 0;
-  std::string reason;
-  if (!stamper_.Finish(head, tail, reason)) {
-    if (why) *why = reason;
-    return false;
-  }
+  if (!stamper_.Finish(head, tail, why)) return false;
   const std::vector<uint8_t> zeros(tail, 0);
-  if (!file_.Write(zeros.data(), zeros.size()) || !file_.Overwrite(0, head.data(), head.size())) {
-    if (why) *why = file_.Error();
-    return false;
-  }
+  if (!file_.Write(zeros.data(), zeros.size()) || !file_.Overwrite(0, head.data(), head.size()))
+    return Refuse(why, file_.Error());
   return file_.Commit(why);
 }

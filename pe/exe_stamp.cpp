@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/little_endian.h"
+#include "base/refusal.h"
 #include "base/version.h"
 #include "pe/pe_format.h"
 #include "pe/pe_image.h"
@@ -17,15 +19,6 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
 }
 
-void Put32(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t Get32(const std::vector<uint8_t>& bytes, uint32_t offset) {
-  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
-         static_cast<uint32_t>(bytes[offset + 3]) << 24;
-}
-
 // The version a stub's marker names, or false when the data is no marker.
 bool MarkerVersion(const uint8_t* data, uint32_t size, std::string& version) {
   const size_t prefix = sizeof kMarkerPrefix - 1;
@@ -35,10 +28,11 @@ bool MarkerVersion(const uint8_t* data, uint32_t size, std::string& version) {
   return true;
 }
 
-bool FindPatchData(const CPeImage& image, CPeResource& data, std::string& why) {
-  if (image.FindResource(RT_PATCH_DATA, IDR_PATCH_DATA, kPatchDataLanguage, data, why)) return true;
-  if (why.empty()) why = "not QelPatch.exe: it has no patch data resource";
-  return false;
+bool FindPatchData(const CPeImage& image, CPeResource& data, std::string* why) {
+  std::string damage;
+  if (image.FindResource(RT_PATCH_DATA, IDR_PATCH_DATA, kPatchDataLanguage, data, &damage))
+    return true;
+  return Refuse(why, damage.empty() ? "not QelPatch.exe: it has no patch data resource" : damage);
 }
 }  // namespace
 
@@ -47,37 +41,31 @@ std::string StubMarker() {
 }
 
 bool LooksLikeExe(const uint8_t* data, uint64_t size) {
-  return size >= 2 && (data[0] | data[1] << 8) == kDosMagic;
+  return size >= 2 && GetU16(data) == kDosMagic;
 }
 
-bool CExeStamper::Open(const uint8_t* stub, uint32_t stubSize, std::string& why) {
+bool CExeStamper::Open(const uint8_t* stub, uint32_t stubSize, std::string* why) {
   CPeImage image;
-  if (!image.Parse(stub, stubSize, why)) {
-    why = "not a QelPatch stub (" + why + ")";
-    return false;
-  }
+  std::string reason;
+  if (!image.Parse(stub, stubSize, &reason))
+    return Refuse(why, "not a QelPatch stub (" + reason + ")");
   uint32_t signature = 0, signatureSize = 0;
   image.Directory(kDirectorySecurity, signature, signatureSize);
-  if (signatureSize != 0) {
-    why =
-        "the stub is signed, and stamping would break its signature: stamp the unsigned "
-        "stub, then sign the result";
-    return false;
-  }
+  if (signatureSize != 0)
+    return Refuse(why,
+                  "the stub is signed, and stamping would break its signature: stamp the "
+                  "unsigned stub, then sign the result");
   CPeResource data;
-  if (image.Subsystem() != kSubsystemWindowsGui || !FindPatchData(image, data, why)) {
-    why = "not a QelPatch stub (" + (why.empty() ? std::string("not a window program") : why) + ")";
-    return false;
-  }
+  if (image.Subsystem() != kSubsystemWindowsGui)
+    return Refuse(why, "not a QelPatch stub (not a window program)");
+  if (!FindPatchData(image, data, &reason))
+    return Refuse(why, "not a QelPatch stub (" + reason + ")");
   std::string version;
-  if (!MarkerVersion(stub + data.fileOffset, data.size, version)) {
-    why = "not a stub: it already carries a release; stamp QelPatch-stub.exe";
-    return false;
-  }
-  if (version != QELPATCH_VERSION) {
-    why = "the stub of QelPatch " + version + ", not of this builder's version " + QELPATCH_VERSION;
-    return false;
-  }
+  if (!MarkerVersion(stub + data.fileOffset, data.size, version))
+    return Refuse(why, "not a stub: it already carries a release; stamp QelPatch-stub.exe");
+  if (version != QELPATCH_VERSION)
+    return Refuse(why, "the stub of QelPatch " + version + ", not of this builder's version " +
+                           QELPATCH_VERSION);
 
   // The new section header goes after the last one, in the room the headers
   // leave before the first section's data.
@@ -92,10 +80,7 @@ bool CExeStamper::Open(const uint8_t* stub, uint32_t stubSize, std::string& why)
   }
   bool room = header_ + kSectionHeaderSize <= firstData;
   for (uint32_t i = header_; room && i < header_ + kSectionHeaderSize; ++i) room = stub[i] == 0;
-  if (!room) {
-    why = "the stub has no room for another section header";
-    return false;
-  }
+  if (!room) return Refuse(why, "the stub has no room for another section header");
   stub_ = stub;
   stubSize_ = stubSize;
   optional_ = image.OptionalHeaderOffset();
@@ -119,52 +104,47 @@ void CExeStamper::ReplaceZeros(const uint8_t* data, size_t size) {
 }
 
 bool CExeStamper::Finish(std::vector<uint8_t>& head, uint32_t& tailPadding,
-                         std::string& why) const {
+                         std::string* why) const {
   const uint64_t rawSize = AlignUp(releaseSize_, fileAlignment_);
   const uint64_t imageSize = imageEnd_ + AlignUp(releaseSize_, sectionAlignment_);
-  if (imageSize > UINT32_MAX || releaseOffset_ + rawSize > UINT32_MAX) {
-    why = "the release does not fit in a 32-bit program";
-    return false;
-  }
+  if (imageSize > UINT32_MAX || releaseOffset_ + rawSize > UINT32_MAX)
+    return Refuse(why, "the release does not fit in a 32-bit program");
   const uint32_t size = static_cast<uint32_t>(releaseSize_);
   head.assign(stub_, stub_ + stubSize_);
   head.resize(releaseOffset_, 0);
   std::memcpy(&head[header_], kReleaseSection, sizeof kReleaseSection - 1);
-  Put32(head, header_ + kSectionVirtualSizeField, size);
-  Put32(head, header_ + kSectionAddressField, static_cast<uint32_t>(imageEnd_));
-  Put32(head, header_ + kSectionRawSizeField, static_cast<uint32_t>(rawSize));
-  Put32(head, header_ + kSectionRawOffsetField, releaseOffset_);
-  Put32(head, header_ + kSectionCharacteristicsField, kSectionInitializedData | kSectionReadable);
+  PutU32(&head[header_ + kSectionVirtualSizeField], size);
+  PutU32(&head[header_ + kSectionAddressField], static_cast<uint32_t>(imageEnd_));
+  PutU32(&head[header_ + kSectionRawSizeField], static_cast<uint32_t>(rawSize));
+  PutU32(&head[header_ + kSectionRawOffsetField], releaseOffset_);
+  PutU32(&head[header_ + kSectionCharacteristicsField], kSectionInitializedData | kSectionReadable);
   const uint32_t count = optional_ - kFileHeaderSize + kFileSectionCountField;
-  head[count] = static_cast<uint8_t>(sections_ + 1);
-  head[count + 1] = static_cast<uint8_t>((sections_ + 1) >> 8);
-  Put32(head, optional_ + kOptionalImageSizeField, static_cast<uint32_t>(imageSize));
-  Put32(head, optional_ + kOptionalInitializedDataField,
-        Get32(head, optional_ + kOptionalInitializedDataField) + static_cast<uint32_t>(rawSize));
-  Put32(head, dataEntry_, static_cast<uint32_t>(imageEnd_));
-  Put32(head, dataEntry_ + 4, size);
+  PutU16(&head[count], static_cast<uint16_t>(sections_ + 1));
+  PutU32(&head[optional_ + kOptionalImageSizeField], static_cast<uint32_t>(imageSize));
+  PutU32(&head[optional_ + kOptionalInitializedDataField],
+         GetU32(&head[optional_ + kOptionalInitializedDataField]) + static_cast<uint32_t>(rawSize));
+  PutU32(&head[dataEntry_], static_cast<uint32_t>(imageEnd_));
+  PutU32(&head[dataEntry_ + 4], size);
   tailPadding = static_cast<uint32_t>(rawSize - releaseSize_);
 
   // The head's length is even, so its words and the release's add up in
   // any order.
-  Put32(head, optional_ + kOptionalChecksumField, 0);
+  PutU32(&head[optional_ + kOptionalChecksumField], 0);
   CPeChecksum checksum = releaseSum_;
   checksum.AddZeros(tailPadding);
   checksum.Add(head.data(), head.size());
-  Put32(head, optional_ + kOptionalChecksumField, checksum.Finish());
+  PutU32(&head[optional_ + kOptionalChecksumField], checksum.Finish());
   return true;
 }
 
 bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, uint32_t& releaseSize,
-                  std::string& why) {
+                  std::string* why) {
   CPeImage image;
   CPeResource data;
   if (!image.Parse(exe, size, why) || !FindPatchData(image, data, why)) return false;
   std::string version;
-  if (MarkerVersion(exe + data.fileOffset, data.size, version)) {
-    why = "the stub of QelPatch " + version + ": it carries no release";
-    return false;
-  }
+  if (MarkerVersion(exe + data.fileOffset, data.size, version))
+    return Refuse(why, "the stub of QelPatch " + version + ": it carries no release");
   release = exe + data.fileOffset;
   releaseSize = data.size;
   return true;

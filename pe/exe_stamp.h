@@ -24,14 +24,14 @@ class CExeStamper {
  public:
   // False, with `why`, for a stub that is signed, is not a stub of this
   // version, or has no room for another section.
-  bool Open(const uint8_t* stub, uint32_t stubSize, std::string& why);
+  bool Open(const uint8_t* stub, uint32_t stubSize, std::string* why);
   uint32_t ReleaseOffset() const { return releaseOffset_; }
   void AddRelease(const uint8_t* data, size_t size);
   // Bytes written over zeros already added, at an even offset of the release
   // (a count known only at the end).
   void ReplaceZeros(const uint8_t* data, size_t size);
   // False, with `why`, when the release makes the program too large.
-  bool Finish(std::vector<uint8_t>& head, uint32_t& tailPadding, std::string& why) const;
+  bool Finish(std::vector<uint8_t>& head, uint32_t& tailPadding, std::string* why) const;
 
  private:
   const uint8_t* stub_ = nullptr;
@@ -51,7 +51,7 @@ class CExeStamper {
 // The release a QelPatch.exe carries; false, with `why`, for a stub or a
 // program that is not QelPatch.exe.
 bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, uint32_t& releaseSize,
-                  std::string& why);
+                  std::string* why);
 
 // Whether the bytes start like a Windows program rather than a release.
 bool LooksLikeExe(const uint8_t* data, uint64_t size);

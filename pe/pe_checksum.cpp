@@ -1,5 +1,7 @@
 #include "pe/pe_checksum.h"
 
+#include "base/little_endian.h"
+
 void CPeChecksum::Add(const uint8_t* data, size_t size) {
   length_ += size;
   size_t i = 0;
@@ -8,7 +10,7 @@ void CPeChecksum::Add(const uint8_t* data, size_t size) {
     pending_ = -1;
     i = 1;
   }
-  for (; i + 1 < size; i += 2) AddWord(data[i] | static_cast<uint32_t>(data[i + 1]) << 8);
+  for (; i + 1 < size; i += 2) AddWord(GetU16(data + i));
   if (i < size) pending_ = data[i];
 }
 

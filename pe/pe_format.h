@@ -23,6 +23,7 @@ constexpr uint16_t kOptionalMagicPe32 = 0x010B;
 constexpr uint32_t kOptionalInitializedDataField = 8;  // u32
 constexpr uint32_t kOptionalSectionAlignmentField = 32;
 constexpr uint32_t kOptionalFileAlignmentField = 36;
+constexpr uint32_t kMaxFileAlignment = 0x10000;  // the format's largest
 constexpr uint32_t kOptionalImageSizeField = 56;
 constexpr uint32_t kOptionalHeadersSizeField = 60;
 constexpr uint32_t kOptionalChecksumField = 64;

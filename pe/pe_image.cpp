@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/byte_cursor.h"
+#include "base/refusal.h"
 #include "pe/pe_format.h"
 
 namespace {
@@ -12,30 +13,24 @@ bool Inside(uint32_t start, uint32_t length, uint32_t address, uint32_t size) {
 }
 }  // namespace
 
-bool CPeImage::Parse(const uint8_t* data, uint32_t size, std::string& why) {
+bool CPeImage::Parse(const uint8_t* data, uint32_t size, std::string* why) {
   data_ = data;
   size_ = size;
   sections_.clear();
   CByteCursor cursor(data, size);
-  if (cursor.ReadU16() != kDosMagic || !cursor.Seek(kDosPeOffsetField)) {
-    why = "not a Windows program";
-    return false;
-  }
+  if (cursor.ReadU16() != kDosMagic || !cursor.Seek(kDosPeOffsetField))
+    return Refuse(why, "not a Windows program");
   const uint32_t pe = cursor.ReadU32();
-  if (!cursor.Seek(pe) || cursor.ReadU32() != kPeSignature) {
-    why = "not a Windows program";
-    return false;
-  }
+  if (!cursor.Seek(pe) || cursor.ReadU32() != kPeSignature)
+    return Refuse(why, "not a Windows program");
   const uint16_t machine = cursor.ReadU16();
   const uint16_t sectionCount = cursor.ReadU16();
   cursor.Seek(pe + kFileHeaderOffset + kFileOptionalSizeField);
   const uint16_t optionalSize = optionalSize_ = cursor.ReadU16();
   optional_ = pe + kOptionalHeaderOffset;
   cursor.Seek(optional_);
-  if (machine != kMachineI386 || cursor.ReadU16() != kOptionalMagicPe32 || cursor.Failed()) {
-    why = "not a 32-bit Windows program";
-    return false;
-  }
+  if (machine != kMachineI386 || cursor.ReadU16() != kOptionalMagicPe32 || cursor.Failed())
+    return Refuse(why, "not a 32-bit Windows program");
   cursor.Seek(optional_ + kOptionalSectionAlignmentField);
   sectionAlignment_ = cursor.ReadU32();
   fileAlignment_ = cursor.ReadU32();
@@ -45,14 +40,14 @@ bool CPeImage::Parse(const uint8_t* data, uint32_t size, std::string& why) {
   subsystem_ = cursor.ReadU16();
   cursor.Seek(optional_ + kOptionalDirectoryCountField);
   directoryCount_ = cursor.ReadU32();
+  // The file alignment is bounded as the format bounds it: the stamper pads
+  // the stub to it, and a damaged one would make a program of gigabytes.
   if (cursor.Failed() || sectionAlignment_ == 0 || fileAlignment_ == 0 ||
-      (fileAlignment_ & (fileAlignment_ - 1)) != 0 ||
+      fileAlignment_ > kMaxFileAlignment || (fileAlignment_ & (fileAlignment_ - 1)) != 0 ||
       (sectionAlignment_ & (sectionAlignment_ - 1)) != 0 ||
       directoryCount_ > (optionalSize - kOptionalDirectoriesOffset) / 8 ||
-      optionalSize < kOptionalDirectoriesOffset) {
-    why = "damaged PE headers";
-    return false;
-  }
+      optionalSize < kOptionalDirectoriesOffset)
+    return Refuse(why, "damaged PE headers");
 
   cursor.Seek(optional_ + optionalSize);
   for (uint16_t i = 0; i < sectionCount; ++i) {
@@ -65,23 +60,16 @@ bool CPeImage::Parse(const uint8_t* data, uint32_t size, std::string& why) {
     section.rawSize = cursor.ReadU32();
     section.rawOffset = cursor.ReadU32();
     cursor.Skip(kSectionHeaderSize - kSectionRawOffsetField - 4);
-    if (section.rawSize != 0 && !Inside(0, size, section.rawOffset, section.rawSize)) {
-      why = "section " + section.name + " lies past the end of the file";
-      return false;
-    }
+    if (section.rawSize != 0 && !Inside(0, size, section.rawOffset, section.rawSize))
+      return Refuse(why, "section " + section.name + " lies past the end of the file");
     sections_.push_back(section);
   }
-  if (cursor.Failed()) {
-    why = "damaged section table";
-    return false;
-  }
+  if (cursor.Failed()) return Refuse(why, "damaged section table");
 
   uint32_t address = 0;
   Directory(kDirectoryResource, address, resourceSize_);
-  if (resourceSize_ != 0 && !FileOffset(address, resourceSize_, resourceBase_)) {
-    why = "the resource tree lies outside the sections";
-    return false;
-  }
+  if (resourceSize_ != 0 && !FileOffset(address, resourceSize_, resourceBase_))
+    return Refuse(why, "the resource tree lies outside the sections");
   return true;
 }
 
@@ -99,8 +87,10 @@ void CPeImage::Directory(uint32_t index, uint32_t& address, uint32_t& size) cons
 }
 
 bool CPeImage::FileOffset(uint32_t address, uint32_t size, uint32_t& offset) const {
+  // A section without file data holds no bytes, not even an empty range:
+  // its file offset is not checked and may lie anywhere.
   for (const CPeSection& section : sections_) {
-    if (!Inside(section.address, section.rawSize, address, size)) continue;
+    if (section.rawSize == 0 || !Inside(section.address, section.rawSize, address, size)) continue;
     offset = section.rawOffset + (address - section.address);
     return true;
   }
@@ -108,7 +98,7 @@ bool CPeImage::FileOffset(uint32_t address, uint32_t size, uint32_t& offset) con
 }
 
 bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
-                         std::string& why) const {
+                         std::string* why) const {
   CByteCursor tree(data_ + resourceBase_, resourceSize_);
   tree.Seek(directory + kResourceNamedCountField);
   const uint32_t named = tree.ReadU16();
@@ -134,14 +124,12 @@ bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint
       return true;
     }
   }
-  why = tree.Failed() ? "damaged resource tree" : "";
-  return false;
+  return Refuse(why, tree.Failed() ? "damaged resource tree" : "");
 }
 
 bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
-                            std::string& why) const {
-  why.clear();
-  if (resourceSize_ == 0) return false;
+                            std::string* why) const {
+  if (resourceSize_ == 0) return Refuse(why, "");
   uint32_t node = 0;
   const char* names[kResourceMaxDepth] = {type, nullptr, nullptr};
   const uint16_t ids[kResourceMaxDepth] = {0, id, language};
@@ -149,10 +137,7 @@ bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CP
     uint32_t target = 0;
     if (!FindEntry(node, names[level], ids[level], target, why)) return false;
     const bool directory = (target & kResourceHighBit) != 0;
-    if (directory != (level + 1 < kResourceMaxDepth)) {
-      why = "damaged resource tree";
-      return false;
-    }
+    if (directory != (level + 1 < kResourceMaxDepth)) return Refuse(why, "damaged resource tree");
     node = target & ~kResourceHighBit;
   }
   CByteCursor entry(data_ + resourceBase_, resourceSize_);
@@ -160,9 +145,7 @@ bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CP
   out.entryOffset = resourceBase_ + node;
   out.address = entry.ReadU32();
   out.size = entry.ReadU32();
-  if (entry.Failed() || !FileOffset(out.address, out.size, out.fileOffset)) {
-    why = "a resource's data lies outside the file";
-    return false;
-  }
+  if (entry.Failed() || !FileOffset(out.address, out.size, out.fileOffset))
+    return Refuse(why, "a resource's data lies outside the file");
   return true;
 }

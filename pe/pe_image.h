@@ -26,7 +26,7 @@ struct CPeResource {
 class CPeImage {
  public:
   // False, with `why`, for anything but a well-formed PE32 image.
-  bool Parse(const uint8_t* data, uint32_t size, std::string& why);
+  bool Parse(const uint8_t* data, uint32_t size, std::string* why);
 
   uint32_t OptionalHeaderOffset() const { return optional_; }
   uint16_t Subsystem() const { return subsystem_; }
@@ -41,14 +41,14 @@ class CPeImage {
   // The file offset of `size` bytes at an image address, inside one section's file data.
   bool FileOffset(uint32_t address, uint32_t size, uint32_t& offset) const;
 
-  // The resource of the named type, number and language; false, with `why`,
-  // when there is none or the resource tree is damaged.
+  // The resource of the named type, number and language; false when there
+  // is none (`why` empty) or the resource tree is damaged (`why` says so).
   bool FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
-                    std::string& why) const;
+                    std::string* why) const;
 
  private:
   bool FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
-                 std::string& why) const;
+                 std::string* why) const;
 
   const uint8_t* data_ = nullptr;
   uint32_t size_ = 0;

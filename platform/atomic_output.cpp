@@ -1,8 +1,9 @@
 #include "platform/atomic_output.h"
 
+#include "base/refusal.h"
 #include "platform/interrupt_cleanup.h"
+#include "platform/output_file_os.h"
 #include "platform/pending_outputs.h"
-#include "platform/utf8_system.h"
 
 namespace {
 constexpr size_t kBufferSize = 1 << 20;
@@ -14,11 +15,8 @@ CAtomicOutput::~CAtomicOutput() {
 
 bool CAtomicOutput::Open(const std::string& path, std::string* why) {
   path_ = path;
-  int error = 0;
-  if (!output_os::CreateBeside(path, temporary_, file_, error)) {
-    if (why) *why = "cannot create " + path + ": " + output_os::ErrorText(error);
-    return false;
-  }
+  if (!output_os::CreateBeside(path, temporary_, file_, &error_))
+    return Refuse(why, "cannot create " + path + ": " + error_);
   InstallInterruptCleanup();
   pendingSlot_ = AddPendingOutput(temporary_);
   buffer_.reserve(kBufferSize);
@@ -26,7 +24,7 @@ bool CAtomicOutput::Open(const std::string& path, std::string* why) {
 }
 
 bool CAtomicOutput::Write(const uint8_t* data, size_t size) {
-  if (file_ == output_os::kNoFile || error_ != 0) return false;
+  if (file_ == output_os::kNoFile || !error_.empty()) return false;
   if (buffer_.size() + size <= kBufferSize) {
     buffer_.insert(buffer_.end(), data, data + size);
     return true;
@@ -37,27 +35,27 @@ bool CAtomicOutput::Write(const uint8_t* data, size_t size) {
     return true;
   }
   // Large pieces (payload from a mapped file) go out without a copy.
-  return output_os::WriteAll(file_, data, size, error_);
+  return output_os::WriteAll(file_, data, size, &error_);
 }
 
 bool CAtomicOutput::Overwrite(uint64_t position, const uint8_t* data, size_t size) {
-  if (file_ == output_os::kNoFile || error_ != 0 || !Drain()) return false;
-  return output_os::WriteAt(file_, position, data, size, error_);
+  if (file_ == output_os::kNoFile || !error_.empty() || !Drain()) return false;
+  return output_os::WriteAt(file_, position, data, size, &error_);
 }
 
 bool CAtomicOutput::Drain() {
-  if (!output_os::WriteAll(file_, buffer_.data(), buffer_.size(), error_)) return false;
+  if (!output_os::WriteAll(file_, buffer_.data(), buffer_.size(), &error_)) return false;
   buffer_.clear();
   return true;
 }
 
 bool CAtomicOutput::Commit(std::string* why) {
-  bool ok = file_ != output_os::kNoFile && error_ == 0 && Drain();
-  if (file_ != output_os::kNoFile) ok = output_os::SyncAndClose(file_, error_) && ok;
+  bool ok = file_ != output_os::kNoFile && error_.empty() && Drain();
+  if (file_ != output_os::kNoFile) ok = output_os::SyncAndClose(file_, &error_) && ok;
   file_ = output_os::kNoFile;
-  ok = ok && output_os::RenameOver(temporary_, path_, error_);
+  ok = ok && output_os::RenameOver(temporary_, path_, &error_);
   if (!ok) {
-    if (why) *why = Error();
+    Refuse(why, Error());
     Discard();
     return false;
   }
@@ -68,7 +66,7 @@ bool CAtomicOutput::Commit(std::string* why) {
 }
 
 std::string CAtomicOutput::Error() const {
-  return "cannot write " + path_ + ": " + output_os::ErrorText(error_);
+  return "cannot write " + path_ + ": " + error_;
 }
 
 void CAtomicOutput::Discard() {

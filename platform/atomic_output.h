@@ -1,8 +1,9 @@
 #pragma once
 // An output file that appears whole or not at all: the bytes go to a
 // temporary file beside it, which is flushed to the disk and then renamed
-// over the target. A failure, or an interrupt (Ctrl+C, a terminal closed),
-// removes the temporary file and leaves any earlier target as it was.
+// over the target, its folder synced where the system needs that. A failure,
+// or an interrupt (Ctrl+C, a terminal closed), removes the temporary file and
+// leaves any earlier target as it was. The path is UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,6 @@ class CAtomicOutput {
   std::string temporary_;
   intptr_t file_ = -1;  // output_os::Handle
   int pendingSlot_ = -1;
-  int error_ = 0;
+  std::string error_;  // the system's reason the file failed; empty while it has not
   std::vector<uint8_t> buffer_;
 };

@@ -149,4 +149,16 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
          Recorded(FileOp::Replace, from, to) && SyncFolderOf(to);
 }
 
+bool FreeDiskSpace(const std::string& folder, uint64_t& bytes) {
+  switch (Injected(FileOp::QuerySpace, folder)) {
+    case Fault::None:
+      return os::FreeSpace(folder, bytes);
+    case Fault::ShortWrite:
+      bytes = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace platform

@@ -66,6 +66,8 @@ const char* FileOpName(FileOp op) {
       return "create folder";
     case FileOp::Delete:
       return "delete";
+    case FileOp::QuerySpace:
+      return "QuerySpace";
     case FileOp::SyncFolder:
       return "sync folder";
   }

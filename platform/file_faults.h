@@ -26,6 +26,7 @@ enum class FileOp {
   Delete,
   CreateFolder,
   SyncFolder,  // making a folder's entries durable (POSIX)
+  QuerySpace,  // asking for the free space of a disk (ShortWrite: the disk is full)
 };
 
 enum class Fault {

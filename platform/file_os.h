@@ -34,10 +34,12 @@ bool MakeFolder(const std::string& path);
 bool Remove(const std::string& path);
 bool Move(const std::string& from, const std::string& to);
 // Whether a new or renamed directory entry needs its folder synced to last
-// (POSIX), the folder of a path, and the sync itself.
+// (POSIX), the folder of a path, and the sync itself; the builder's outputs
+// are synced with these too (output_file_posix.cpp).
 bool FoldersNeedSync();
 std::string FolderOf(const std::string& path);
 bool SyncFolder(const std::string& folder);
+bool FreeSpace(const std::string& folder, uint64_t& bytes);
 
 }  // namespace os
 }  // namespace platform

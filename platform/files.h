@@ -78,4 +78,8 @@ bool DeleteFile(const std::string& path);
 // leaves the new file in place but perhaps not durable.
 bool ReplaceFile(const std::string& from, const std::string& to);
 
+// The bytes this user may still write on the disk that holds `folder`; false
+// when the system cannot tell.
+bool FreeDiskSpace(const std::string& folder, uint64_t& bytes);
+
 }  // namespace platform

@@ -3,7 +3,7 @@
 // game files through this: packages of a gigabyte are neither copied nor held
 // in the heap, and payload bytes go from the mapping straight to the release.
 // A file is mapped only while its entry is made, so a game of any number of
-// files stays far from the system's limit of mappings.
+// files stays far from the system's limit of mappings. Paths are UTF-8.
 
 #include <cstdint>
 #include <string>

@@ -17,28 +17,26 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "container/container_writer.h"
 #include "digest/package_index_digest.h"
 
 namespace {
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Header (index offset at 20), then data, then an index of `records` records.
 void AppendIndex(std::vector<uint8_t>& file, uint32_t records, std::mt19937& random) {
-  Put32(file, 20, static_cast<uint32_t>(file.size()));
+  PutU32(&file[20], static_cast<uint32_t>(file.size()));
   size_t start = file.size();
   file.resize(start + 12);
-  Put32(file, start + 4, records);
+  PutU32(&file[start + 4], records);
   for (uint32_t i = 0; i < records; ++i) {
     size_t at = file.size();
     uint32_t length = 60 + random() % 60;
     file.resize(at + 4 + length);
-    Put32(file, at, length);
+    PutU32(&file[at], length);
     for (uint32_t j = 0; j < length; ++j) file[at + 4 + j] = static_cast<uint8_t>(random());
   }
-  Put32(file, start + 8, static_cast<uint32_t>(file.size() - start));
+  PutU32(&file[start + 8], static_cast<uint32_t>(file.size() - start));
 }
 
 bool Save(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -64,7 +62,7 @@ int main(int argc, char** argv) {
 
   std::mt19937 random(42);
   std::vector<uint8_t> oldFile(32 + size);
-  for (size_t i = 32; i + 4 <= oldFile.size(); i += 4) Put32(oldFile, i, random());
+  for (size_t i = 32; i + 4 <= oldFile.size(); i += 4) PutU32(&oldFile[i], random());
   size_t oldDataEnd = oldFile.size();
   AppendIndex(oldFile, 2000, random);
 

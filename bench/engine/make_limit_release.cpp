@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "container/container_writer.h"
 #include "digest/package_index_digest.h"
 
@@ -24,10 +25,6 @@ namespace {
 constexpr uint64_t kSize = 0xFFFFFFFFull;
 constexpr uint32_t kIndexSize = 4096;
 constexpr uint32_t kBlock = 1 << 20;
-
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 std::vector<uint8_t> Random(size_t size, std::mt19937& random) {
   std::vector<uint8_t> bytes(size);
@@ -39,16 +36,16 @@ std::vector<uint8_t> Random(size_t size, std::mt19937& random) {
 // filling kIndexSize bytes.
 std::vector<uint8_t> Header() {
   std::vector<uint8_t> header(32, 0);
-  Put32(header, 20, static_cast<uint32_t>(kSize - kIndexSize));
+  PutU32(&header[20], static_cast<uint32_t>(kSize - kIndexSize));
   return header;
 }
 
 std::vector<uint8_t> Index(std::mt19937& random) {
   std::vector<uint8_t> index = Random(kIndexSize, random);
-  Put32(index, 0, 0);
-  Put32(index, 4, 1);
-  Put32(index, 8, kIndexSize);
-  Put32(index, 12, kIndexSize - 16);
+  PutU32(&index[0], 0);
+  PutU32(&index[4], 1);
+  PutU32(&index[8], kIndexSize);
+  PutU32(&index[12], kIndexSize - 16);
   return index;
 }
 

@@ -137,11 +137,15 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// errno stays as the failed call set it, for the builder's outputs, which
+// tell the reason in words (output_file_posix.cpp).
 bool SyncFolder(const std::string& folder) {
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return FailWithErrno();
   const bool synced = ::fsync(dir) == 0 || FailWithErrno();
+  const int error = errno;
   ::close(dir);
+  errno = error;
   return synced;
 }
 

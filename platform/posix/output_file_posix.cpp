@@ -1,4 +1,5 @@
-// The output file's calls on POSIX: mkstemp beside the target, fsync, rename.
+// The output file's calls on POSIX: mkstemp beside the target, fsync,
+// rename, and the folder synced as the patcher's replace syncs it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/utf8_system.h"
+#include "base/refusal.h"
+#include "platform/file_os.h"
+#include "platform/output_file_os.h"
 
 namespace output_os {
 namespace {
@@ -17,10 +20,8 @@ int Fd(Handle file) {
   return static_cast<int>(file);
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+bool RefuseWithErrno(std::string* why, int error = errno) {
+  return Refuse(why, std::strerror(error));
 }
 
 std::string BaseName(const std::string& path) {
@@ -29,19 +30,13 @@ std::string BaseName(const std::string& path) {
 }
 }  // namespace
 
-bool CreateBeside(const std::string& path, std::string& temporary, Handle& file, int& error) {
-  std::string pattern = FolderOf(path) + "/." + BaseName(path) + ".XXXXXX";
-  if (pattern.size() >= kLongestPath) {
-    error = ENAMETOOLONG;
-    return false;
-  }
+bool CreateBeside(const std::string& path, std::string& temporary, Handle& file, std::string* why) {
+  std::string pattern = platform::os::FolderOf(path) + "/." + BaseName(path) + ".XXXXXX";
+  if (pattern.size() >= kLongestPath) return RefuseWithErrno(why, ENAMETOOLONG);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    error = errno;
-    return false;
-  }
+  if (fd < 0) return RefuseWithErrno(why);
   // mkstemp makes the file private; a release is an ordinary file.
   const mode_t mask = umask(0);
   umask(mask);
@@ -51,28 +46,22 @@ bool CreateBeside(const std::string& path, std::string& temporary, Handle& file,
   return true;
 }
 
-bool WriteAll(Handle file, const uint8_t* data, size_t size, int& error) {
+bool WriteAll(Handle file, const uint8_t* data, size_t size, std::string* why) {
   while (size != 0) {
     const ssize_t written = ::write(Fd(file), data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error = written < 0 ? errno : EIO;
-      return false;
-    }
+    if (written <= 0) return RefuseWithErrno(why, written < 0 ? errno : EIO);
     data += written;
     size -= static_cast<size_t>(written);
   }
   return true;
 }
 
-bool WriteAt(Handle file, uint64_t position, const uint8_t* data, size_t size, int& error) {
+bool WriteAt(Handle file, uint64_t position, const uint8_t* data, size_t size, std::string* why) {
   while (size != 0) {
     const ssize_t written = ::pwrite(Fd(file), data, size, static_cast<off_t>(position));
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error = written < 0 ? errno : EIO;
-      return false;
-    }
+    if (written <= 0) return RefuseWithErrno(why, written < 0 ? errno : EIO);
     data += written;
     position += static_cast<uint64_t>(written);
     size -= static_cast<size_t>(written);
@@ -80,32 +69,26 @@ bool WriteAt(Handle file, uint64_t position, const uint8_t* data, size_t size, i
   return true;
 }
 
-bool SyncAndClose(Handle file, int& error) {
-  bool ok = fsync(Fd(file)) == 0;
-  if (!ok) error = errno;
-  if (close(Fd(file)) != 0 && ok) {
-    error = errno;
-    ok = false;
-  }
-  return ok;
+bool SyncAndClose(Handle file, std::string* why) {
+  const bool synced = fsync(Fd(file)) == 0 || RefuseWithErrno(why);
+  // The first failure is the one told.
+  if (close(Fd(file)) != 0 && synced) return RefuseWithErrno(why);
+  return synced;
 }
 
 void Close(Handle file) {
   close(Fd(file));
 }
 
-bool RenameOver(const std::string& from, const std::string& to, int& error) {
-  if (rename(from.c_str(), to.c_str()) == 0) return true;
-  error = errno;
-  return false;
+// The new name lasts only once the folder is synced: the patcher's own sync
+// (file_posix.cpp), which leaves errno as the failed fsync set it.
+bool RenameOver(const std::string& from, const std::string& to, std::string* why) {
+  if (rename(from.c_str(), to.c_str()) != 0) return RefuseWithErrno(why);
+  return platform::os::SyncFolder(platform::os::FolderOf(to)) || RefuseWithErrno(why);
 }
 
 void Remove(const std::string& path) {
   unlink(path.c_str());
-}
-
-std::string ErrorText(int error) {
-  return std::strerror(error != 0 ? error : EIO);
 }
 
 }  // namespace output_os

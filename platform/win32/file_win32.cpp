@@ -4,10 +4,8 @@
 // game folder deep enough to pass MAX_PATH (260) with the working names is
 // still reached. What a power cut leaves at each step of a commit, and what
 // the commit relies on here: power_loss.md.
-#include <vector>
-
 #include "platform/file_os.h"
-#include "platform/win32/windows_api.h"
+#include "platform/win32/wide_path.h"
 
 namespace platform {
 namespace {
@@ -43,33 +41,9 @@ bool FailWithLastError() {
   return FailWith(ErrorOf(GetLastError()));
 }
 
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
-}
-
-// The "\\?\" form of a path: absolute, '\' separated and normalised first,
-// since the system takes such a path as it stands. Device paths ("\\.\")
-// and paths already in that form are left alone.
-std::wstring LongPath(const std::string& path) {
-  std::wstring wide = Widen(path);
-  for (wchar_t& c : wide)
-    if (c == L'/') c = L'\\';
-  if (wide.compare(0, 4, L"\\\\?\\") == 0 || wide.empty()) return wide;
-  DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return wide;
-  std::vector<wchar_t> full(length);
-  length = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
-  if (length == 0 || length >= full.size()) return wide;
-  std::wstring absolute(full.data(), length);
-  if (absolute.compare(0, 4, L"\\\\.\\") == 0 || absolute.compare(0, 4, L"\\\\?\\") == 0)
-    return absolute;
-  if (absolute.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + absolute.substr(2);
-  return L"\\\\?\\" + absolute;
+// The patcher's paths are narrow texts in the ANSI code page (files.h).
+std::wstring SystemPath(const std::string& path) {
+  return LongPath(Widen(path, CP_ACP));
 }
 
 // MoveFileEx refuses to replace a read-only file; the attribute comes back on
@@ -104,15 +78,15 @@ static_assert(sizeof(HANDLE) <= sizeof(intptr_t), "a handle must fit the file's 
 namespace os {
 
 bool OpenRead(const std::string& path, intptr_t& handle) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
   handle = reinterpret_cast<intptr_t>(file);
   return true;
 }
 
 bool Create(const std::string& path, intptr_t& handle) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+  HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
   handle = reinterpret_cast<intptr_t>(file);
@@ -156,11 +130,11 @@ bool Close(intptr_t handle) {
 }
 
 bool Exists(const std::string& path) {
-  return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFolder(const std::string& path) {
-  const std::wstring wide = LongPath(path);
+  const std::wstring wide = SystemPath(path);
   if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
   DWORD error = GetLastError();
   DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -169,16 +143,16 @@ bool MakeFolder(const std::string& path) {
 }
 
 bool Remove(const std::string& path) {
-  if (DeleteFileW(LongPath(path).c_str())) return true;
+  if (DeleteFileW(SystemPath(path).c_str())) return true;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWith(ErrorOf(error));
 }
 
 bool Move(const std::string& from, const std::string& to) {
-  const std::wstring target = LongPath(to);
+  const std::wstring target = SystemPath(to);
   CReadOnlyCleared readOnly(target);
   // Write-through: the move has reached the disk when the call returns.
-  bool moved = MoveFileExW(LongPath(from).c_str(), target.c_str(),
+  bool moved = MoveFileExW(SystemPath(from).c_str(), target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   DWORD error = GetLastError();
   readOnly.Restore(moved);

@@ -8,7 +8,8 @@
 namespace {
 BOOL WINAPI RemovePending(DWORD) {
   for (int i = 0; i < kPendingOutputs; ++i)
-    if (PendingOutput(i)[0] != '\0') DeleteFileW(LongPath(PendingOutput(i)).c_str());
+    if (PendingOutput(i)[0] != '\0')
+      DeleteFileW(LongPath(Widen(PendingOutput(i), CP_UTF8)).c_str());
   return FALSE;  // the default handler ends the process
 }
 }  // namespace

@@ -34,8 +34,8 @@ CMappedFile::~CMappedFile() {
 
 bool CMappedFile::Open(const std::string& path, std::string* why) {
   path_ = path;
-  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE file = CreateFileW(LongPath(Widen(path, CP_UTF8)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (why) *why = "cannot open " + path + ": " + ErrorMessage(GetLastError());
     return false;
@@ -66,7 +66,7 @@ bool CMappedFile::Open(const std::string& path, std::string* why) {
 }
 
 bool CMappedFile::Unchanged(std::string* why) const {
-  HANDLE file = CreateFileW(LongPath(path_).c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE file = CreateFileW(LongPath(Widen(path_, CP_UTF8)).c_str(), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   CFileIdentity now;

@@ -1,8 +1,8 @@
 // The output file's calls on Windows: a new file beside the target, then
-// FlushFileBuffers and a write-through MoveFileEx over it.
-#include <string>
-
-#include "platform/utf8_system.h"
+// FlushFileBuffers and a write-through MoveFileEx over it, which NTFS makes
+// durable with no sync of the folder (power_loss.md).
+#include "base/refusal.h"
+#include "platform/output_file_os.h"
 #include "platform/win32/wide_path.h"
 
 namespace output_os {
@@ -11,10 +11,14 @@ HANDLE Of(Handle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
+bool RefuseWithLastError(std::string* why, DWORD error = GetLastError()) {
+  return Refuse(why, ErrorMessage(error));
+}
+
 constexpr DWORD kLargestWrite = 1u << 30;
 }  // namespace
 
-bool CreateBeside(const std::string& path, std::string& temporary, Handle& file, int& error) {
+bool CreateBeside(const std::string& path, std::string& temporary, Handle& file, std::string* why) {
   const size_t slash = path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -26,28 +30,25 @@ bool CreateBeside(const std::string& path, std::string& temporary, Handle& file,
       suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[(tag >> (5 * i)) % 36];
     suffix[6] = '\0';
     const std::string name = folder + "." + base + "." + suffix;
-    HANDLE created = CreateFileW(LongPath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE created = CreateFileW(LongPath(Widen(name, CP_UTF8)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
       temporary = name;
       file = reinterpret_cast<Handle>(created);
       return true;
     }
-    error = static_cast<int>(GetLastError());
-    if (error != ERROR_FILE_EXISTS) return false;
+    if (GetLastError() != ERROR_FILE_EXISTS) return RefuseWithLastError(why);
   }
-  return false;
+  return RefuseWithLastError(why, ERROR_FILE_EXISTS);
 }
 
-bool WriteAll(Handle file, const uint8_t* data, size_t size, int& error) {
+bool WriteAll(Handle file, const uint8_t* data, size_t size, std::string* why) {
   while (size != 0) {
     DWORD written = 0;
     const DWORD piece = size < kLargestWrite ? static_cast<DWORD>(size) : kLargestWrite;
-    if (!WriteFile(Of(file), data, piece, &written, nullptr) || written == 0) {
-      error = static_cast<int>(written == 0 && GetLastError() == 0 ? ERROR_WRITE_FAULT
-                                                                   : GetLastError());
-      return false;
-    }
+    if (!WriteFile(Of(file), data, piece, &written, nullptr) || written == 0)
+      return RefuseWithLastError(
+          why, written == 0 && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError());
     data += written;
     size -= written;
   }
@@ -55,50 +56,38 @@ bool WriteAll(Handle file, const uint8_t* data, size_t size, int& error) {
 }
 
 // Writes at a position and puts the file's position back, as pwrite leaves it.
-bool WriteAt(Handle file, uint64_t position, const uint8_t* data, size_t size, int& error) {
+bool WriteAt(Handle file, uint64_t position, const uint8_t* data, size_t size, std::string* why) {
   LARGE_INTEGER here = {}, target = {}, zero = {};
   target.QuadPart = static_cast<LONGLONG>(position);
   if (!SetFilePointerEx(Of(file), zero, &here, FILE_CURRENT) ||
-      !SetFilePointerEx(Of(file), target, nullptr, FILE_BEGIN)) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
-  const bool written = WriteAll(file, data, size, error);
-  if (!SetFilePointerEx(Of(file), here, nullptr, FILE_BEGIN) && written) {
-    error = static_cast<int>(GetLastError());
-    return false;
-  }
+      !SetFilePointerEx(Of(file), target, nullptr, FILE_BEGIN))
+    return RefuseWithLastError(why);
+  const bool written = WriteAll(file, data, size, why);
+  if (!SetFilePointerEx(Of(file), here, nullptr, FILE_BEGIN) && written)
+    return RefuseWithLastError(why);
   return written;
 }
 
-bool SyncAndClose(Handle file, int& error) {
-  bool ok = FlushFileBuffers(Of(file)) != 0;
-  if (!ok) error = static_cast<int>(GetLastError());
-  if (!CloseHandle(Of(file)) && ok) {
-    error = static_cast<int>(GetLastError());
-    ok = false;
-  }
-  return ok;
+bool SyncAndClose(Handle file, std::string* why) {
+  const bool synced = FlushFileBuffers(Of(file)) != 0 || RefuseWithLastError(why);
+  // The first failure is the one told.
+  if (!CloseHandle(Of(file)) && synced) return RefuseWithLastError(why);
+  return synced;
 }
 
 void Close(Handle file) {
   CloseHandle(Of(file));
 }
 
-bool RenameOver(const std::string& from, const std::string& to, int& error) {
-  if (MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
-  error = static_cast<int>(GetLastError());
-  return false;
+// Write-through: the move has reached the disk when the call returns.
+bool RenameOver(const std::string& from, const std::string& to, std::string* why) {
+  return MoveFileExW(LongPath(Widen(from, CP_UTF8)).c_str(), LongPath(Widen(to, CP_UTF8)).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+         RefuseWithLastError(why);
 }
 
 void Remove(const std::string& path) {
-  DeleteFileW(LongPath(path).c_str());
-}
-
-std::string ErrorText(int error) {
-  return ErrorMessage(error != 0 ? static_cast<DWORD>(error) : ERROR_WRITE_FAULT);
+  DeleteFileW(LongPath(Widen(path, CP_UTF8)).c_str());
 }
 
 }  // namespace output_os

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
+std::wstring Widen(const std::string& text, UINT codePage) {
+  if (text.empty()) return std::wstring();
   const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
   return wide;
 }
 
@@ -21,19 +21,21 @@ std::string Utf8(const std::wstring& wide) {
   return utf8;
 }
 
-std::wstring LongPath(const std::string& utf8) {
-  std::wstring wide = Wide(utf8);
-  for (wchar_t& c : wide)
+std::wstring LongPath(std::wstring path) {
+  for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  const DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return wide;
-  std::vector<wchar_t> full(length + 1);
-  GetFullPathNameW(wide.c_str(), length + 1, full.data(), nullptr);
-  const std::wstring path(full.data());
-  // A share (\\server\share) takes the UNC form.
-  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-  return L"\\\\?\\" + path;
+  if (path.empty() || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+  DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::vector<wchar_t> full(length);
+  // A path that grew in between (the current folder changed) is taken as it stands.
+  length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return path;
+  std::wstring absolute(full.data(), length);
+  if (absolute.compare(0, 4, L"\\\\.\\") == 0 || absolute.compare(0, 4, L"\\\\?\\") == 0)
+    return absolute;
+  if (absolute.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + absolute.substr(2);
+  return L"\\\\?\\" + absolute;
 }
 
 std::string ErrorMessage(DWORD error) {

@@ -75,44 +75,34 @@ TEST_F(PaintWindowTest, BackgroundArtworkHasTheTrackWhereTheBarGoes) {
   EXPECT_TRUE(Background().Pixel(100, 172).r < 100 && Background().Pixel(100, 198).r < 100);
 }
 
-TEST_F(PaintWindowTest, RatioZeroShowsBackgroundPercentageAndNoBar) {
-  Paint(0, 0, "");
-  for (int y = 0; y < kStatusBox.top; ++y)
-    for (int x = 0; x < W; ++x) ASSERT_EQ(target_.Pixel(x, y), Background().Pixel(x, y));
-  for (int x = 17; x < 349; ++x) EXPECT_TRUE(TrackEmptyAt(x)) << x;
-  EXPECT_TRUE(target_.AnyDark(kPercentBox));  // "0%"
-  EXPECT_FALSE(target_.AnyDark(kStatusBox));
-}
-
-TEST_F(PaintWindowTest, DoneBeforeTheTotalIsKnownDrawsNoBar) {
-  Paint(500, 0, "Creating PatchData....");
-  EXPECT_TRUE(TrackEmptyAt(17));
-  EXPECT_TRUE(target_.AnyDark(kStatusBox));
-}
-
-TEST_F(PaintWindowTest, RatioJustBelowOnePercentDrawsNoBar) {
-  Paint(99, 10000, "Start Patch.....");
-  for (int x = 17; x < 30; ++x) EXPECT_TRUE(TrackEmptyAt(x)) << x;
-  EXPECT_TRUE(target_.AnyDark(kPercentBox));
-}
-
-TEST_F(PaintWindowTest, OnePercentDrawsABarThreePixelsWide) {
-  Paint(1, 100, "Patch map84.pkg ");
-  EXPECT_TRUE(BarFilledAt(17) && BarFilledAt(18) && BarFilledAt(19));
-  EXPECT_TRUE(TrackEmptyAt(20));
-}
-
-TEST_F(PaintWindowTest, FullRatioFillsTheTrackUpToItsFrame) {
-  Paint(7, 7, "Patch map84.pkg ");
-  for (int x = 17; x < 349; ++x) EXPECT_TRUE(BarFilledAt(x)) << x;
-  EXPECT_EQ(target_.Pixel(349, kBarRow), Background().Pixel(349, kBarRow));
-  EXPECT_EQ(target_.Pixel(16, kBarRow), Background().Pixel(16, kBarRow));
-}
-
-TEST_F(PaintWindowTest, HalfRatioFillsHalfTheTrack) {
-  Paint(1, 2, "");
-  EXPECT_TRUE(BarFilledAt(182));  // 17 + trunc(332 * 0.5) = 183
-  EXPECT_TRUE(TrackEmptyAt(183));
+// The bar ends at 17 + trunc(332 * ratio), and not at all below one percent;
+// the rest of the track and everything above the status line is background.
+TEST_F(PaintWindowTest, BarWidthFollowsTheRatio) {
+  const struct {
+    uint32_t done, total;
+    const char* text;
+    int barEnd;
+  } cases[] = {
+      {0, 0, "", 17},
+      {500, 0, "Creating PatchData....", 17},  // done before the total is known
+      {99, 10000, "Start Patch.....", 17},     // just below one percent
+      {1, 100, "Patch map84.pkg ", 20},        // one percent: three pixels
+      {1, 2, "", 183},
+      {7, 7, "Patch map84.pkg ", 349},  // up to the frame
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.done) + " of " + std::to_string(c.total));
+    Paint(c.done, c.total, c.text);
+    for (int x = 17; x < 349; ++x)
+      EXPECT_TRUE(x < c.barEnd ? BarFilledAt(x) : TrackEmptyAt(x)) << x;
+    for (int x : {16, 349}) EXPECT_EQ(target_.Pixel(x, kBarRow), Background().Pixel(x, kBarRow));
+    int changed = 0;
+    for (int y = 0; y < kStatusBox.top; ++y)
+      for (int x = 0; x < W; ++x) changed += target_.Pixel(x, y) != Background().Pixel(x, y);
+    EXPECT_EQ(changed, 0);
+    EXPECT_TRUE(target_.AnyDark(kPercentBox));
+    EXPECT_EQ(target_.AnyDark(kStatusBox), c.text[0] != '\0');
+  }
 }
 
 TEST_F(PaintWindowTest, RatioAboveOneIsNotClamped) {

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_faults.h"
 #include "tests/archive/archive_support.h"
 #include "tests/archive/zip_image_support.h"
+#include "tests/support/fault_hook.h"
 
 namespace {
 const std::string kName = "Sub/Folder/Model.dat";
@@ -113,20 +113,13 @@ struct CFaultPlan {
   platform::Fault fault = platform::Fault::Error;
   platform::FileOp failedOp = platform::FileOp::Open;
   std::string failedPath;
-};
 
-platform::Fault Inject(platform::FileOp op, const std::string& path, void* context) {
-  auto* plan = static_cast<CFaultPlan*>(context);
-  if (plan->count++ != plan->failAt) return platform::Fault::None;
-  plan->failedOp = op;
-  plan->failedPath = path;
-  return op == platform::FileOp::Write ? platform::Fault::ShortWrite : plan->fault;
-}
-
-class CFaultHook {
- public:
-  explicit CFaultHook(CFaultPlan& plan) { platform::SetFileFaultHook(Inject, &plan); }
-  ~CFaultHook() { platform::SetFileFaultHook(nullptr, nullptr); }
+  platform::Fault operator()(platform::FileOp op, const std::string& path) {
+    if (count++ != failAt) return platform::Fault::None;
+    failedOp = op;
+    failedPath = path;
+    return op == platform::FileOp::Write ? platform::Fault::ShortWrite : fault;
+  }
 };
 }  // namespace
 
@@ -138,7 +131,7 @@ TEST(UnpackArchiveEntry, AnyFailingFileOperationMakesItFailAndLeavesNoOutput) {
     CTempFolder folder;
     WriteWholeFile(folder / "a.zip", archive);
     CFaultPlan plan;
-    CFaultHook hook(plan);
+    CScopedFaultHook hook(std::ref(plan));
     ASSERT_TRUE(Unpacked(UnpackArchiveEntry(folder / "a.zip", "f.dat", folder / "out")));
     operations = plan.count;
   }
@@ -152,7 +145,7 @@ TEST(UnpackArchiveEntry, AnyFailingFileOperationMakesItFailAndLeavesNoOutput) {
     plan.failAt = failAt;
     CUnpackResult result;
     {
-      CFaultHook hook(plan);
+      CScopedFaultHook hook(std::ref(plan));
       result = UnpackArchiveEntry(folder / "a.zip", "f.dat", output);
     }
     std::string what = std::string(platform::FileOpName(plan.failedOp)) + " " + plan.failedPath;
@@ -179,7 +172,7 @@ TEST(UnpackArchiveEntry, AnArchiveHeldByAnotherProgramIsReportedAsInUse) {
   plan.fault = platform::Fault::InUse;
   CUnpackResult result;
   {
-    CFaultHook hook(plan);
+    CScopedFaultHook hook(std::ref(plan));
     result = UnpackArchiveEntry(folder / "a.zip", "f.dat", folder / "out");
   }
   EXPECT_EQ(result.outcome, CUnpackOutcome::kArchiveInUse);

@@ -116,49 +116,49 @@ TEST(ZipDirectory, EachDamageKeepsTheArchiveClosed) {
       {"shorter than an end record", [](CZipImage& z) { z.bytes.assign(21, 0); }},
       {"an archive comment",
        [](CZipImage& z) {
-         PutU16(z.bytes, z.end + kEndCommentLength, 2);
+         PutU16(&z.bytes[z.end + kEndCommentLength], 2);
          z.bytes.push_back('h');
          z.bytes.push_back('i');
        }},
       {"a trailing byte after the end record", [](CZipImage& z) { z.bytes.push_back(0); }},
       {"end record signature", [](CZipImage& z) { z.bytes[z.end] = 'Q'; }},
-      {"a second disk", [](CZipImage& z) { PutU16(z.bytes, z.end + kEndDisk, 1); }},
+      {"a second disk", [](CZipImage& z) { PutU16(&z.bytes[z.end + kEndDisk], 1); }},
       {"directory on another disk",
-       [](CZipImage& z) { PutU16(z.bytes, z.end + kEndDirectoryDisk, 1); }},
+       [](CZipImage& z) { PutU16(&z.bytes[z.end + kEndDirectoryDisk], 1); }},
       {"directory size reaching before the file",
-       [](CZipImage& z) { PutU32(z.bytes, z.end + kEndDirectorySize, 0x10000); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.end + kEndDirectorySize], 0x10000); }},
       {"directory size off by some bytes",
        [](CZipImage& z) {
-         PutU32(z.bytes, z.end + kEndDirectorySize,
-                GetU32(z.bytes, z.end + kEndDirectorySize) - 60);
+         PutU32(&z.bytes[z.end + kEndDirectorySize],
+                GetU32(&z.bytes[z.end + kEndDirectorySize]) - 60);
        }},
       {"ZIP64 directory offset",
-       [](CZipImage& z) { PutU32(z.bytes, z.end + kEndDirectoryOffset, 0xFFFFFFFF); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.end + kEndDirectoryOffset], 0xFFFFFFFF); }},
       {"directory header signature", [](CZipImage& z) { z.bytes[z.directory[1] + 2] = 9; }},
       {"name running past the directory",
-       [](CZipImage& z) { PutU16(z.bytes, z.directory[1] + kDirNameLength, 500); }},
+       [](CZipImage& z) { PutU16(&z.bytes[z.directory[1] + kDirNameLength], 500); }},
       {"ZIP64 compressed size",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[0] + kDirCompressedSize, 0xFFFFFFFF); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[0] + kDirCompressedSize], 0xFFFFFFFF); }},
       {"ZIP64 uncompressed size",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[0] + kDirUncompressedSize, 0xFFFFFFFF); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[0] + kDirUncompressedSize], 0xFFFFFFFF); }},
       {"ZIP64 local header offset",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[1] + kDirLocalOffset, 0xFFFFFFFF); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[1] + kDirLocalOffset], 0xFFFFFFFF); }},
       {"size above 2 GiB",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[1] + kDirUncompressedSize, 0x80000000); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[1] + kDirUncompressedSize], 0x80000000); }},
       {"data running past the end of the file",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[1] + kDirCompressedSize, 0x100000); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[1] + kDirCompressedSize], 0x100000); }},
       {"local header past the end of the file",
-       [](CZipImage& z) { PutU32(z.bytes, z.directory[1] + kDirLocalOffset, 0x100000); }},
+       [](CZipImage& z) { PutU32(&z.bytes[z.directory[1] + kDirLocalOffset], 0x100000); }},
       {"local header before the start of the file",
        [](CZipImage& z) {
-         PutU32(z.bytes, z.end + kEndDirectoryOffset,
-                GetU32(z.bytes, z.end + kEndDirectoryOffset) + 100);
+         PutU32(&z.bytes[z.end + kEndDirectoryOffset],
+                GetU32(&z.bytes[z.end + kEndDirectoryOffset]) + 100);
        }},
       {"local header signature", [](CZipImage& z) { z.bytes[z.local[1] + 3] = 9; }},
       {"local name differing by one byte",
        [](CZipImage& z) { z.bytes[z.local[1] + kLocalName + 3] ^= 0x20; }},
       {"local name of another length",
-       [](CZipImage& z) { PutU16(z.bytes, z.local[0] + kLocalNameLength, 8); }},
+       [](CZipImage& z) { PutU16(&z.bytes[z.local[0] + kLocalNameLength], 8); }},
   };
   ASSERT_TRUE(Opens(TwoEntries().bytes));
   for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "tests/support/package_file.h"
 
 // Field offsets inside the records, for corrupting one field at a time.
@@ -26,20 +27,6 @@ constexpr size_t kEndDirectorySize = 12;
 constexpr size_t kEndDirectoryOffset = 16;
 constexpr size_t kEndCommentLength = 20;
 }  // namespace zipfield
-
-inline void PutU16(Bytes& bytes, size_t at, uint16_t v) {
-  bytes[at] = static_cast<uint8_t>(v);
-  bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void PutU32(Bytes& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-inline uint32_t GetU32(const Bytes& bytes, size_t at) {
-  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
 
 inline uint32_t Crc32(const Bytes& bytes) {
   return static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
@@ -99,8 +86,8 @@ struct CZipImage {
 inline CZipImage BuildZip(const std::vector<CZipImageEntry>& entries) {
   CZipImage image;
   Bytes& out = image.bytes;
-  auto u16 = [&out](uint32_t v) { out.push_back(v & 0xFF), out.push_back((v >> 8) & 0xFF); };
-  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+  auto u16 = [&out](uint32_t v) { AppendU16(out, static_cast<uint16_t>(v)); };
+  auto u32 = [&out](uint32_t v) { AppendU32(out, v); };
   auto append = [&out](const auto& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); };
 
   for (const CZipImageEntry& e : entries) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/zip_file_reader.h"
+#include "base/little_endian.h"
 #include "tests/archive/archive_support.h"
 
 namespace {
@@ -68,7 +69,7 @@ TEST(ZipToolArchives, DataStartsAfterTheLocalExtraField) {
   EXPECT_EQ(entry.extraField.substr(0, 2), "UT");  // up to its first zero byte
   Bytes file = ReadWholeFile(ToolArchive("infozip_deflated.zip"));
   size_t local = static_cast<size_t>(entry.localHeaderOffset);
-  uint32_t localExtraLength = file[local + 28] | file[local + 29] << 8;
+  uint32_t localExtraLength = GetU16(&file[local + 28]);
   EXPECT_GT(localExtraLength, 0u);
   EXPECT_EQ(static_cast<size_t>(entry.dataOffset), local + 30 + 10 + localExtraLength);
 }

@@ -1,9 +1,13 @@
 #include "tests/builder/game_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "base/little_endian.h"
+#include "container/release_manifest.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -84,7 +88,7 @@ Bytes TextOfSize(size_t size, uint32_t seed) {
 void WriteSparsePackage(const std::string& path, uint64_t size) {
   const uint64_t indexOffset = size - 12;
   Bytes header(32, 0);
-  for (int i = 0; i < 4; ++i) header[20 + i] = static_cast<uint8_t>(indexOffset >> (8 * i));
+  PutU32(&header[20], static_cast<uint32_t>(indexOffset));
   const Bytes index = {0, 0, 0, 0, 0, 0, 0, 0, 12, 0, 0, 0};
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(header.data()), 32);
@@ -97,4 +101,11 @@ std::vector<std::pair<std::string, Bytes>> FolderContents(const std::string& fol
   for (const std::string& name : ListFiles(folder))
     contents.push_back({name, ReadWholeFile(folder + "/" + name)});
   return contents;
+}
+
+Bytes ContainerOf(const Bytes& release) {
+  CReleaseView view;
+  std::string why;
+  EXPECT_TRUE(ReadReleaseFile(release.data(), release.size(), view, &why)) << why;
+  return Bytes(view.container, view.container + view.containerSize);
 }

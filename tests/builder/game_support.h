@@ -25,3 +25,6 @@ void WriteSparsePackage(const std::string& path, uint64_t size);
 
 // The file names and bytes below a folder, for comparing whole folders.
 std::vector<std::pair<std::string, Bytes>> FolderContents(const std::string& folder);
+
+// The container of a release file, without the manifest that follows it.
+Bytes ContainerOf(const Bytes& release);

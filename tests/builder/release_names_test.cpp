@@ -1,7 +1,8 @@
 // The names a release can carry: what Windows can hold, in the players' code
-// page, and no two names of one file. Table-driven through qelpatch-build.
+// page, and no two names of one file.
 #include <gtest/gtest.h>
 
+#include "container/windows_names.h"
 #include "tests/builder/command_support.h"
 #include "tests/builder/game_support.h"
 #include "tests/support/temp_folder.h"
@@ -22,29 +23,45 @@ CCommandResult BuildWithName(const std::string& name,
 }  // namespace
 
 TEST(ReleaseNames, NamesWindowsCannotHoldAreRefused) {
-  for (const char* name :
-       {"CON",      "prn.txt",       "Aux",           "nul.ini",    "COM1",
-        "com9.log", "LPT1",          "lpt9.dat",      "con.tar.gz", "data/AUX/x.txt",
-        "a<b.txt",  "a>b",           "a\"b",          "a|b",        "a?b",
-        "a*b",      "a:b",           "tab\there",     "bell\a",     "dot.",
-        "space ",   "folder./x.txt", "folder /x.txt", "a\\b.txt"}) {
-    CCommandResult build = BuildWithName(name);
-    EXPECT_EQ(build.exitCode, 1) << name;
-    EXPECT_NE(build.err.find("cannot be patched on Windows"), std::string::npos)
-        << name << ": " << build.err;
-  }
+  const struct {
+    const char* why;
+    std::vector<const char*> names;
+  } rules[] = {
+      {"is a device name",
+       {"CON", "prn.txt", "Aux", "nul.ini", "COM1", "com9.log", "LPT1", "lpt9.dat", "con.tar.gz",
+        "data/AUX/x.txt"}},
+      {"which Windows does not allow",
+       {"a<b.txt", "a>b", "a\"b", "a|b", "a?b", "a*b", "a:b", "a\\b.txt"}},
+      {"a control character", {"tab\there", "bell\a"}},
+      {"ends in a dot", {"dot.", "folder./x.txt"}},
+      {"ends in a space", {"space ", "folder /x.txt"}},
+  };
+  for (const auto& rule : rules)
+    for (const char* name : rule.names) {
+      std::string why;
+      EXPECT_FALSE(CheckWindowsName(name, &why)) << name;
+      EXPECT_NE(why.find(rule.why), std::string::npos) << name << ": " << why;
+    }
+  // The builder asks it of every part of every name.
+  CCommandResult build = BuildWithName("data/AUX/x.txt");
+  EXPECT_EQ(build.exitCode, 1);
+  EXPECT_NE(build.err.find("x.txt: cannot be patched on Windows: \"AUX\" is a device name"),
+            std::string::npos)
+      << build.err;
 }
 
 TEST(ReleaseNames, OrdinaryNamesAreTaken) {
-  const std::string longName = std::string(200, 'n') + "/" + std::string(200, 'm') + ".dat";
+  CTempFolder old, latest, work;
   for (const std::string& name :
        {std::string("with space.txt"), std::string("dots.in.the.middle.ini"),
         std::string("CONSOLE.txt"), std::string("com10.txt"), std::string("lpt0.dat"),
         std::string("auxiliary/nul_not.txt"), std::string(".hidden"), std::string("Mixed/Case.TXT"),
-        std::string("a.b.c/d e/f-g_h(1)[2]{3}!@#$%^&'+,;=~`.bin"), longName}) {
-    CCommandResult build = BuildWithName(name);
-    EXPECT_EQ(build.exitCode, 0) << name << ": " << build.err;
+        std::string("a.b.c/d e/f-g_h(1)[2]{3}!@#$%^&'+,;=~`.bin"),
+        std::string(200, 'n') + "/" + std::string(200, 'm') + ".dat"}) {
+    WriteWholeFile(latest / name, TextOfSize(80, 2));
   }
+  CCommandResult build = RunBuilder({old.Path(), latest.Path(), "-o", work / "r.qpd"});
+  EXPECT_EQ(build.exitCode, 0) << build.err;
 }
 
 TEST(ReleaseNames, NamesOfOneFileOnWindowsAreRefusedNamingBoth) {

@@ -183,3 +183,29 @@ TEST(ReleaseRoundTrip, PackageWithAnUnchangedIndexIsSentWhole) {
     EXPECT_EQ(ReadWholeFile(game.old / "a.pkg"), after) << "run " << run;
   }
 }
+
+// A player's own edit of a small file (a setting changed) never stops the
+// patch: such files travel whole, and --whole sends any file whole.
+TEST(ReleaseRoundTrip, FilesAPlayerEditedAreStillPatched) {
+  CGame game;
+  Bytes settings = RandomBytes(40000, 21);
+  Bytes newSettings = settings;
+  newSettings[100] ^= 1;
+  game.Change("config/game.ini", settings, newSettings);
+  Bytes binary = RandomBytes(150000, 22);
+  Bytes patched = binary;
+  patched[70000] ^= 0x55;
+  game.Change("bin/game.dll", binary, patched);
+  ASSERT_EQ(RunBuilder({game.old.Path(), game.latest.Path(), "-o", game.Release(), "--whole",
+                        "BIN/**/*.DLL"})
+                .exitCode,
+            0);
+  EXPECT_EQ(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
+  settings[5000] ^= 1;
+  binary[10] ^= 1;
+  WriteWholeFile(game.old / "config/game.ini", settings);
+  WriteWholeFile(game.old / "bin/game.dll", binary);
+  CCommandResult run = RunPatcher(game.Release(), game.old.Path());
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path()));
+}

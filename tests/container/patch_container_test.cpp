@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "base/little_endian.h"
 #include "base/path_text.h"
 #include "container/container_writer.h"
 #include "tests/support/package_file.h"
@@ -30,10 +31,6 @@ Bytes Build(const std::vector<CEntryPlan>& entries, bool junk = true) {
   std::string why;
   EXPECT_TRUE(writer.Build(out, &why)) << why;
   return out;
-}
-
-void PutU32(Bytes& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 bool Valid(const Bytes& bytes, uint32_t codePage = kCodePageUtf8) {
@@ -104,52 +101,80 @@ TEST(PatchContainer, TheFlagByteAloneDecides) {
   EXPECT_EQ(record.size, 4u);
 }
 
-// Each rule broken one at a time on an otherwise valid container.
+// Each rule broken one at a time on an otherwise valid container, refused
+// with that rule's own reason.
 TEST(PatchContainerValidation, RefusesEachBrokenRule) {
   const Bytes good = Build({ThreeChunkEntry("a.pkg"), ThreeChunkEntry("b.pkg")});
   ASSERT_TRUE(Valid(good));
   const size_t secondRecord = kArea + 32 + 77;
+  auto name = [](Bytes& b, size_t at, const std::string& text) {
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, b.begin() + at);
+  };
 
   struct Breach {
     const char* rule;
     std::function<void(Bytes&)> apply;
+    const char* why;
   };
   const Breach breaches[] = {
-      {"entry count one too many", [](Bytes& b) { PutU32(b, 0, 3); }},
-      {"entry count one too few", [](Bytes& b) { PutU32(b, 0, 1); }},
-      {"huge entry count", [](Bytes& b) { PutU32(b, 0, 0xFFFFFFFF); }},
-      {"name without NUL", [](Bytes& b) { std::fill(b.begin() + 4, b.begin() + 4 + 1024, 'x'); }},
+      {"entry count one too many", [](Bytes& b) { PutU32(&b[0], 3); },
+       "entry 2: entry record runs past the end"},
+      {"entry count one too few", [](Bytes& b) { PutU32(&b[0], 1); },
+       "bytes left after the last entry"},
+      {"huge entry count", [](Bytes& b) { PutU32(&b[0], 0xFFFFFFFF); },
+       "entry 2: entry record runs past the end"},
+      {"name without NUL", [](Bytes& b) { std::fill(b.begin() + 4, b.begin() + 4 + 1024, 'x'); },
+       "entry 0: name has no NUL"},
       {"digestBefore without NUL",
-       [](Bytes& b) { std::fill(b.begin() + 4 + 1024, b.begin() + 4 + 1057, 'a'); }},
+       [](Bytes& b) { std::fill(b.begin() + 4 + 1024, b.begin() + 4 + 1057, 'a'); },
+       "entry 0: a.pkg: digestBefore has no NUL"},
       {"digestAfter without NUL",
-       [](Bytes& b) { std::fill(b.begin() + 4 + 1057, b.begin() + 4 + 1090, 'a'); }},
-      {"chunk count zero", [](Bytes& b) { PutU32(b, kRecord + 1096, 0); }},
-      {"chunk count past the end", [](Bytes& b) { PutU32(b, kRecord + 1096, 0x20000000); }},
-      {"payload size past the end", [](Bytes& b) { PutU32(b, kRecord + 1092, 0xFFFFFFF0); }},
-      {"payload size one more", [](Bytes& b) { PutU32(b, kRecord + 1092, 32 + 77 + 1); }},
-      {"payload size one less", [](Bytes& b) { PutU32(b, kRecord + 1092, 32 + 77 - 1); }},
-      {"first chunk is a copy chunk", [](Bytes& b) { b[kChunk0] = 0; }},
-      {"first chunk not at the area start", [](Bytes& b) { PutU32(b, kChunk0 + 4, kArea + 1); }},
-      {"payload chunks with a gap", [](Bytes& b) { PutU32(b, kChunk2 + 4, kArea + 33); }},
-      {"payload chunks overlapping", [](Bytes& b) { PutU32(b, kChunk2 + 4, kArea + 31); }},
-      {"payload chunk larger than the area", [](Bytes& b) { PutU32(b, kChunk2 + 8, 0xFFFFFF00); }},
-      {"second entry truncated", [&](Bytes& b) { b.resize(secondRecord + 500); }},
-      {"byte left after the last entry", [](Bytes& b) { b.push_back(0); }},
-      {"container shorter than its count", [](Bytes& b) { b.resize(3); }},
+       [](Bytes& b) { std::fill(b.begin() + 4 + 1057, b.begin() + 4 + 1090, 'a'); },
+       "entry 0: a.pkg: digestAfter has no NUL"},
+      {"unsafe name", [&](Bytes& b) { name(b, kRecord, "..\\evil.pkg"); },
+       "entry 0: unsafe entry name \"..\\evil.pkg\""},
+      {"chunk count zero", [](Bytes& b) { PutU32(&b[kRecord + 1096], 0); },
+       "entry 0: a.pkg: no chunk records"},
+      {"chunk count past the end", [](Bytes& b) { PutU32(&b[kRecord + 1096], 0x20000000); },
+       "entry 0: a.pkg: chunk table runs past the end"},
+      {"payload size past the end", [](Bytes& b) { PutU32(&b[kRecord + 1092], 0xFFFFFFF0); },
+       "entry 0: a.pkg: payload area runs past the end"},
+      {"payload size one more", [](Bytes& b) { PutU32(&b[kRecord + 1092], 32 + 77 + 1); },
+       "entry 0: a.pkg: payload chunks fall short of payloadSize"},
+      {"payload size one less", [](Bytes& b) { PutU32(&b[kRecord + 1092], 32 + 77 - 1); },
+       "entry 0: a.pkg: payload chunks exceed payloadSize"},
+      {"first chunk is a copy chunk", [](Bytes& b) { b[kChunk0] = 0; },
+       "entry 0: a.pkg: first chunk is a copy chunk"},
+      {"first chunk not at the area start", [](Bytes& b) { PutU32(&b[kChunk0 + 4], kArea + 1); },
+       "entry 0: a.pkg: payload chunk 0 is out of place"},
+      {"payload chunks with a gap", [](Bytes& b) { PutU32(&b[kChunk2 + 4], kArea + 33); },
+       "entry 0: a.pkg: payload chunk 2 is out of place"},
+      {"payload chunks overlapping", [](Bytes& b) { PutU32(&b[kChunk2 + 4], kArea + 31); },
+       "entry 0: a.pkg: payload chunk 2 is out of place"},
+      {"payload chunk larger than the area", [](Bytes& b) { PutU32(&b[kChunk2 + 8], 0xFFFFFF00); },
+       "entry 0: a.pkg: payload chunks exceed payloadSize"},
+      {"second entry truncated", [&](Bytes& b) { b.resize(secondRecord + 500); },
+       "entry 1: entry record runs past the end"},
+      {"a file named twice", [&](Bytes& b) { name(b, secondRecord, "A.PKG"); },
+       "entry 1: \"A.PKG\" names a file twice"},
+      {"byte left after the last entry", [](Bytes& b) { b.push_back(0); },
+       "bytes left after the last entry"},
+      {"container shorter than its count", [](Bytes& b) { b.resize(3); },
+       "container shorter than its entry count"},
   };
   for (const Breach& breach : breaches) {
+    SCOPED_TRACE(breach.rule);
     Bytes bytes = good;
     breach.apply(bytes);
     std::string why;
     EXPECT_FALSE(ValidatePatchContainer(bytes.data(), static_cast<uint32_t>(bytes.size()),
-                                        kCodePageUtf8, &why))
-        << breach.rule;
-    EXPECT_FALSE(why.empty()) << breach.rule;
+                                        kCodePageUtf8, &why));
+    EXPECT_EQ(why, breach.why);
   }
   // A copy chunk may point anywhere in the installed file.
   Bytes farCopy = good;
-  PutU32(farCopy, kChunk1 + 4, 0xFFFFFFF0);
-  PutU32(farCopy, kChunk1 + 8, 0xFFFFFFFF);
+  PutU32(&farCopy[kChunk1 + 4], 0xFFFFFFF0);
+  PutU32(&farCopy[kChunk1 + 8], 0xFFFFFFFF);
   EXPECT_TRUE(Valid(farCopy));
 }
 

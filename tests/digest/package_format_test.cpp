@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/little_endian.h"
 #include "digest/package_index_digest.h"
 #include "tests/support/package_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
-void PutU32(Bytes& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 bool Readable(const Bytes& bytes, std::string* why = nullptr) {
   CPackageLayout layout;
   return ReadPackageLayout(bytes.data(), bytes.size(), layout, why);
@@ -53,9 +50,9 @@ TEST(PackageFormat, RefusesWhatCannotBeReadWhole) {
       {"record length past the end", good},
       {"last record cut short", Bytes(good.begin(), good.end() - 1)},
   };
-  PutU32(breaches[2].bytes, 20, static_cast<uint32_t>(good.size()));
-  PutU32(breaches[4].bytes, index + 4, 2);
-  PutU32(breaches[5].bytes, index + 12, 51);
+  PutU32(&breaches[2].bytes[20], static_cast<uint32_t>(good.size()));
+  PutU32(&breaches[4].bytes[index + 4], 2);
+  PutU32(&breaches[5].bytes[index + 12], 51);
   ASSERT_TRUE(Readable(good));
   for (const Breach& breach : breaches) {
     std::string why;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "base/little_endian.h"
 #include "tests/support/package_file.h"
 #include "tests/support/temp_folder.h"
 
@@ -88,8 +89,7 @@ TEST(PackageIndexDigest, DamagedPackagesEndPromptlyWithSomeOtherText) {
   };
   for (const Damage& damage : damages) {
     Bytes bytes = good.bytes;
-    for (int i = 0; i < 4; ++i)
-      bytes[damage.at + i] = static_cast<uint8_t>(damage.value >> (8 * i));
+    PutU32(&bytes[damage.at], damage.value);
     WriteWholeFile(folder / "bad.pkg", bytes);
     std::string digest = GetPackageIndexDigest(folder / "bad.pkg");
     EXPECT_EQ(digest.size(), 32u) << damage.what;
@@ -108,7 +108,7 @@ TEST(PackageIndexDigest, IndexBeyondTwoGibibytesInASparseFile) {
   const uint32_t indexOffset = 0xF0000000u;  // 3.75 GiB: needs 64-bit positions
   CPackageImage index = MakePackage({}, {RandomBytes(3000, 8), RandomBytes(17, 9)});
   Bytes header(index.bytes.begin(), index.bytes.begin() + 32);
-  for (int i = 0; i < 4; ++i) header[20 + i] = static_cast<uint8_t>(indexOffset >> (8 * i));
+  PutU32(&header[20], indexOffset);
   {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header.data()), 32);

@@ -9,7 +9,8 @@
 # " Patch is failed." (screenshot reason.png).
 #
 # Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
-# that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe.
+# that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe. Where no 32-bit
+# program runs, the script says so and exits 77 (skipped).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -25,6 +26,7 @@ HELD=data/sound.pkg
 export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui} WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/e2e/lib/wine.bash"
 source "$ROOT/tests/e2e/lib/display.bash"
 QEL_PROBE=$PROBE
 source "$ROOT/tests/e2e/lib/patcher.bash"
@@ -48,6 +50,7 @@ cleanup() {
 for needed in "$EXE" "$PROBE"; do
   [ -f "$needed" ] || { log "missing $needed (build the windows preset first)"; exit 1; }
 done
+qel_skip_without_32bit "file in use" "QelPatch.exe is built but not run"
 mkdir -p "$WORK" "$SHOTS"
 "$ROOT/scripts/make-sample-game" "$SAMPLE" >/dev/null || exit 1
 rm -rf "$GAME" && cp -r "$SAMPLE/old" "$GAME"

@@ -9,6 +9,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 TOOLS=${QELPATCH_WINDOWS_TOOLS_BUILD:-$ROOT/build/windows-tools}
 export WINEPREFIX=$TOOLS/wineprefix64 WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/e2e/lib/wine.bash"
 
 log() { echo "packages: $*"; }
 failed=0
@@ -39,7 +40,7 @@ done
 (cd "$WORK/sample" && env -i PATH=/usr/bin:/bin "$WORK/linux/qelpatch-tools-$version/qelpatch-build" \
   old new --exe "$WORK/linux.exe" >/dev/null) || fail "linux: the packaged builder failed"
 cmp -s "$WORK/linux.exe" "$WORK/expected.exe" || fail "linux: another program"
-(cd "$WORK/sample" && timeout 300 wine "$WORK/windows/qelpatch-tools-$version/qelpatch-build.exe" \
+(cd "$WORK/sample" && timeout 300 "$QEL_WINE64" "$WORK/windows/qelpatch-tools-$version/qelpatch-build.exe" \
   old new --exe windows.exe >/dev/null 2>&1) || fail "windows: the packaged builder failed"
 cmp -s "$WORK/sample/windows.exe" "$WORK/expected.exe" || fail "windows: another program"
 

@@ -17,11 +17,16 @@
 #              made by openssl), verified, then run as "completed": the
 #              signature does not disturb finding the release
 # Screenshots go to build/windows/e2e/screenshots. Every wait is bounded.
+# Where no 32-bit program runs, the make-up is checked all the same (the
+# resources read by the 64-bit build's probe), the runs are skipped, and the
+# script says so and exits 77.
 #
 # Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
 # that holds bin/QelPatch.exe, bin/QelPatch-stub.exe and
 # bin/qelpatch_e2e_probe.exe; QELPATCH_LINUX_BUILD (default build/linux) the
-# one that holds bin/qelpatch-build.
+# one that holds bin/qelpatch-build; QELPATCH_WINDOWS64_BUILD (default
+# build/windows64) the 64-bit one whose probe reads the resources where no
+# 32-bit program runs.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -40,6 +45,14 @@ BACKGROUND=$ROOT/resources/background.bmp
 export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui} WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/e2e/lib/wine.bash"
+if [ "$QELPATCH_RUNS_32BIT" = no ]; then
+  # The 64-bit probe reads a 32-bit program's resources as data, in the
+  # 64-bit build's prefix.
+  WINDOWS64=${QELPATCH_WINDOWS64_BUILD:-$ROOT/build/windows64}
+  PROBE=$WINDOWS64/bin/qelpatch_e2e_probe.exe
+  export WINEPREFIX=$WINDOWS64/wineprefix-gui WINEARCH=win64 QEL_WINE=$QEL_WINE64
+fi
 source "$ROOT/tests/e2e/lib/display.bash"
 
 QEL_PROBE=$PROBE
@@ -268,6 +281,12 @@ DATA=$(sed -n 's/^QELPATCH_DATA:FILEPATH=//p' "$BUILD/CMakeCache.txt")
 
 qel_stop_wine
 qel_ensure_prefix || { log "cannot make the Wine prefix $WINEPREFIX"; exit 1; }
+if [ "$QELPATCH_RUNS_32BIT" = no ]; then
+  log contract
+  run_contract || { qel_stop_wine; log "FAILED: contract"; exit 1; }
+  qel_stop_wine
+  qel_skip_without_32bit e2e "the make-up of QelPatch.exe passed; it is built but not run"
+fi
 qel_start_display || exit 1
 trap cleanup EXIT
 

@@ -20,6 +20,7 @@ WORK=$TOOLS/e2e
 # A 64-bit prefix of its own: the patcher's suites keep their 32-bit ones.
 export WINEPREFIX=$TOOLS/wineprefix64 WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/e2e/lib/wine.bash"
 
 log() { echo "windows builder: $*"; }
 failed=0
@@ -35,7 +36,7 @@ both() {
   shift
   (cd "$WORK" && "$LINUX_BUILDER" "$@") >"$WORK/linux.out" 2>"$WORK/linux.err"
   local linux=$?
-  (cd "$WORK" && timeout 120 wine "$WINDOWS_BUILDER" "$@") >"$WORK/windows.out" 2>"$WORK/windows.err"
+  (cd "$WORK" && timeout 120 "$QEL_WINE64" "$WINDOWS_BUILDER" "$@") >"$WORK/windows.out" 2>"$WORK/windows.err"
   local windows=$?
   [ "$linux" = "$windows" ] || fail "$what: exit $linux on Linux, $windows on Windows"
   # Wine may add its own lines; the builder's lines must be the same.
@@ -50,7 +51,7 @@ done
 rm -rf "$WORK" && mkdir -p "$WORK"
 "$ROOT/scripts/make-sample-game" "$WORK/sample" >/dev/null || exit 1
 cp "$STUB" "$WORK/QelPatch-stub.exe"
-timeout 300 wine "$WINDOWS_BUILDER" --version >"$WORK/version.out" 2>&1
+timeout 300 "$QEL_WINE64" "$WINDOWS_BUILDER" --version >"$WORK/version.out" 2>&1
 version=$(tr -d '\r' <"$WORK/version.out" | grep '^qelpatch-build')
 [ "$version" = "$("$LINUX_BUILDER" --version)" ] || fail "--version says '$version'"
 
@@ -58,11 +59,11 @@ version=$(tr -d '\r' <"$WORK/version.out" | grep '^qelpatch-build')
 (cd "$WORK" && "$LINUX_BUILDER" sample/old sample/new -o linux.qpd --exe linux.exe \
   --stub QelPatch-stub.exe >/dev/null) || fail "the Linux builder failed on the sample"
 cp "$WINDOWS_BUILDER" "$WORK/qelpatch-build.exe"
-(cd "$WORK" && timeout 120 wine ./qelpatch-build.exe sample/old sample/new -o windows.qpd \
+(cd "$WORK" && timeout 120 "$QEL_WINE64" ./qelpatch-build.exe sample/old sample/new -o windows.qpd \
   --exe windows.exe >/dev/null 2>&1) || fail "the Windows builder failed on the sample"
 cmp -s "$WORK/linux.qpd" "$WORK/windows.qpd" || fail "the releases differ"
 cmp -s "$WORK/linux.exe" "$WORK/windows.exe" || fail "the programs differ"
-(cd "$WORK" && timeout 120 wine ./qelpatch-build.exe --stamp linux.qpd --exe stamped.exe >/dev/null 2>&1)
+(cd "$WORK" && timeout 120 "$QEL_WINE64" ./qelpatch-build.exe --stamp linux.qpd --exe stamped.exe >/dev/null 2>&1)
 cmp -s "$WORK/linux.exe" "$WORK/stamped.exe" || fail "--stamp gives another program"
 both "--show" --show windows.exe
 cmp -s "$WORK/linux.out" <(tr -d '\r' <"$WORK/windows.out") || fail "--show lists differently"

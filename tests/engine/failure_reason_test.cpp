@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "engine/in_use_wait.h"
-#include "platform/file_faults.h"
+#include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
 
 namespace {
@@ -20,22 +20,13 @@ class FailureReason : public testing::Test {
     WriteWholeFile(folder / "setup.ini", TextBytes("old settings"));
     container = BuildContainer({ArchiveEntry("setup.ini", kNew, true)});
   }
-  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
 
   // One run with `fault` at every operation `op`.
   CRunOutcome RunWith(platform::FileOp op, platform::Fault fault) {
-    static platform::FileOp faultedOp;
-    static platform::Fault injected;
-    faultedOp = op;
-    injected = fault;
-    platform::SetFileFaultHook(
-        [](platform::FileOp o, const std::string&, void*) {
-          return o == faultedOp ? injected : platform::Fault::None;
-        },
-        nullptr);
-    CRunOutcome run = RunWorker(container, folder.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
-    return run;
+    CScopedFaultHook hook([&](platform::FileOp o, const std::string&) {
+      return o == op ? fault : platform::Fault::None;
+    });
+    return RunWorker(container, folder.Path());
   }
 
   CTempFolder folder;
@@ -89,24 +80,18 @@ TEST_F(FailureReason, DamagedPatchDataSaysSo) {
 
 TEST_F(FailureReason, AFileInUseForAMomentIsWaitedFor) {
   // Another program holds the installed file for the first three attempts.
-  struct CHolder {
-    int refusals = 0;
-  };
-  static CHolder holder;
-  holder = CHolder();
-  platform::SetFileFaultHook(
-      [](platform::FileOp op, const std::string&, void*) {
-        if (op != platform::FileOp::Replace || holder.refusals == 3) return platform::Fault::None;
-        ++holder.refusals;
-        return platform::Fault::InUse;
-      },
-      nullptr);
+  int refusals = 0;
+  CScopedFaultHook hook([&](platform::FileOp op, const std::string&) {
+    if (op != platform::FileOp::Replace || refusals == 3) return platform::Fault::None;
+    ++refusals;
+    return platform::Fault::InUse;
+  });
   auto started = std::chrono::steady_clock::now();
   CRunOutcome run = RunWorker(container, folder.Path());
   auto waited = std::chrono::steady_clock::now() - started;
   EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
   EXPECT_EQ(ReadWholeFile(folder / "setup.ini"), kNew);
-  EXPECT_EQ(holder.refusals, 3);
+  EXPECT_EQ(refusals, 3);
   EXPECT_GE(waited, std::chrono::milliseconds(3 * kInUseRetryMs));
 }
 

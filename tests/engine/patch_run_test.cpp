@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/install_dir.h"
-#include "platform/file_faults.h"
+#include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
 #include "tests/support/zip_maker.h"
 
@@ -10,7 +10,6 @@ namespace {
 class PatchRun : public testing::Test {
  protected:
   void SetUp() override { ResetTestUser(); }
-  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
 
   CTempFolder folder;
 };
@@ -90,20 +89,18 @@ TEST_F(PatchRun, OneChunkEntryNeedsNoInstalledFileAndEqualsItsPayload) {
   EXPECT_EQ(ReadWholeFile(folder / "fresh.pkg"), content);
 }
 
-TEST_F(PatchRun, UpperCasePkgIsHandledAsAnArchive) {
-  WriteWholeFile(folder / "DATA.PKG", kOldText);
-  Bytes container = BuildContainer({ArchiveEntry("DATA.PKG", kNewText, true)});
-  CRunOutcome run = RunWorker(container, folder.Path());
-  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
-  EXPECT_EQ(ReadWholeFile(folder / "DATA.PKG"), kNewText);
-  EXPECT_EQ(run.out, "To Compare File Start ..\n");
-}
-
-TEST_F(PatchRun, ExtensionOverSevenCharactersIsAnArchiveToo) {
-  Bytes container = BuildContainer({ArchiveEntry("notes.markdown", kNewText, false)});
-  CRunOutcome run = RunWorker(container, folder.Path());
-  EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
-  EXPECT_EQ(ReadWholeFile(folder / "notes.markdown"), kNewText);
+// Not packages, so archives, never compared: an upper-case ".PKG" and an
+// extension too long to be ".pkg".
+TEST_F(PatchRun, NamesThatAreNotPackagesAreHandledAsArchives) {
+  for (const char* name : {"DATA.PKG", "notes.markdown"}) {
+    SCOPED_TRACE(name);
+    WriteWholeFile(folder / name, kOldText);
+    CRunOutcome run =
+        RunWorker(BuildContainer({ArchiveEntry(name, kNewText, true)}), folder.Path());
+    EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
+    EXPECT_EQ(ReadWholeFile(folder / name), kNewText);
+    EXPECT_EQ(run.out, "To Compare File Start ..\n");
+  }
 }
 
 TEST_F(PatchRun, EmptyContainerCompletesWithoutTouchingAnything) {
@@ -135,7 +132,7 @@ TEST_F(PatchRun, ListedNameNotInTheContainerFailsTheRun) {
   ASSERT_TRUE(worker.LoadPatchData());
   EXPECT_FALSE(worker.RunPatch({"x.pkg", "missing.pkg"}));
   SetTestPatchData(nullptr);
-  EXPECT_EQ(ReadWholeFile(folder / "x.pkg"), RandomBytes(10, 9));  // installed before the end
+  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{});  // nothing installed
 }
 
 TEST_F(PatchRun, ReRunAfterAPartialRunCompletesWithoutQuestions) {
@@ -151,18 +148,14 @@ TEST_F(PatchRun, ReRunAfterAPartialRunCompletesWithoutQuestions) {
 }
 
 TEST_F(PatchRun, TemporaryFileOfAnEntryInASubFolderLiesBesideIt) {
-  struct Seen {
-    std::vector<std::string> created;
-  } seen;
-  platform::SetFileFaultHook(
-      [](platform::FileOp op, const std::string& path, void* context) {
-        if (op == platform::FileOp::Create) static_cast<Seen*>(context)->created.push_back(path);
-        return platform::Fault::None;
-      },
-      &seen);
+  std::vector<std::string> created;
+  CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+    if (op == platform::FileOp::Create) created.push_back(path);
+    return platform::Fault::None;
+  });
   WriteWholeFile(folder / "sub/map.pkg", kOldText);
   RunWorker(BuildContainer({WholeEntry("sub/map.pkg", kNewText)}), folder.Path());
-  EXPECT_EQ(seen.created, std::vector<std::string>{folder / "sub/.temp_map.pkg"});
+  EXPECT_EQ(created, std::vector<std::string>{folder / "sub/.temp_map.pkg"});
 }
 
 // A failure injected at one file operation keeps the installed file whole.
@@ -186,18 +179,16 @@ TEST_F(PatchRun, FileOperationFailuresKeepTheInstalledFile) {
     WriteWholeFile(run / "a.pkg", a.oldPackage.bytes);
     WriteWholeFile(run / "setup.ini", kOldText);
     Bytes container = BuildContainer({DeltaEntry(a), ArchiveEntry("setup.ini", kNewText, true)});
-    static Case current;
-    current = c;
-    platform::SetFileFaultHook(
-        [](platform::FileOp op, const std::string& path, void*) {
-          // Only the patch's own working files fail; the test's checks read freely.
-          bool working = path.find(".temp_") != std::string::npos;
-          bool target = op == platform::FileOp::Replace || op == platform::FileOp::Read;
-          return op == current.op && (working || target) ? current.fault : platform::Fault::None;
-        },
-        nullptr);
-    CRunOutcome outcome = RunWorker(container, run.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
+    CRunOutcome outcome;
+    {
+      CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+        // Only the patch's own working files fail; the test's checks read freely.
+        bool working = path.find(".temp_") != std::string::npos;
+        bool target = op == platform::FileOp::Replace || op == platform::FileOp::Read;
+        return op == c.op && (working || target) ? c.fault : platform::Fault::None;
+      });
+      outcome = RunWorker(container, run.Path());
+    }
     SCOPED_TRACE(platform::FileOpName(c.op));
     EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
     EXPECT_EQ(ReadWholeFile(run / "a.pkg"), a.oldPackage.bytes);
@@ -216,18 +207,15 @@ TEST_F(PatchRun, NewFilesInNewFoldersBringTheirFolders) {
   EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
 }
 
-TEST_F(PatchRun, FolderThatCannotBeMadeFailsTheEntryOnly) {
-  platform::SetFileFaultHook(
-      [](platform::FileOp op, const std::string&, void*) {
-        return op == platform::FileOp::CreateFolder ? platform::Fault::Error
-                                                    : platform::Fault::None;
-      },
-      nullptr);
+// A patch installs all of its files or none.
+TEST_F(PatchRun, FolderThatCannotBeMadeFailsTheRunBeforeAnythingIsInstalled) {
+  CScopedFaultHook hook([](platform::FileOp op, const std::string&) {
+    return op == platform::FileOp::CreateFolder ? platform::Fault::Error : platform::Fault::None;
+  });
   Bytes top = RandomBytes(50, 14);
   Bytes container =
       BuildContainer({WholeEntry("newdir/x.pkg", RandomBytes(60, 15)), WholeEntry("top.pkg", top)});
   CRunOutcome run = RunWorker(container, folder.Path());
   EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
-  EXPECT_EQ(ReadWholeFile(folder / "top.pkg"), top);
-  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"top.pkg"});
+  EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{});
 }

@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "platform/file_faults.h"
+#include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
 #include "tests/support/zip_maker.h"
 
@@ -13,11 +13,11 @@ namespace {
 // Counts the operations of a run that change something on the disk.
 struct CChanges {
   std::multiset<platform::FileOp> ops;
-  static platform::Fault Hook(platform::FileOp op, const std::string&, void* context) {
+  platform::Fault operator()(platform::FileOp op, const std::string&) {
     if (op == platform::FileOp::Create || op == platform::FileOp::Write ||
         op == platform::FileOp::Replace || op == platform::FileOp::Delete ||
         op == platform::FileOp::CreateFolder)
-      static_cast<CChanges*>(context)->ops.insert(op);
+      ops.insert(op);
     return platform::Fault::None;
   }
 };
@@ -44,13 +44,10 @@ struct CMovie {
 class UpToDate : public testing::Test {
  protected:
   void SetUp() override { ResetTestUser(); }
-  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
 
   CRunOutcome RunCountingChanges(const Bytes& container, CChanges& changes) {
-    platform::SetFileFaultHook(&CChanges::Hook, &changes);
-    CRunOutcome run = RunWorker(container, folder.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
-    return run;
+    CScopedFaultHook hook(std::ref(changes));
+    return RunWorker(container, folder.Path());
   }
 
   CTempFolder folder;
@@ -118,8 +115,9 @@ TEST_F(UpToDate, AnotherVersionOfTheSameSizeIsNotTakenForTheNewOne) {
   EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
   EXPECT_EQ(run.status, "movie.bik: not the version this patch expects");
   EXPECT_EQ(ReadWholeFile(folder / "movie.bik"), otherMovie);
-  EXPECT_EQ(ReadWholeFile(folder / "whole.pkg"), whole);
-  EXPECT_EQ(ReadWholeFile(folder / "setup.ini"), deflated);
+  // Nothing is installed while one file cannot be made.
+  EXPECT_EQ(ReadWholeFile(folder / "whole.pkg"), otherWhole);
+  EXPECT_EQ(ReadWholeFile(folder / "setup.ini"), otherDeflated);
 }
 
 TEST_F(UpToDate, EntriesNamedXAndXZipAreBothPatched) {
@@ -143,16 +141,15 @@ TEST_F(UpToDate, AHeldWorkingArchiveDoesNotCostTheVerifiedFile) {
   WriteWholeFile(folder / "setup.ini", TextBytes("old"));
   Bytes container = BuildContainer({ArchiveEntry("setup.ini", content, true)});
   // A scanner holds the working archive for the whole run.
-  static std::string held;
-  held = folder / ".temp_setup.ini";
-  platform::SetFileFaultHook(
-      [](platform::FileOp op, const std::string& path, void*) {
-        return op == platform::FileOp::Delete && path == held ? platform::Fault::InUse
-                                                              : platform::Fault::None;
-      },
-      nullptr);
-  CRunOutcome run = RunWorker(container, folder.Path());
-  platform::SetFileFaultHook(nullptr, nullptr);
+  const std::string held = folder / ".temp_setup.ini";
+  CRunOutcome run;
+  {
+    CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+      return op == platform::FileOp::Delete && path == held ? platform::Fault::InUse
+                                                            : platform::Fault::None;
+    });
+    run = RunWorker(container, folder.Path());
+  }
   EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
   EXPECT_EQ(ReadWholeFile(folder / "setup.ini"), content);
   EXPECT_TRUE(PathExists(held));

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "base/path_text.h"
 #include "container/patch_container.h"
 #include "container/working_names.h"
@@ -38,23 +39,19 @@ std::vector<uint8_t> GamePackage(uint32_t seed, uint32_t dataSize, uint32_t reco
   bytes[0] = 'Q';
   bytes[1] = 'P';
   bytes[2] = 'K';
-  auto put = [&](uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-  };
   for (uint32_t i = 0; i < dataSize; ++i) bytes.push_back(static_cast<uint8_t>(i * 7 + seed * 13));
   const uint32_t indexOffset = static_cast<uint32_t>(bytes.size());
-  for (int i = 0; i < 4; ++i) bytes[20 + i] = static_cast<uint8_t>(indexOffset >> (8 * i));
-  put(0);
-  put(recordCount);
-  put(0);
+  PutU32(&bytes[20], indexOffset);
+  AppendU32(bytes, 0);
+  AppendU32(bytes, recordCount);
+  AppendU32(bytes, 0);
   for (uint32_t j = 0; j < recordCount; ++j) {
-    put(5 + j * 3);
+    AppendU32(bytes, 5 + j * 3);
     for (uint32_t k = 0; k < 5 + j * 3; ++k)
       bytes.push_back(static_cast<uint8_t>(j * 31 + seed + k));
   }
   const uint32_t indexSize = static_cast<uint32_t>(bytes.size()) - indexOffset;
-  for (int i = 0; i < 4; ++i)
-    bytes[indexOffset + 8 + i] = static_cast<uint8_t>(indexSize >> (8 * i));
+  PutU32(&bytes[indexOffset + 8], indexSize);
   return bytes;
 }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/file_faults.h"
+#include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
 
 namespace {
@@ -16,7 +16,6 @@ mode_t ModeOf(const std::string& path) {
 class FilePosix : public testing::Test {
  protected:
   void SetUp() override { ResetTestUser(); }
-  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
   CTempFolder folder;
 };
 }  // namespace
@@ -41,15 +40,11 @@ TEST_F(FilePosix, PatchedFilesKeepTheirModeAndNewFilesGetTheUsualOne) {
 TEST_F(FilePosix, AFolderThatCannotBeSyncedFailsTheInstall) {
   for (const char* name : {"new/folder/x.pkg", "top.pkg"}) {
     CTempFolder game;
-    platform::SetFileFaultHook(
-        [](platform::FileOp op, const std::string&, void*) {
-          return op == platform::FileOp::SyncFolder ? platform::Fault::Error
-                                                    : platform::Fault::None;
-        },
-        nullptr);
+    CScopedFaultHook hook([](platform::FileOp op, const std::string&) {
+      return op == platform::FileOp::SyncFolder ? platform::Fault::Error : platform::Fault::None;
+    });
     CRunOutcome run =
         RunWorker(BuildContainer({WholeEntry(name, RandomBytes(60, 3))}), game.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
     EXPECT_EQ(run.results, std::vector<uintptr_t>{0}) << name;
     EXPECT_EQ(run.status, std::string(name) + ": the disk reported an error");
   }

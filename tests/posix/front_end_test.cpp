@@ -75,34 +75,31 @@ TEST_F(FrontEnd, CompletesFromTheStoredPathAndShowsEachStatusOnce) {
   EXPECT_TRUE(NoWorkingFilesLeft(game.Path()));
 }
 
-TEST_F(FrontEnd, DifferingPackageAnsweredNoFailsAndChangesNothing) {
-  WriteWholeFile(game / "a.pkg", MakePackagePair("a.pkg", 99).oldPackage.bytes);
-  Bytes installed = ReadWholeFile(game / "a.pkg");
-  CProcessRun run = RunPatcher(work, container, game.Path(), "n\n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.out.find(
-                "a.pkg\nThis file is different with PatchFile.\nDo you want to continue patch ?\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_TRUE(EndsWith(run.out, " Patch is failed.\n"));
-  EXPECT_EQ(ReadWholeFile(game / "a.pkg"), installed);
-  EXPECT_EQ(ReadWholeFile(game / "docs/readme.txt"), TextBytes("old"));
-}
-
-TEST_F(FrontEnd, DifferingPackageAnsweredYesPatchesTheRest) {
-  WriteWholeFile(game / "a.pkg", MakePackagePair("a.pkg", 99).oldPackage.bytes);
-  Bytes installed = ReadWholeFile(game / "a.pkg");
-  CProcessRun run = RunPatcher(work, container, game.Path(), "YES\n");
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(ReadWholeFile(game / "a.pkg"), installed);
-  EXPECT_EQ(ReadWholeFile(game / "docs/readme.txt"), kNew);
-}
-
-TEST_F(FrontEnd, EndOfInputAtTheQuestionCountsAsNo) {
-  WriteWholeFile(game / "a.pkg", TextBytes("not a package"));
-  CProcessRun run = RunPatcher(work, container, game.Path(), "");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(ReadWholeFile(game / "a.pkg"), TextBytes("not a package"));
+// Only y or yes, in any letter case, goes on past a differing file, kept as it
+// is; anything else, the end of input too, fails the run and changes nothing.
+TEST_F(FrontEnd, TheAnswerToADifferingFileDecidesTheRun) {
+  const Bytes other = MakePackagePair("a.pkg", 99).oldPackage.bytes;
+  const struct {
+    const char* input;
+    bool goOn;
+    Bytes installed;
+  } cases[] = {{"y\n", true, other},   {"yes\n", true, other},
+               {"YES\n", true, other}, {"n\n", false, other},
+               {"\n", false, other},   {"", false, TextBytes("not a package")}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    WriteWholeFile(game / "a.pkg", c.installed);
+    WriteWholeFile(game / "docs/readme.txt", TextBytes("old"));
+    CProcessRun run = RunPatcher(work, container, game.Path(), c.input);
+    EXPECT_EQ(run.exitCode, c.goOn ? 0 : 1);
+    EXPECT_NE(run.out.find("a.pkg\nThis file is different with PatchFile.\nDo you want to "
+                           "continue patch ?\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(EndsWith(run.out, " Patch is failed.\n"), !c.goOn) << run.out;
+    EXPECT_EQ(ReadWholeFile(game / "a.pkg"), c.installed);
+    EXPECT_EQ(ReadWholeFile(game / "docs/readme.txt"), c.goOn ? kNew : TextBytes("old"));
+  }
 }
 
 TEST_F(FrontEnd, WithoutASettingTheFolderIsReadFromTheTerminal) {
@@ -145,4 +142,37 @@ TEST_F(FrontEnd, ADamagedReleaseSaysWhatIsDamagedOnASecondLine) {
   EXPECT_EQ(run.err.find(first), run.err.rfind(first)) << "shown twice:\n" << run.err;
   EXPECT_GT(run.err.size(), run.err.find(first) + first.size() + 1) << run.err;
   ExpectUnchanged();
+}
+
+// Players double-click twice: while the first patcher waits for its answer,
+// a second one on the same folder ends at once and touches nothing; the
+// first then completes, and neither leaves a file behind.
+TEST_F(FrontEnd, ASecondPatcherOnTheSameFolderEndsWhileTheFirstRuns) {
+  const Bytes other = MakePackagePair("a.pkg", 99).oldPackage.bytes;
+  WriteWholeFile(game / "a.pkg", other);
+  WriteWholeFile(work / "release.qpd", container);
+  const std::string patcher = "QELPATCH_TEST_DATA='" + (work / "release.qpd") +
+                              "' QELPATCH_INSTALL_PATH='" + game.Path() +
+                              "' '" QELPATCH_TESTABLE "'";
+  const std::string script = "cd '" + work.Path() + "'\nmkfifo answer\n(" + patcher +
+                             " <answer >out1 2>err1; echo $? >rc1) &\n"
+                             "exec 3>answer\n"
+                             "for i in $(seq 100); do grep -q 'continue patch' out1 && break; "
+                             "sleep 0.1; done\n" +
+                             patcher +
+                             " </dev/null >out2 2>err2; echo $? >rc2\n"
+                             "echo y >&3\nexec 3>&-\nwait\n";
+  WriteWholeFile(work / "two.sh", script);
+  ASSERT_EQ(std::system(("bash '" + (work / "two.sh") + "'").c_str()), 0);
+  auto text = [&](const char* name) {
+    Bytes bytes = ReadWholeFile(work / name);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ(text("rc2"), "1\n");
+  EXPECT_TRUE(EndsWith(text("err2"), "Another patch is running in this game folder\n"))
+      << text("err2");
+  EXPECT_EQ(text("rc1"), "0\n") << text("out1") << text("err1");
+  EXPECT_EQ(ReadWholeFile(game / "a.pkg"), other);  // kept, as answered
+  EXPECT_EQ(ReadWholeFile(game / "docs/readme.txt"), kNew);
+  EXPECT_EQ(ListFiles(game.Path()), (std::vector<std::string>{"a.pkg", "docs/readme.txt"}));
 }

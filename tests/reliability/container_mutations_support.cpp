@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/byte_cursor.h"
+#include "base/little_endian.h"
 #include "container/patch_container.h"
 
 namespace {
@@ -18,18 +19,9 @@ constexpr uint32_t kChunkCountAt = 1096;
 constexpr uint32_t kChunkOffsetAt = 4;
 constexpr uint32_t kChunkSizeAt = 8;
 
-uint32_t GetU32(const Bytes& bytes, uint32_t at) {
-  CByteCursor cursor(bytes.data() + at, 4);
-  return cursor.ReadU32();
-}
-
 std::string FieldText(const Bytes& bytes, uint32_t at, uint32_t fieldSize) {
   auto begin = bytes.begin() + at;
   return std::string(begin, std::find(begin, begin + fieldSize, 0));
-}
-
-void PutU32(Bytes& bytes, uint32_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 class CMutantList {
@@ -37,15 +29,15 @@ class CMutantList {
   explicit CMutantList(const Bytes& base) : base_(base) {}
 
   void Word(const std::string& what, uint32_t at, uint32_t value) {
-    if (GetU32(base_, at) == value) return;
+    if (GetU32(&base_[at]) == value) return;
     Bytes changed = base_;
-    PutU32(changed, at, value);
+    PutU32(&changed[at], value);
     Add(what + " = " + std::to_string(value), std::move(changed));
   }
 
   // The values that matter for a count, size or offset field.
   void WordBoundaries(const std::string& what, uint32_t at, const std::vector<uint32_t>& extra) {
-    uint32_t now = GetU32(base_, at);
+    uint32_t now = GetU32(&base_[at]);
     std::vector<uint32_t> values = {
         0,          1,          now - 1,    now + 1,
         0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, static_cast<uint32_t>(base_.size())};
@@ -212,7 +204,7 @@ std::vector<CMutant> FieldMutants(const Bytes& container) {
     const CEntryLayout& first = layout.front();
     uint32_t end = first.payloadArea + first.payloadSize;
     repeated.insert(repeated.end(), container.begin() + first.record, container.begin() + end);
-    PutU32(repeated, 0, GetU32(container, 0) + 1);
+    PutU32(&repeated[0], GetU32(&container[0]) + 1);
     list.Add("first entry repeated at the end", std::move(repeated));
   }
   return list.Take();
@@ -268,7 +260,7 @@ CMutant RandomMutant(const Bytes& container, std::mt19937& random) {
         uint32_t value = values[below(sizeof values / sizeof values[0])];
         uint32_t word = std::min(at, size >= 4 ? size - 4 : 0);
         if (size < 4) break;
-        PutU32(bytes, word, value);
+        PutU32(&bytes[word], value);
         mutant.what += "word at " + std::to_string(word) + " = " + std::to_string(value) + "; ";
         break;
       }

@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "platform/file_faults.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fault_hook.h"
 
 namespace {
 using platform::Fault;
@@ -30,11 +30,7 @@ struct CInjector {
   std::set<std::string> refusedDeletions;  // paths whose deletion was failed
   bool injected = false;
 
-  static Fault Hook(FileOp op, const std::string& path, void* context) {
-    return static_cast<CInjector*>(context)->Next(op, path);
-  }
-
-  Fault Next(FileOp op, const std::string& path) {
+  Fault operator()(FileOp op, const std::string& path) {
     ++seen;
     if (counting) {
       ops.push_back(op);
@@ -59,15 +55,15 @@ class FaultInjection : public testing::Test {
     release_ = MakeRepresentativeRelease(kDataSize, 40);
     CountCleanRun();
   }
-  void TearDown() override { platform::SetFileFaultHook(nullptr, nullptr); }
-
   void CountCleanRun() {
     CTempFolder folder;
     InstallOldVersion(release_, folder.Path());
     CInjector counter;
-    platform::SetFileFaultHook(&CInjector::Hook, &counter);
-    CRunOutcome run = RunWorker(release_.container, folder.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
+    CRunOutcome run;
+    {
+      CScopedFaultHook hook(std::ref(counter));
+      run = RunWorker(release_.container, folder.Path());
+    }
     ASSERT_EQ(run.results, std::vector<uintptr_t>{1});
     ASSERT_TRUE(JudgeFolder(release_, folder.Path()).AllNew(release_));
     cleanOps_ = counter.ops;
@@ -83,9 +79,11 @@ class FaultInjection : public testing::Test {
     injector.target = k;
     injector.span = span;
     injector.fault = fault;
-    platform::SetFileFaultHook(&CInjector::Hook, &injector);
-    CRunOutcome run = RunWorker(release_.container, folder.Path());
-    platform::SetFileFaultHook(nullptr, nullptr);
+    CRunOutcome run;
+    {
+      CScopedFaultHook hook(std::ref(injector));
+      run = RunWorker(release_.container, folder.Path());
+    }
     ++runs_;
 
     std::string where = "operation " + std::to_string(k) + " (" +

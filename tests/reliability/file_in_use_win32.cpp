@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "engine/in_use_wait.h"
-#include "platform/file_faults.h"
 #include "platform/win32/windows_api.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fault_hook.h"
 
 namespace {
 HANDLE Hold(const std::string& path) {
@@ -54,28 +54,25 @@ TEST_F(FileInUse, HeldPackageStaysIntactItsTemporaryGoesAndTheRunFails) {
 }
 
 TEST_F(FileInUse, PackageLetGoWithinAMomentIsReplacedAfterAll) {
-  struct CHolder {
-    HANDLE held;
-    std::string path;
-    std::thread letGo;
-  } holder{Hold(folder_ / "a.pkg"), folder_ / "a.pkg", {}};
-  ASSERT_NE(holder.held, INVALID_HANDLE_VALUE);
-  // The holder lets go three seconds after the replace of the package begins.
-  platform::SetFileFaultHook(
-      [](platform::FileOp op, const std::string& path, void* context) {
-        auto* h = static_cast<CHolder*>(context);
-        if (op == platform::FileOp::Replace && path == h->path && !h->letGo.joinable())
-          h->letGo = std::thread([h] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(3000));
-            CloseHandle(h->held);
-          });
-        return platform::Fault::None;
-      },
-      &holder);
-  CRunOutcome run = RunWorker(release_.container, folder_.Path());
-  platform::SetFileFaultHook(nullptr, nullptr);
-  ASSERT_TRUE(holder.letGo.joinable());
-  holder.letGo.join();
+  const std::string path = folder_ / "a.pkg";
+  HANDLE held = Hold(path);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread letGo;
+  CRunOutcome run;
+  {
+    // The holder lets go three seconds after the replace of the package begins.
+    CScopedFaultHook hook([&](platform::FileOp op, const std::string& opPath) {
+      if (op == platform::FileOp::Replace && opPath == path && !letGo.joinable())
+        letGo = std::thread([held] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+          CloseHandle(held);
+        });
+      return platform::Fault::None;
+    });
+    run = RunWorker(release_.container, folder_.Path());
+  }
+  ASSERT_TRUE(letGo.joinable());
+  letGo.join();
 
   EXPECT_EQ(run.results, std::vector<uintptr_t>{1});
   CFolderState state = JudgeFolder(release_, folder_.Path());

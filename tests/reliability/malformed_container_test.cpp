@@ -14,9 +14,9 @@
 #include "base/path_text.h"
 #include "container/patch_container.h"
 #include "container/working_names.h"
-#include "platform/file_faults.h"
 #include "tests/reliability/container_mutations_support.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fault_hook.h"
 
 namespace {
 using platform::FileOp;
@@ -128,7 +128,6 @@ class MalformedContainer : public testing::Test {
     caseSensitive_ = CaseSensitive(probe);
   }
   void TearDown() override {
-    platform::SetFileFaultHook(nullptr, nullptr);
     CFolderState state = JudgeFolder(release_, refusedFolder_.Path());
     EXPECT_TRUE(state.problems.empty() && state.workingFiles.empty() && state.newCount == 0)
         << "the folder of the refused containers changed";
@@ -139,12 +138,10 @@ class MalformedContainer : public testing::Test {
   void CheckRefused(const CMutant& mutant) {
     ++refused_;
     uint64_t operations = 0;
-    platform::SetFileFaultHook(
-        [](FileOp, const std::string&, void* count) {
-          ++*static_cast<uint64_t*>(count);
-          return platform::Fault::None;
-        },
-        &operations);
+    CScopedFaultHook hook([&](FileOp, const std::string&) {
+      ++operations;
+      return platform::Fault::None;
+    });
     // Straight to the worker: a refused container prints nothing to capture.
     CTestUser& user = TestUser();
     user.hasSetting = true;
@@ -154,7 +151,6 @@ class MalformedContainer : public testing::Test {
     CPatchWorker worker;
     CPatchWorker::ThreadMain(&worker);
     SetTestPatchData(nullptr);
-    platform::SetFileFaultHook(nullptr, nullptr);
     if (user.results == std::vector<uintptr_t>{0} && operations == 0) return;
     ADD_FAILURE() << mutant.what << ": refused container, yet " << operations
                   << " file operations and results " << user.results.size();

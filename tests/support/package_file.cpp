@@ -1,17 +1,8 @@
 #include "tests/support/package_file.h"
 
+#include "base/little_endian.h"
 #include "digest/digest_text.h"
 #include "digest/md5.h"
-
-namespace {
-void PutU32(Bytes& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void AppendU32(Bytes& out, uint32_t v) {
-  out.resize(out.size() + 4);
-  PutU32(out, out.size() - 4, v);
-}
-}  // namespace
 
 CPackageImage MakePackage(const Bytes& data, const std::vector<Bytes>& records) {
   CPackageImage package;
@@ -22,7 +13,7 @@ CPackageImage MakePackage(const Bytes& data, const std::vector<Bytes>& records) 
   out[2] = 'K';
   out.insert(out.end(), data.begin(), data.end());
   package.indexOffset = static_cast<uint32_t>(out.size());
-  PutU32(out, 20, package.indexOffset);
+  PutU32(&out[20], package.indexOffset);
   size_t indexStart = out.size();
   AppendU32(out, 0);
   AppendU32(out, static_cast<uint32_t>(records.size()));
@@ -32,7 +23,7 @@ CPackageImage MakePackage(const Bytes& data, const std::vector<Bytes>& records) 
     out.insert(out.end(), record.begin(), record.end());
   }
   package.indexSize = static_cast<uint32_t>(out.size() - indexStart);
-  PutU32(out, indexStart + 8, package.indexSize);
+  PutU32(&out[indexStart + 8], package.indexSize);
   return package;
 }
 

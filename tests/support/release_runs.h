@@ -30,6 +30,17 @@ CEntryPlan ArchiveEntry(const std::string& name, const Bytes& content, bool defl
 std::string IndexDigest(const CPackageImage& package);
 Bytes BuildContainer(const std::vector<CEntryPlan>& entries);
 
+// One file of a release, as its entry finds and leaves it: `before` null for
+// a new file.
+struct CFileVersions {
+  const Bytes* before;
+  Bytes after;
+};
+// A release file as the builder writes it: the container of `entries` and
+// the manifest that `files` (one per entry, in order) describe.
+Bytes BuildRelease(const std::vector<CEntryPlan>& entries, const std::vector<CFileVersions>& files,
+                   uint32_t codePage = 0);
+
 struct CRunOutcome {
   std::vector<uintptr_t> results;
   std::string out;  // standard output

@@ -1,6 +1,9 @@
 # Shared by the scripts that run Windows programs with windows under Wine: a
 # private Xvfb display and a Wine prefix that is made once and then reused.
-# Source it; it defines functions only.
+# Source it; it defines functions only, and QEL_WINE: the Wine loader that
+# runs the programs (wine unless set; a 64-bit build's tests set the 64-bit
+# one, which also runs where `wine` cannot start).
+QEL_WINE=${QEL_WINE:-wine}
 
 # Makes the prefix at $WINEPREFIX unless it exists. Bounded in time. Its
 # windows are not left to a window manager (there is none on Xvfb, and Wine
@@ -8,12 +11,12 @@
 qel_ensure_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
-    timeout 300 wineboot -i >/dev/null 2>&1 || true
+    timeout 300 "$QEL_WINE" wineboot -i >/dev/null 2>&1 || true
     timeout 60 wineserver -w || true
   fi
   [ -f "$WINEPREFIX/system.reg" ] || return 1
   if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg"; then
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 60 "$QEL_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     timeout 60 wineserver -w || true
   fi
 }

@@ -13,7 +13,7 @@ QEL_QUIT_Y=$((QEL_WINDOW_Y + 2 + 8))
 # system's language.
 QEL_PATH_KEYS=('HKLM\SOFTWARE\KESTA\Quelvane|Destination' 'HKLM\SOFTWARE\morv\quelvane|Loader')
 
-qel_wine() { timeout 60 wine "$@" 2>/dev/null | tr -d '\r'; }
+qel_wine() { timeout 60 "$QEL_WINE" "$@" 2>/dev/null | tr -d '\r'; }
 
 # Z:\... for a Unix path.
 qel_windows_path() { echo "Z:${1//\//\\}"; }

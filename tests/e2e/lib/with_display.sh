@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine on a private Xvfb display:
 #   with_display.sh program.exe [arguments...]
-# WINEPREFIX names the prefix (made on first use). The program's exit code is
-# the script's.
+# WINEPREFIX names the prefix (made on first use), QEL_WINE the Wine loader
+# (wine unless set). The program's exit code is the script's.
 set -uo pipefail
 source "$(dirname "$0")/display.bash"
 
@@ -15,6 +15,6 @@ qel_ensure_prefix || { echo "cannot make the Wine prefix $WINEPREFIX" >&2; exit 
 qel_start_display || exit 1
 trap 'qel_stop_wine; qel_stop_display' EXIT
 
-timeout 240 wine "$@"
+timeout 240 "$QEL_WINE" "$@"
 status=$?
 exit $status

@@ -1,0 +1,143 @@
+#include "container/release_manifest.h"
+
+#include <cstring>
+
+#include "base/byte_cursor.h"
+#include "base/little_endian.h"
+#include "base/refusal.h"
+
+namespace {
+constexpr uint8_t kReplaces = 1;
+constexpr uint8_t kCopies = 2;
+
+uint64_t ReadU64(CByteCursor& cursor) {
+  const uint64_t low = cursor.ReadU32();
+  return low | uint64_t{cursor.ReadU32()} << 32;
+}
+
+void AppendU64(std::vector<uint8_t>& out, uint64_t v) {
+  AppendU32(out, static_cast<uint32_t>(v));
+  AppendU32(out, static_cast<uint32_t>(v >> 32));
+}
+
+void AppendDigest(std::vector<uint8_t>& out, const CDigest128& digest) {
+  out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
+}
+
+bool ReadEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* why) {
+  const uint8_t kind = cursor.ReadU8();
+  const uint8_t flags = cursor.ReadU8();
+  uint8_t reserved[6] = {};
+  cursor.Read(reserved, sizeof reserved);
+  entry.oldSize = ReadU64(cursor);
+  entry.newSize = ReadU64(cursor);
+  cursor.Read(entry.newDigest.bytes, sizeof entry.newDigest.bytes);
+  cursor.Read(entry.copiedDigest.bytes, sizeof entry.copiedDigest.bytes);
+  if (kind > static_cast<uint8_t>(CEntryKind::kArchive) || (flags & ~(kReplaces | kCopies)) != 0 ||
+      ((flags & kCopies) && !(flags & kReplaces)))
+    return Refuse(why, "a manifest entry's kind or flags are invalid");
+  for (uint8_t b : reserved)
+    if (b != 0) return Refuse(why, "a manifest entry's reserved bytes are not zero");
+  entry.kind = static_cast<CEntryKind>(kind);
+  entry.replaces = (flags & kReplaces) != 0;
+  entry.copies = (flags & kCopies) != 0;
+  return true;
+}
+
+bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, std::string* why) {
+  CByteCursor cursor(body, size);
+  const uint32_t version = cursor.ReadU32();
+  manifest.codePage = cursor.ReadU32();
+  const uint32_t count = cursor.ReadU32();
+  cursor.Read(manifest.recordsDigest.bytes, sizeof manifest.recordsDigest.bytes);
+  cursor.Read(manifest.payloadDigest.bytes, sizeof manifest.payloadDigest.bytes);
+  if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
+  if (version != kManifestVersion)
+    return Refuse(why, "the manifest is of version " + std::to_string(version) +
+                           ", which this patcher does not read");
+  if (uint64_t{kManifestHeaderSize} + uint64_t{count} * kManifestEntrySize != size)
+    return Refuse(why, "the manifest's size does not match its entry count");
+  manifest.entries.resize(count);
+  for (CManifestEntry& entry : manifest.entries)
+    if (!ReadEntry(cursor, entry, why)) return false;
+  return true;
+}
+}  // namespace
+
+CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
+  CContainerDigests digests;
+  for (const CContainerEntry& entry : container.entries) {
+    digests.Records(container.data + entry.recordOffset, entry.payloadOffset - entry.recordOffset);
+    digests.Payload(container.data + entry.payloadOffset, entry.payloadSize);
+  }
+  return digests;
+}
+
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why) {
+  release = CReleaseView();
+  const bool trailer =
+      size >= kManifestTrailerSize && std::memcmp(data + size - 8, kManifestMagic, 8) == 0;
+  uint64_t containerSize = size;
+  if (trailer) {
+    const uint8_t* end = data + size - kManifestTrailerSize;
+    const uint32_t bodySize = GetU32(end + 16);
+    if (bodySize > size - kManifestTrailerSize)
+      return Refuse(why, "the manifest's size reaches past the start of the file");
+    const uint8_t* body = end - bodySize;
+    CDigest128 recorded;
+    std::memcpy(recorded.bytes, end, sizeof recorded.bytes);
+    if (CContentDigest::Of(body, bodySize) != recorded)
+      return Refuse(why, "the manifest's digest does not match");
+    if (!ReadBody(body, bodySize, release.manifest, why)) return false;
+    release.hasManifest = true;
+    containerSize = size - kManifestTrailerSize - bodySize;
+  }
+  if (containerSize > UINT32_MAX) return Refuse(why, "the container is 4 GiB or more");
+  release.container = data;
+  release.containerSize = static_cast<uint32_t>(containerSize);
+  return true;
+}
+
+bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
+                   uint32_t codePage, std::string* why) {
+  if (manifest.entries.size() != container.entries.size())
+    return Refuse(why, "the manifest lists " + std::to_string(manifest.entries.size()) +
+                           " entries, the container holds " +
+                           std::to_string(container.entries.size()));
+  for (size_t i = 0; i < container.entries.size(); ++i) {
+    const CContainerEntry& entry = container.entries[i];
+    const CManifestEntry& listed = manifest.entries[i];
+    if (listed.kind != KindOf(entry, codePage) || listed.copies != HasCopyChunks(container, entry))
+      return Refuse(why, std::string(entry.name) + ": the manifest's kind differs");
+  }
+  const CContainerDigests digests = CContainerDigests::Of(container);
+  if (digests.RecordsDigest() != manifest.recordsDigest)
+    return Refuse(why, "the digest of the container's records does not match");
+  if (digests.PayloadDigest() != manifest.payloadDigest)
+    return Refuse(why, "the digest of the container's payload does not match");
+  return true;
+}
+
+std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
+  std::vector<uint8_t> out;
+  AppendU32(out, kManifestVersion);
+  AppendU32(out, manifest.codePage);
+  AppendU32(out, static_cast<uint32_t>(manifest.entries.size()));
+  AppendDigest(out, manifest.recordsDigest);
+  AppendDigest(out, manifest.payloadDigest);
+  for (const CManifestEntry& entry : manifest.entries) {
+    out.push_back(static_cast<uint8_t>(entry.kind));
+    out.push_back(
+        static_cast<uint8_t>((entry.replaces ? kReplaces : 0) | (entry.copies ? kCopies : 0)));
+    out.insert(out.end(), 6, 0);
+    AppendU64(out, entry.oldSize);
+    AppendU64(out, entry.newSize);
+    AppendDigest(out, entry.newDigest);
+    AppendDigest(out, entry.copiedDigest);
+  }
+  const uint32_t bodySize = static_cast<uint32_t>(out.size());
+  AppendDigest(out, CContentDigest::Of(out.data(), out.size()));
+  AppendU32(out, bodySize);
+  out.insert(out.end(), kManifestMagic, kManifestMagic + 8);
+  return out;
+}

@@ -1,0 +1,110 @@
+#pragma once
+// A release file: the container, then its manifest, then the manifest's
+// trailer. The manifest says what the patcher must end with: for each entry
+// the size and digest of the file as installed after the patch, what it may
+// copy from, and the digests of the container itself, so a damaged download
+// is told from a damaged game before any file is touched. A file without the
+// trailer is a bare container, as releases were before manifests.
+//
+// Manifest body, little-endian (offsets from its first byte):
+//
+//   offset  size  field
+//   0       4     version        kManifestVersion
+//   4       4     codePage       the ANSI code page the names were written
+//                                for; 0: ASCII names only
+//   8       4     entryCount     the container's
+//   12      16    recordsDigest  of every entry record and chunk table, in
+//                                container order (the entry count aside)
+//   28      16    payloadDigest  of every payload area, in container order
+//   44      ...   entryCount entry records of 56 bytes, in container order
+//
+// Entry record:
+//
+//   0       1     kind           0 delta package, 1 whole package, 2 archive
+//   1       1     flags          bit 0: an installed file is replaced, and
+//                                oldSize holds its size; bit 1: the entry
+//                                copies from it, and copiedDigest is of the
+//                                bytes it copies, in chunk order
+//   2       6     reserved       0
+//   8       8     oldSize
+//   16      8     newSize        of the installed file after the patch (for
+//                                an archive, the file unpacked from it)
+//   24      16    newDigest      of that file
+//   40      16    copiedDigest
+//
+// Trailer, the last 28 bytes of the release file:
+//
+//   0       16    manifestDigest of the manifest body
+//   16      4     bodySize
+//   20      8     magic          "QelMan01"
+//
+// Digests are CContentDigest's.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "container/entry_kind.h"
+#include "container/patch_container.h"
+#include "digest/content_digest.h"
+
+constexpr uint32_t kManifestVersion = 1;
+constexpr uint32_t kManifestHeaderSize = 44;
+constexpr uint32_t kManifestEntrySize = 56;
+constexpr uint32_t kManifestTrailerSize = 28;
+constexpr char kManifestMagic[9] = "QelMan01";
+
+struct CManifestEntry {
+  CEntryKind kind = CEntryKind::kArchive;
+  bool replaces = false;  // an installed file of oldSize bytes is replaced
+  bool copies = false;    // copiedDigest is of the bytes the entry copies
+  uint64_t oldSize = 0;
+  uint64_t newSize = 0;
+  CDigest128 newDigest;
+  CDigest128 copiedDigest;
+};
+
+struct CReleaseManifest {
+  uint32_t codePage = 0;
+  CDigest128 recordsDigest;
+  CDigest128 payloadDigest;
+  std::vector<CManifestEntry> entries;
+};
+
+// The two digests of a container, fed as it is written or read.
+class CContainerDigests {
+ public:
+  void Records(const uint8_t* data, size_t size) { records_.Update(data, size); }
+  void Payload(const uint8_t* data, size_t size) { payload_.Update(data, size); }
+  CDigest128 RecordsDigest() const { return records_.Final(); }
+  CDigest128 PayloadDigest() const { return payload_.Final(); }
+
+  // Both digests of a validated container.
+  static CContainerDigests Of(const CPatchContainer& container);
+
+ private:
+  CContentDigest records_;
+  CContentDigest payload_;
+};
+
+// A release file taken apart: the container's bytes, and the manifest when
+// the file has one.
+struct CReleaseView {
+  const uint8_t* container = nullptr;
+  uint32_t containerSize = 0;
+  bool hasManifest = false;
+  CReleaseManifest manifest;
+};
+
+// Finds the container and the manifest in a release file's bytes. False, with
+// `why`, when the trailer is there but the manifest is damaged (its digest,
+// version, size or fields); a file without the trailer is a bare container.
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why);
+
+// Whether the manifest belongs to the validated container: one entry record
+// per entry, of its kind, and both container digests equal. False, with `why`.
+bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
+                   uint32_t codePage, std::string* why);
+
+// The manifest body and trailer that follow the container in a release file.
+std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest);

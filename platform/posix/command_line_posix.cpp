@@ -1,0 +1,23 @@
+// The command line and the program's folder on POSIX (Linux): arguments
+// and paths are UTF-8 bytes already.
+#include <unistd.h>
+
+#include <climits>
+
+#include "platform/command_line.h"
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) != 0;
+}
+
+std::string ToolFolder() {
+  char self[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::string();
+  const std::string path(self, static_cast<size_t>(length));
+  return path.substr(0, path.find_last_of('/') + 1);
+}

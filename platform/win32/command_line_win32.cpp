@@ -1,0 +1,39 @@
+// The command line and the program's folder on Windows: read as UTF-16 and
+// handed on as UTF-8.
+#include "platform/command_line.h"
+#include "platform/win32/wide_path.h"
+
+// After <windows.h>, which wide_path.h brings.
+#include <shellapi.h>
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+  SetConsoleOutputCP(CP_UTF8);
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
+  if (wide) LocalFree(wide);
+  return args;
+}
+
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::string ToolFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  std::string utf8 = Utf8(path);
+  for (char& c : utf8)
+    if (c == '\\') c = '/';
+  return utf8.substr(0, utf8.find_last_of('/') + 1);
+}

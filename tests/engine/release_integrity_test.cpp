@@ -1,0 +1,183 @@
+// A release with a manifest ends completed only when every file is exactly
+// its new version: a damaged download, damaged installed bytes, a second
+// patcher and a full disk all end the run before any installed file changes.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/folder_lock.h"
+#include "tests/support/fault_hook.h"
+#include "tests/support/release_runs.h"
+#include "tests/support/zip_maker.h"
+
+namespace {
+using CGameFiles = std::map<std::string, Bytes>;
+
+// A game of every entry kind: a delta, a new package in a new folder, a
+// deflated and a stored archive, one stored with copies, and X beside X.zip.
+struct CGame {
+  CGameFiles before;
+  CGameFiles after;
+  Bytes release;
+
+  CGame() {
+    CPackagePair delta = MakePackagePair("data/map.pkg", 41);
+    const Bytes movieOld = RandomBytes(6000, 42);
+    const Bytes fresh = RandomBytes(90, 43);
+    Bytes movieNew = movieOld;
+    movieNew.insert(movieNew.begin() + 2500, fresh.begin(), fresh.end());
+    before = {{"data/map.pkg", delta.oldPackage.bytes},
+              {"setup.ini", TextBytes("volume=3\n")},
+              {"movie.bik", movieOld},
+              {"X", TextBytes("old X")}};
+    after = {{"data/map.pkg", delta.newPackage.bytes},
+             {"newdir/fresh.pkg", MakePackage(RandomBytes(3000, 44), {TextBytes("f")}).bytes},
+             {"setup.ini", TextBytes(std::string(900, 's') + "volume=5\n")},
+             {"notes.txt", RandomBytes(700, 45)},
+             {"movie.bik", movieNew},
+             {"X", TextBytes("new X")},
+             {"X.zip", RandomBytes(400, 46)}};
+    const std::vector<CEntryPlan> entries = {
+        DeltaEntry(delta),
+        WholeEntry("newdir/fresh.pkg", after["newdir/fresh.pkg"]),
+        ArchiveEntry("setup.ini", after["setup.ini"], true),
+        ArchiveEntry("notes.txt", after["notes.txt"], false),
+        StoredWithCopiesEntry(
+            "movie.bik", movieNew,
+            {CChunkPlan::Copy(0, 2500), CChunkPlan::Payload(fresh), CChunkPlan::Copy(2500, 3500)}),
+        ArchiveEntry("X", after["X"], false),
+        ArchiveEntry("X.zip", after["X.zip"], true)};
+    std::vector<CFileVersions> files;
+    for (const CEntryPlan& entry : entries) {
+      auto old = before.find(entry.name);
+      files.push_back({old == before.end() ? nullptr : &old->second, after[entry.name]});
+    }
+    release = BuildRelease(entries, files);
+  }
+};
+
+const char kDamagedDownload[] = "The patch data is damaged; download the patch again";
+
+class ReleaseIntegrity : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTestUser();
+    Install(game.before);
+  }
+
+  void Install(const CGameFiles& files) {
+    for (const auto& [name, bytes] : files) WriteWholeFile(folder / name, bytes);
+  }
+
+  // The folder holds exactly these files.
+  void ExpectGame(const CGameFiles& files, const std::string& what) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) {
+      names.push_back(name);
+      EXPECT_EQ(ReadWholeFile(folder / name), bytes) << what << ": " << name;
+    }
+    EXPECT_EQ(ListFiles(folder.Path()), names) << what;
+  }
+
+  CGame game;
+  CTempFolder folder;
+};
+}  // namespace
+
+TEST_F(ReleaseIntegrity, AWholeReleaseMakesEveryFileNewAndASecondRunKeepsIt) {
+  for (int run = 0; run < 2; ++run) {
+    CRunOutcome outcome = RunWorker(game.release, folder.Path());
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1}) << outcome.status;
+    EXPECT_TRUE(outcome.questions.empty());
+    ExpectGame(game.after, "run " + std::to_string(run));
+  }
+}
+
+// A damaged download: every single-bit flip, wherever it falls (container,
+// manifest, trailer), is refused before a file is touched.
+TEST_F(ReleaseIntegrity, EveryFlippedBitOfTheReleaseIsRefusedBeforeAnythingChanges) {
+  uint32_t state = 12345;
+  for (int flip = 0; flip < 300; ++flip) {
+    state = state * 1664525u + 1013904223u;
+    // The last bytes (manifest and trailer) are hit as often as the rest.
+    const size_t at =
+        flip % 3 == 0 ? game.release.size() - 1 - state % 1500 : state % game.release.size();
+    Bytes damaged = game.release;
+    damaged[at] ^= static_cast<uint8_t>(1u << (state >> 29));
+    CRunOutcome outcome = RunWorker(damaged, folder.Path());
+    const std::string what =
+        "bit " + std::to_string(state >> 29) + " of byte " + std::to_string(at);
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << what;
+    EXPECT_EQ(outcome.status.rfind(kDamagedDownload, 0), 0u) << what << ": " << outcome.status;
+    ExpectGame(game.before, what);
+    if (HasFailure()) break;
+  }
+}
+
+// Bytes the patch copies from installed files, damaged or edited by the
+// player: the run names the file and installs nothing.
+TEST_F(ReleaseIntegrity, DamagedCopiedBytesOfAnInstalledFileStopTheRunNamingIt) {
+  const struct {
+    const char* name;
+    size_t at;  // inside a range the entry copies, outside a package's index
+    const char* status;
+  } cases[] = {
+      {"data/map.pkg", 32 + 12500,
+       "data/map.pkg: the installed file is damaged; repair or "
+       "reinstall the game"},
+      {"movie.bik", 4000, "movie.bik: not the version this patch expects"},
+  };
+  for (const auto& c : cases) {
+    CGameFiles damaged = game.before;
+    damaged[c.name][c.at] ^= 0x10;
+    Install(damaged);
+    CRunOutcome outcome = RunWorker(game.release, folder.Path());
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << c.name;
+    EXPECT_EQ(outcome.status, c.status);
+    ExpectGame(damaged, c.name);
+    Install(game.before);
+  }
+}
+
+TEST_F(ReleaseIntegrity, AFinishedGameWithADamagedPackageIsNotCalledComplete) {
+  ASSERT_EQ(RunWorker(game.release, folder.Path()).results, std::vector<uintptr_t>{1});
+  CGameFiles damaged = game.after;
+  damaged["data/map.pkg"][40] ^= 1;  // data, not the index: the index digest is the new one
+  Install(damaged);
+  CRunOutcome outcome = RunWorker(game.release, folder.Path());
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(outcome.status,
+            "data/map.pkg: the installed file is damaged; repair or reinstall the game");
+  ExpectGame(damaged, "after the second run");
+}
+
+TEST_F(ReleaseIntegrity, ASecondPatcherOnTheSameFolderEndsBeforeTouchingIt) {
+  platform::CFolderLock first;
+  ASSERT_EQ(first.Lock(folder.Path()), platform::CFolderLockResult::kLocked);
+  CRunOutcome outcome = RunWorker(game.release, folder.Path());
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(outcome.status, "Another patch is running in this game folder");
+  ExpectGame(game.before, "while locked");
+}
+
+TEST_F(ReleaseIntegrity, AFullDiskEndsTheRunBeforeAnyWorkingFileIsMade) {
+  CScopedFaultHook hook([](platform::FileOp op, const std::string&) {
+    return op == platform::FileOp::QuerySpace ? platform::Fault::ShortWrite : platform::Fault::None;
+  });
+  CRunOutcome outcome = RunWorker(game.release, folder.Path());
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(outcome.status.rfind("Not enough disk space: the patch needs ", 0), 0u)
+      << outcome.status;
+  EXPECT_NE(outcome.status.find("0.0 MB are free"), std::string::npos) << outcome.status;
+  ExpectGame(game.before, "full disk");
+}
+
+// Names written for a Windows code page reach a UTF-8 system (Linux) as the
+// same characters.
+TEST_F(ReleaseIntegrity, NamesForACodePageAreInstalledInUtf8) {
+  const Bytes content = TextBytes("caf\xc3\xa9");
+  const CEntryPlan entry = ArchiveEntry("caf\xe9.txt", content, false);  // 1252: é is E9
+  CRunOutcome outcome = RunWorker(BuildRelease({entry}, {{nullptr, content}}, 1252), folder.Path());
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1}) << outcome.status;
+  EXPECT_EQ(ReadWholeFile(folder / "caf\xc3\xa9.txt"), content);
+}
