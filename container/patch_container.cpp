@@ -5,6 +5,7 @@
 
 #include "base/path_text.h"
 #include "base/refusal.h"
+#include "container/windows_names.h"
 #include "container/working_names.h"
 
 bool ReadEntryRecord(CByteCursor& cursor, CEntryRecord& record) {
@@ -89,6 +90,9 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
   entry.recordOffset = start;
   entry.tableOffset = start + kEntryRecordSize;
   if (!IsSafeRelativeName(name, codePage)) return Refuse(why, "unsafe entry name \"" + name + "\"");
+  std::string reason;
+  if (!CheckWindowsPathName(name, codePage, &reason))
+    return Refuse(why, "entry name \"" + name + "\" cannot be a file on Windows: " + reason);
   if (record.chunkCount == 0) return Refuse(why, name + ": no chunk records");
 
   uint64_t tableBytes = static_cast<uint64_t>(record.chunkCount) * kChunkRecordSize;

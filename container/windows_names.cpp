@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/path_text.h"
 #include "base/refusal.h"
 
 namespace {
@@ -21,9 +22,16 @@ bool IsDeviceName(const std::string& part) {
          trimmed[3] >= '1' && trimmed[3] <= '9';
 }
 
-bool CheckPart(const std::string& part, std::string* why) {
-  for (char c : part) {
+// `codePage` tells which bytes are the second of a double-byte character,
+// which may be any byte, '\\' and '|' included.
+bool CheckPart(const std::string& part, uint32_t codePage, std::string* why) {
+  for (size_t i = 0; i < part.size(); ++i) {
+    const char c = part[i];
     const unsigned char byte = static_cast<unsigned char>(c);
+    if (IsLeadByte(codePage, byte) && i + 1 < part.size()) {
+      ++i;
+      continue;
+    }
     if (byte < 0x20) return Refuse(why, "it holds a control character");
     if (std::string("<>:\"|?*\\").find(c) != std::string::npos)
       return Refuse(why, std::string("it holds the character ") + c +
@@ -42,7 +50,19 @@ bool CheckWindowsName(const std::string& name, std::string* why) {
   size_t start = 0;
   for (;;) {
     const size_t end = name.find('/', start);
-    if (!CheckPart(name.substr(start, end == std::string::npos ? end : end - start), why))
+    if (!CheckPart(name.substr(start, end == std::string::npos ? end : end - start), kCodePageUtf8,
+                   why))
+      return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool CheckWindowsPathName(const std::string& name, uint32_t codePage, std::string* why) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = NextSeparator(name, start, codePage);
+    if (!CheckPart(name.substr(start, end == std::string::npos ? end : end - start), codePage, why))
       return false;
     if (end == std::string::npos) return true;
     start = end + 1;

@@ -5,8 +5,13 @@
 // characters < > : " | ? * \ and control characters, and a part ending in a
 // dot or a space (Windows would drop them and write another file).
 
+#include <cstdint>
 #include <string>
 
 // False, with `why` saying what is wrong with the name, when a part is not
 // one Windows can hold. `name` is '/' separated.
 bool CheckWindowsName(const std::string& name, std::string* why);
+
+// The same rule for a name as a release carries it: narrow bytes in
+// `codePage`, '\\' or '/' between the parts.
+bool CheckWindowsPathName(const std::string& name, uint32_t codePage, std::string* why);

@@ -133,6 +133,9 @@ TEST(PatchContainerValidation, RefusesEachBrokenRule) {
        "entry 0: a.pkg: digestAfter has no NUL"},
       {"unsafe name", [&](Bytes& b) { name(b, kRecord, "..\\evil.pkg"); },
        "entry 0: unsafe entry name \"..\\evil.pkg\""},
+      {"a name Windows cannot hold", [&](Bytes& b) { name(b, kRecord, "sub\\aux.pkg"); },
+       "entry 0: entry name \"sub\\aux.pkg\" cannot be a file on Windows: \"aux.pkg\" is a "
+       "device name on Windows, not a file"},
       {"chunk count zero", [](Bytes& b) { PutU32(&b[kRecord + 1096], 0); },
        "entry 0: a.pkg: no chunk records"},
       {"chunk count past the end", [](Bytes& b) { PutU32(&b[kRecord + 1096], 0x20000000); },
@@ -205,6 +208,9 @@ TEST(PatchContainerValidation, NamesInADoubleByteCodePageAreSplitByCharacters) {
   EXPECT_TRUE(
       Valid(Build({ThreeChunkEntry("\x83\x41.pkg"), ThreeChunkEntry("\x83\x63.pkg")}), 932));
   EXPECT_FALSE(Valid(Build({ThreeChunkEntry("a/b.pkg"), ThreeChunkEntry("A\\B.pkg")}), 932));
+  // ポ is 83 7C: a '|' as a second byte is part of a character Windows holds.
+  EXPECT_TRUE(Valid(Build({ThreeChunkEntry("\x83\x7C.pkg")}), 932));
+  EXPECT_FALSE(Valid(Build({ThreeChunkEntry("\x83\x7C.pkg")}), 1252));
 }
 
 TEST(PatchContainerValidation, RefusesAFileNamedTwice) {
