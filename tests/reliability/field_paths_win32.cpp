@@ -119,3 +119,21 @@ TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
             INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(Get(game + "\\" + note), noteBytes);
 }
+
+// Names written for another code page would name other files here: such a
+// release is refused before anything is touched.
+TEST(FieldPaths, AReleaseForCodePage1252IsRefusedInCodePage932) {
+  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+  CTempFolder folder;
+  ResetTestUser();
+  const Bytes old = TextBytes("old");
+  WriteWholeFile(folder / "caf\xe9.txt", old);
+  const Bytes content = TextBytes("new");
+  const Bytes release =
+      BuildRelease({ArchiveEntry("caf\xe9.txt", content, false)}, {{&old, content}}, 1252);
+  CRunOutcome outcome = RunWorker(release, folder.Path());
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(outcome.status, "This patch is for code page 1252; this system uses code page 932");
+  EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+  EXPECT_EQ(ReadWholeFile(folder / "caf\xe9.txt"), old);
+}
