@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/little_endian.h"
+#include "base/path_text.h"
 #include "base/refusal.h"
 #include "container/patch_container.h"
 
@@ -183,4 +184,30 @@ CManifestEntry DescribeEntry(const CEntryPlan& plan, CEntryKind kind, CFileBytes
   }
   if (entry.copies) entry.copiedDigest = copied.Final();
   return entry;
+}
+
+bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<CEntryFiles>& files,
+                      uint32_t codePage, std::vector<uint8_t>& out, std::string* why,
+                      CWriterOptions options) {
+  if (files.size() != entries.size()) return Refuse(why, "one pair of files per entry");
+  out.clear();
+  const CByteSink sink = [&out](const uint8_t* data, size_t size) {
+    out.insert(out.end(), data, data + size);
+    return true;
+  };
+  CContainerStream stream(sink, options);
+  if (!stream.Begin(static_cast<uint32_t>(entries.size()), why)) return false;
+  CReleaseManifest manifest;
+  manifest.codePage = codePage;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (!stream.Add(entries[i], why)) return false;
+    const uint32_t chunks = static_cast<uint32_t>(entries[i].chunks.size());
+    manifest.entries.push_back(DescribeEntry(
+        entries[i], KindOf(entries[i].name, chunks, kCodePageUtf8), files[i].old, files[i].latest));
+  }
+  manifest.recordsDigest = stream.Digests().RecordsDigest();
+  manifest.payloadDigest = stream.Digests().PayloadDigest();
+  const std::vector<uint8_t> trailer = ManifestBytes(manifest);
+  out.insert(out.end(), trailer.begin(), trailer.end());
+  return true;
 }

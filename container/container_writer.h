@@ -122,3 +122,14 @@ struct CFileBytes {
 // file inside the archive) and the bytes it copies from the old one.
 CManifestEntry DescribeEntry(const CEntryPlan& plan, CEntryKind kind, CFileBytes old,
                              CFileBytes latest);
+
+// A whole release file in memory: the container of `entries` and the
+// manifest that `files` describe (per entry, the installed file it replaces
+// and the file it makes). False, with `why`, as CContainerWriter::Build.
+struct CEntryFiles {
+  CFileBytes old;
+  CFileBytes latest;
+};
+bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<CEntryFiles>& files,
+                      uint32_t codePage, std::vector<uint8_t>& out, std::string* why,
+                      CWriterOptions options = {});

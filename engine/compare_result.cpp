@@ -26,7 +26,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
 
 bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
                                        const CPatchContainer& container,
-                                       const CReleaseManifest* manifest) {
+                                       const CReleaseManifest* manifest, CPatchProgress* progress) {
   const uint32_t codePage = platform::AnsiCodePage();
   diagnostics::CompareStart();
   for (size_t i = 0; i < container.entries.size(); ++i) {
@@ -34,6 +34,8 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
     const CManifestEntry* listed = manifest ? &manifest->entries[i] : nullptr;
     total_ += entry.payloadSize;
     const std::string name = entry.name;
+    // A file of the new size is read whole, which may take a while.
+    if (progress && listed) progress->SetStatusText("Checking " + name);
     if (listed && IsInstalledFileExact(InstallDir + name, *listed)) continue;
     if (KindOf(entry, codePage) != CEntryKind::kDelta) {
       if (listed || !IsInstalledFileNew(container, entry, InstallDir + name, codePage))

@@ -8,6 +8,7 @@
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
+#include "engine/patch_progress.h"
 #include "platform/user.h"
 
 class CCompareResult {
@@ -25,8 +26,10 @@ class CCompareResult {
   // the new size and digest is passed over, whatever its kind, and a package
   // whose index is already the new one but whose bytes are not is refused:
   // no patch can make it new.
+  // `progress`, when given, names each installed file while it is read.
   bool ComparePatchFiles(platform::WindowHandle owner, const CPatchContainer& container,
-                         const CReleaseManifest* manifest = nullptr);
+                         const CReleaseManifest* manifest = nullptr,
+                         CPatchProgress* progress = nullptr);
   // The same on bytes not yet validated: a malformed container ends with false.
   bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
                          uint32_t patchDataSize);

@@ -39,7 +39,8 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
   }
   CCompareResult compare;
   if (!compare.ComparePatchFiles(worker->targetWindow_, worker->container_,
-                                 worker->hasManifest_ ? &worker->manifest_ : nullptr)) {
+                                 worker->hasManifest_ ? &worker->manifest_ : nullptr,
+                                 &worker->progress_)) {
     worker->NoteFailure(compare.Refusal());
     worker->PostResult(0);
     return 0;

@@ -98,11 +98,18 @@ int main(int argc, char** argv) {
   if (!Save(dir + "/old/big.pkg", oldFile) || !Save(dir + "/new/big.pkg", newFile)) return 1;
   entry.digestBefore = GetPackageIndexDigest(dir + "/old/big.pkg");
   entry.digestAfter = GetPackageIndexDigest(dir + "/new/big.pkg");
+  // The release as the builder writes it, and its bare container as older
+  // releases were, so one patcher shows what the manifest's checks cost.
   CContainerWriter writer;
-  writer.AddEntry(std::move(entry));
+  writer.AddEntry(entry);
   std::vector<uint8_t> container;
+  std::vector<uint8_t> release;
   std::string why;
-  if (!writer.Build(container, &why) || !Save(dir + "/release.qpd", container)) {
+  if (!writer.Build(container, &why) ||
+      !BuildReleaseFile({entry},
+                        {{{oldFile.data(), oldFile.size()}, {newFile.data(), newFile.size()}}}, 0,
+                        release, &why) ||
+      !Save(dir + "/release-bare.qpd", container) || !Save(dir + "/release.qpd", release)) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
   }

@@ -9,6 +9,7 @@
 // last 4 KiB (reaching its last byte), a copy filling up to the index, and
 // its new index.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,23 +122,35 @@ int main(int argc, char** argv) {
   at += fill;
   entry.chunks.push_back(CChunkPlan::PayloadView(index.data(), kIndexSize));
   WriteAt(newFd, at, index);
-  close(oldFd);
-  close(newFd);
-
   entry.digestBefore = GetPackageIndexDigest(oldPath);
   entry.digestAfter = GetPackageIndexDigest(newPath);
+  // The release with its manifest (the digests need both packages read whole)
+  // and its bare container, so one patcher shows what the checks cost.
+  void* oldMap = mmap(nullptr, kSize, PROT_READ, MAP_SHARED, oldFd, 0);
+  void* newMap = mmap(nullptr, kSize, PROT_READ, MAP_SHARED, newFd, 0);
+  if (oldMap == MAP_FAILED || newMap == MAP_FAILED) return 1;
   CContainerWriter writer;
-  writer.AddEntry(std::move(entry));
+  writer.AddEntry(entry);
   std::vector<uint8_t> container;
+  std::vector<uint8_t> release;
   std::string why;
-  if (!writer.Build(container, &why)) {
+  if (!writer.Build(container, &why) ||
+      !BuildReleaseFile({entry},
+                        {{{static_cast<const uint8_t*>(oldMap), kSize},
+                          {static_cast<const uint8_t*>(newMap), kSize}}},
+                        0, release, &why)) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
   }
-  FILE* out = std::fopen((dir + "/release.qpd").c_str(), "wb");
-  if (!out || std::fwrite(container.data(), 1, container.size(), out) != container.size()) return 1;
-  std::fclose(out);
+  close(oldFd);
+  close(newFd);
+  for (const auto& [name, bytes] : {std::make_pair("/release-bare.qpd", &container),
+                                    std::make_pair("/release.qpd", &release)}) {
+    FILE* out = std::fopen((dir + name).c_str(), "wb");
+    if (!out || std::fwrite(bytes->data(), 1, bytes->size(), out) != bytes->size()) return 1;
+    std::fclose(out);
+  }
   std::printf("packages of %llu bytes, release %zu bytes\n", static_cast<unsigned long long>(kSize),
-              container.size());
+              release.size());
   return 0;
 }

@@ -2,6 +2,8 @@
 # Applying a package rebuilt from many small chunks (100,000 copies of about
 # 600 bytes with payload between them), in the old order (recompiled code)
 # and shuffled, against cp + sync of the new file; medians of three runs.
+# "checked" applies the release with its manifest (digests checked end to
+# end), "bare" the same container without one, as releases were before.
 # With BASE=path/to/qelpatch-testable the same runs of another build are
 # shown beside it (the build before a change).
 #
@@ -32,19 +34,21 @@ prepare() {  # a fresh copy of the old game, on the disk before the run
   sync
 }
 
-patcher() {  # binary: the command line of one run
-  echo env QELPATCH_TEST_DATA="$work/release.qpd" QELPATCH_INSTALL_PATH="$work/game/" "$1"
+patcher() {  # binary [release]: the command line of one run
+  echo env QELPATCH_TEST_DATA="$work/${2:-release.qpd}" QELPATCH_INSTALL_PATH="$work/game/" "$1"
 }
 
-printf '%-10s %14s %12s %12s %12s\n' order "release bytes" "cp + sync" qelpatch "${BASE:+base}"
+printf '%-10s %14s %12s %12s %12s %12s\n' order "release bytes" "cp + sync" checked bare \
+  "${BASE:+base}"
 for order in in-order shuffled; do
   rm -rf "$work/old" "$work/new"
   "$bin/qelpatch-bench-release" "$work" "$size" "$pieces" 5 "$order" >/dev/null
   copy=$(median3 sh -c "cp '$work/new/big.pkg' '$work/copy.pkg' && sync '$work/copy.pkg'")
   ours=$(median3 $(patcher "$bin/qelpatch-testable"))
   cmp -s "$work/game/big.pkg" "$work/new/big.pkg" || { echo "qelpatch: wrong result" >&2; exit 1; }
+  bare=$(median3 $(patcher "$bin/qelpatch-testable" release-bare.qpd))
   base=
-  [ -n "${BASE:-}" ] && base=$(median3 $(patcher "$BASE"))
-  printf '%-10s %14d %10s s %10s s %10s\n' "$order" "$(stat -c %s "$work/release.qpd")" "$copy" \
-    "$ours" "${base:+$base s}"
+  [ -n "${BASE:-}" ] && base=$(median3 $(patcher "$BASE" release-bare.qpd))
+  printf '%-10s %14d %10s s %10s s %10s s %10s\n' "$order" "$(stat -c %s "$work/release.qpd")" \
+    "$copy" "$ours" "$bare" "${base:+$base s}"
 done

@@ -79,27 +79,15 @@ Bytes BuildContainer(const std::vector<CEntryPlan>& entries) {
 
 Bytes BuildRelease(const std::vector<CEntryPlan>& entries, const std::vector<CFileVersions>& files,
                    uint32_t codePage) {
-  Bytes release = BuildContainer(entries);
-  CPatchContainer container;
+  std::vector<CEntryFiles> pairs;
+  for (const CFileVersions& file : files)
+    pairs.push_back(
+        {file.before ? CFileBytes{file.before->data(), file.before->size()} : CFileBytes{},
+         CFileBytes{file.after.data(), file.after.size()}});
+  Bytes release;
   std::string why;
-  EXPECT_TRUE(ValidatePatchContainer(release.data(), static_cast<uint32_t>(release.size()),
-                                     kCodePageUtf8, &why, &container))
+  EXPECT_TRUE(BuildReleaseFile(entries, pairs, codePage, release, &why, CWriterOptions{true}))
       << why;
-  CReleaseManifest manifest;
-  manifest.codePage = codePage;
-  const CContainerDigests digests = CContainerDigests::Of(container);
-  manifest.recordsDigest = digests.RecordsDigest();
-  manifest.payloadDigest = digests.PayloadDigest();
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const Bytes* before = files[i].before;
-    manifest.entries.push_back(DescribeEntry(
-        entries[i],
-        KindOf(entries[i].name, static_cast<uint32_t>(entries[i].chunks.size()), kCodePageUtf8),
-        before ? CFileBytes{before->data(), before->size()} : CFileBytes{},
-        CFileBytes{files[i].after.data(), files[i].after.size()}));
-  }
-  const Bytes trailer = ManifestBytes(manifest);
-  release.insert(release.end(), trailer.begin(), trailer.end());
   return release;
 }
 
