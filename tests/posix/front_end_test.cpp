@@ -97,6 +97,10 @@ TEST_F(FrontEnd, TheAnswerToADifferingFileDecidesTheRun) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(EndsWith(run.out, " Patch is failed.\n"), !c.goOn) << run.out;
+    // The status line names what stayed as it was.
+    if (c.goOn) {
+      EXPECT_TRUE(EndsWith(run.err, "Patch Complete. Left as it was: a.pkg\n")) << run.err;
+    }
     EXPECT_EQ(ReadWholeFile(game / "a.pkg"), c.installed);
     EXPECT_EQ(ReadWholeFile(game / "docs/readme.txt"), c.goOn ? kNew : TextBytes("old"));
   }
