@@ -35,15 +35,20 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
     total_ += entry.payloadSize;
     const std::string name = entry.name;
     // A file of the new size is read whole, which may take a while.
-    if (progress && listed) progress->SetStatusText("Checking " + name);
-    if (listed && IsInstalledFileExact(InstallDir + name, *listed)) continue;
+    auto isExact = [&] {
+      if (progress) progress->SetStatusText("Checking " + name);
+      return IsInstalledFileExact(InstallDir + name, *listed);
+    };
     if (KindOf(entry, codePage) != CEntryKind::kDelta) {
-      if (listed || !IsInstalledFileNew(container, entry, InstallDir + name, codePage))
+      if (listed ? !isExact() : !IsInstalledFileNew(container, entry, InstallDir + name, codePage))
         names_.push_back(name);
       continue;
     }
     diagnostics::Compared(name);
     const std::string digest = GetPackageIndexDigest(name);
+    // Only a package whose index is already the new one can be the new
+    // package: its bytes are read only then.
+    if (listed && !digest.empty() && digest == entry.digestAfter && isExact()) continue;
     const bool checked = entry.digestBefore[0] != '\0';
     if (!checked || digest == entry.digestBefore) {
       if (checked || listed || digest != entry.digestAfter) names_.push_back(name);
