@@ -8,15 +8,38 @@
 
 #include "container/name_code_page.h"
 
-// Lists every regular file below `folder` (symbolic links are followed).
-// False, with `why`, for a missing or unreadable folder or a special file.
-bool ListGameFolder(const std::string& folder, std::vector<std::string>& names, std::string* why);
+// What the builder takes from a game folder, each list sorted.
+struct CGameFolder {
+  std::vector<std::string> files;
+  std::vector<std::string> folders;
+};
+
+struct CFolderRules {
+  // Links that stay inside their folder are taken as what they lead to;
+  // otherwise every link is refused.
+  bool followLinks = false;
+  // Paths left out, files and folders alike (path_pattern.h).
+  std::vector<std::string> exclude;
+};
+
+// Lists every regular file and folder below `folder`. False, with `why`, for
+// a missing or unreadable folder, a special file or a link the rules refuse.
+bool ListGameFolder(const std::string& folder, const CFolderRules& rules, CGameFolder& listing,
+                    std::string* why);
+
+// False, with `why` naming both, for a path that is a file in one folder and
+// a folder in the other (letter case aside, as on Windows): no player's
+// patcher could install it.
+bool CheckFilesAndFolders(const std::string& oldFolder, const CGameFolder& old,
+                          const std::string& newFolder, const CGameFolder& latest,
+                          std::string* why);
 
 // Checks every name of the new folder and gives the release's bytes for each
 // (`releaseNames`, in the same order): a name Windows can hold in every part,
-// one the players' code page holds, shorter than 1024 bytes, not a working
-// name of the patcher, and no two names of one file on Windows (letter case
-// aside). False, with `why` naming the file (both files for a clash).
+// one the players' code page holds and reads back unchanged, shorter than 1024
+// bytes, not a working name of the patcher, and no two names of one file on
+// Windows (letter case aside, or the same bytes in the code page). False,
+// with `why` naming the file (both files for a clash).
 bool CheckReleaseNames(const std::string& folder, const std::vector<std::string>& names,
                        const CNameEncoder& encoder, std::vector<std::string>& releaseNames,
                        std::string* why);

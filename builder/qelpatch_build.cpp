@@ -1,22 +1,20 @@
 // qelpatch-build: makes the patch release that turns an old game folder into
-// a new one, and shows what a release holds.
-//
-//   qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]
-//                  [--name-code-page N]
-//   qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]
-//   qelpatch-build --show RELEASE|EXE [--name-code-page N]
-//   qelpatch-build --version
+// a new one, checks it, and shows what a release holds.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/version.h"
+#include "builder/build_options.h"
 #include "builder/progress_bar.h"
 #include "builder/release_builder.h"
+#include "builder/release_input.h"
 #include "builder/release_limits.h"
+#include "builder/review_format.h"
 #include "builder/show_release.h"
 #include "builder/stamp_release.h"
+#include "builder/task_paths.h"
+#include "builder/verify_release.h"
 #include "container/name_code_page.h"
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
@@ -28,17 +26,29 @@ constexpr int kUsage = 2;
 
 const char kUsageText[] =
     "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
-    "                      [--name-code-page N] [--whole PATTERN]...\n"
-    "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--name-code-page N]\n"
-    "       qelpatch-build --show RELEASE|EXE [--name-code-page N]\n"
-    "       qelpatch-build --version\n"
+    "                      [--name-code-page N] [--whole PATTERN]... [--exclude PATTERN]...\n"
+    "                      [--follow-links] [--force] [--no-verify]\n"
+    "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
+    "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--force]\n"
+    "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
+    "       qelpatch-build --show RELEASE|EXE [--json] [--stub STUB]\n"
+    "       qelpatch-build --verify OLD_DIR NEW_DIR RELEASE|EXE [--exclude PATTERN]...\n"
+    "       qelpatch-build --help | --version\n"
     "\n"
     "Makes the patch release that turns the game in OLD_DIR into the game in\n"
     "NEW_DIR: with -o as a release file, with --exe as the QelPatch.exe that\n"
-    "players run (both when both are given). --stamp makes QelPatch.exe from a\n"
-    "release file. --show checks and lists the entries of a release, or of the\n"
-    "release inside a QelPatch.exe. The program is made from the stub\n"
-    "QelPatch-stub.exe beside qelpatch-build, or the one --stub names.\n"
+    "players run (both when both are given), then applies it to a scratch copy\n"
+    "of OLD_DIR and compares the result with NEW_DIR (--no-verify skips that).\n"
+    "--stamp makes QelPatch.exe from a release file. --show checks a release,\n"
+    "or the release inside a QelPatch.exe (signed or not), as the patcher will\n"
+    "and reviews its entries; --json prints that as one JSON document. --verify\n"
+    "checks that a release turns OLD_DIR into NEW_DIR. The program is made from\n"
+    "the stub QelPatch-stub.exe beside qelpatch-build, or the one --stub names;\n"
+    "--product-name and --product-version set what its properties show.\n"
+    "\n"
+    "Outputs must lie outside both game folders, and an existing one is\n"
+    "replaced only with --force (-f). Symbolic links in the game folders are\n"
+    "refused, unless --follow-links takes those that stay inside their folder.\n"
     "\n"
     "File names must be ASCII, unless --name-code-page gives the ANSI code page\n"
     "of the players' Windows (932, 936, 949, 950, 1250-1258): names are then\n"
@@ -46,9 +56,11 @@ const char kUsageText[] =
     "\n"
     "A file whose whole form is under 64 KiB (settings, scripts, texts) travels\n"
     "whole, so that a player's own edits of it never stop the patch; --whole\n"
-    "sends the files it names whole too, packages included. PATTERN is a path\n"
+    "sends the files it names whole too, packages included. --exclude leaves\n"
+    "out the files and folders it names, in both folders. PATTERN is a path\n"
     "below the game folder with '/' between folders, '*' and '?' within one\n"
-    "part, '**' across parts, letter case aside; it may be given again.\n";
+    "part, '**' across parts, letter case aside; either may be given again.\n"
+    "Options take their value as --opt VALUE or --opt=VALUE.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qelpatch-build: %s\n", message.c_str());
@@ -61,35 +73,133 @@ int Usage(const std::string& message) {
   return kUsage;
 }
 
-int Show(const std::string& path, const CNameEncoder& encoder) {
-  std::string listing;
+int Show(const CBuildOptions& options) {
+  CReleaseReview review;
   std::string why;
-  if (!ShowRelease(path, encoder, kReleaseSizeLimit, listing, &why)) return Fail(why);
-  std::fputs(listing.c_str(), stdout);
+  if (!ReviewRelease(options.shown, CNameEncoder(options.codePage), options.stubPath, review, &why))
+    return Fail(why);
+  const std::string text = options.json ? ReviewJson(review) : ReviewText(review);
+  std::fputs(text.c_str(), stdout);
   return 0;
 }
 
-// The outputs asked for, each whole or not at all.
-struct COutputs {
-  std::string releasePath;
-  std::string exePath;
-  std::string stubPath;
-};
-
-int Build(const std::string& oldFolder, const std::string& newFolder, const COutputs& outputs,
-          const CNameEncoder& encoder, const std::vector<std::string>& whole) {
+int Stamp(const CBuildOptions& options) {
+  CTaskPaths paths;
+  paths.inputs = {{options.stamped, "the release to stamp"}, {options.stubPath, "the stub"}};
+  paths.outputs = {{options.exePath, "the program (--exe)"}};
+  paths.force = options.force;
   std::string why;
+  if (!CheckTaskPaths(paths, &why) ||
+      !StampReleaseFile(options.stubPath, options.stamped, options.exePath, options.codePage,
+                        options.program, &why))
+    return Fail(why);
+  std::printf("%s: QelPatch.exe carrying %s\n", options.exePath.c_str(), options.stamped.c_str());
+  return 0;
+}
+
+// The folder of a path, where the scratch folder of a check goes.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+CFolderRules RulesOf(const CBuildOptions& options) {
+  CFolderRules rules;
+  rules.followLinks = options.followLinks;
+  rules.exclude = options.exclude;
+  return rules;
+}
+
+// Applies the release to OLD_DIR and compares with NEW_DIR.
+bool Check(const CBuildOptions& options, const CReleaseInput& release, const std::string& beside,
+           std::string* why) {
+  CVerifyCase check;
+  check.oldFolder = options.operands[0];
+  check.newFolder = options.operands[1];
+  check.rules = RulesOf(options);
+  check.release = &release;
+  check.codePage = options.codePage;
+  check.scratchBeside = beside;
+  return VerifyRelease(check, why);
+}
+
+int Verify(const CBuildOptions& options) {
+  const std::string& path = options.operands[2];
+  CTaskPaths paths;
+  paths.folders = {{options.operands[0], "the old game folder"},
+                   {options.operands[1], "the new game folder"}};
+  std::string why;
+  CReleaseInput release;
+  if (!CheckTaskPaths(paths, &why) || !OpenReleaseInput(path, options.codePage, release, &why) ||
+      !Check(options, release, FolderOf(path), &why))
+    return Fail(path + ": does not turn " + options.operands[0] + " into " + options.operands[1] +
+                ": " + why);
+  std::printf("%s: turns %s into %s\n", path.c_str(), options.operands[0].c_str(),
+              options.operands[1].c_str());
+  return 0;
+}
+
+// The check of what a build wrote, read back from its temporary file before
+// it replaces anything.
+int CheckWritten(const CBuildOptions& options, const std::string& written,
+                 const std::string& output) {
+  std::string why;
+  CReleaseInput release;
+  if (!OpenReleaseInput(written, options.codePage, release, &why)) return Fail(why);
+  if (!CanVerifyHere(release, options.codePage, &why)) {
+    std::fprintf(stderr, "qelpatch-build: warning: %s: not verified: %s\n", output.c_str(),
+                 why.c_str());
+    return 0;
+  }
+  if (!Check(options, release, FolderOf(output), &why))
+    return Fail(output + ": the release does not turn " + options.operands[0] + " into " +
+                options.operands[1] + ", and is not written: " + why);
+  return 0;
+}
+
+CTaskPaths BuildPaths(const CBuildOptions& options) {
+  CTaskPaths paths;
+  paths.folders = {{options.operands[0], "the old game folder"},
+                   {options.operands[1], "the new game folder"}};
+  if (!options.exePath.empty()) paths.inputs.push_back({options.stubPath, "the stub"});
+  if (!options.releasePath.empty())
+    paths.outputs.push_back({options.releasePath, "the release (-o)"});
+  if (!options.exePath.empty()) paths.outputs.push_back({options.exePath, "the program (--exe)"});
+  paths.force = options.force;
+  return paths;
+}
+
+void PrintWarnings(const CReleaseBuilder& builder, const std::string& oldFolder,
+                   const std::string& newFolder) {
+  for (const std::string& warning : builder.Warnings())
+    std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
+  if (!builder.Removed().empty()) {
+    std::fprintf(stderr,
+                 "qelpatch-build: warning: a release cannot remove files; these files of %s are "
+                 "not in %s and stay installed:\n",
+                 oldFolder.c_str(), newFolder.c_str());
+    for (const std::string& name : builder.Removed()) std::fprintf(stderr, "  %s\n", name.c_str());
+  }
+}
+
+int Build(const CBuildOptions& options) {
+  const std::string& oldFolder = options.operands[0];
+  const std::string& newFolder = options.operands[1];
+  const CNameEncoder encoder(options.codePage);
+  std::string why;
+  if (!CheckTaskPaths(BuildPaths(options), &why)) return Fail(why);
   // The stub is checked before anything is read or written.
   CExeOutput exe;
-  const bool toExe = !outputs.exePath.empty();
-  if (toExe && !exe.Open(outputs.stubPath, outputs.exePath, &why)) return Fail(why);
+  const bool toExe = !options.exePath.empty();
+  if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, &why))
+    return Fail(why);
   CReleaseBuilder builder;
-  builder.SendWhole(whole);
-  if (!builder.Prepare(oldFolder, newFolder, encoder, &why)) return Fail(why);
+  builder.SendWhole(options.whole);
+  if (!builder.Prepare(oldFolder, newFolder, encoder, RulesOf(options), &why)) return Fail(why);
 
   CAtomicOutput file;
-  const bool toFile = !outputs.releasePath.empty();
-  if (toFile && !file.Open(outputs.releasePath, &why)) return Fail(why);
+  const bool toFile = !options.releasePath.empty();
+  if (toFile && !file.Open(options.releasePath, &why)) return Fail(why);
   std::string sinkError;
   const CByteSink sink = [&](const uint8_t* data, size_t count) {
     if (toFile && !file.Write(data, count)) sinkError = file.Error();
@@ -110,22 +220,21 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const COut
   CContainerStream::CountBytes(stream.Count(), count);
   if (toFile && !file.Overwrite(0, count, sizeof count)) return Fail(file.Error());
   if (toExe && !exe.Overwrite(0, count, sizeof count)) return Fail(exe.Error());
+  if (toFile && !file.Close()) return Fail(file.Error());
+  if (toExe && !exe.Finish(&why)) return Fail(why);
+  if (options.verify) {
+    const int checked = toFile ? CheckWritten(options, file.TemporaryPath(), options.releasePath)
+                               : CheckWritten(options, exe.TemporaryPath(), options.exePath);
+    if (checked != 0) return checked;
+  }
   if (toFile && !file.Commit(&why)) return Fail(why);
   if (toExe && !exe.Commit(&why)) return Fail(why);
 
-  for (const std::string& warning : builder.Warnings())
-    std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
-  if (!builder.Removed().empty()) {
-    std::fprintf(stderr,
-                 "qelpatch-build: warning: a release cannot remove files; these files of %s are "
-                 "not in %s and stay installed:\n",
-                 oldFolder.c_str(), newFolder.c_str());
-    for (const std::string& name : builder.Removed()) std::fprintf(stderr, "  %s\n", name.c_str());
-  }
+  PrintWarnings(builder, oldFolder, newFolder);
   const CReleaseCounts& counts = builder.Counts();
-  const std::string made = toFile && toExe ? outputs.releasePath + ", " + outputs.exePath
-                           : toFile        ? outputs.releasePath
-                                           : outputs.exePath;
+  const std::string made = toFile && toExe ? options.releasePath + ", " + options.exePath
+                           : toFile        ? options.releasePath
+                                           : options.exePath;
   std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
               counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
   return 0;
@@ -133,67 +242,25 @@ int Build(const std::string& oldFolder, const std::string& newFolder, const COut
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args = CommandLineArguments(argc, argv);
-  if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
-    std::fputs(kUsageText, stdout);
-    return 0;
+  CBuildOptions options;
+  std::string why;
+  if (!ParseBuildOptions(CommandLineArguments(argc, argv), options, &why)) return Usage(why);
+  if (options.stubPath.empty()) options.stubPath = DefaultStubPath();
+  switch (options.task) {
+    case CTask::kHelp:
+      std::fputs(kUsageText, stdout);
+      return 0;
+    case CTask::kVersion:
+      std::printf("qelpatch-build %s\n", QELPATCH_VERSION);
+      return 0;
+    case CTask::kShow:
+      return Show(options);
+    case CTask::kStamp:
+      return Stamp(options);
+    case CTask::kVerify:
+      return Verify(options);
+    case CTask::kBuild:
+      break;
   }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::printf("qelpatch-build %s\n", QELPATCH_VERSION);
-    return 0;
-  }
-  std::vector<std::string> folders;
-  COutputs outputs;
-  std::string show;
-  std::string stamp;
-  uint32_t codePage = 0;
-  std::vector<std::string> whole;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" || args[i] == "--show" || args[i] == "--exe" || args[i] == "--stamp" ||
-        args[i] == "--stub") {
-      std::string& value = args[i] == "-o"        ? outputs.releasePath
-                           : args[i] == "--show"  ? show
-                           : args[i] == "--exe"   ? outputs.exePath
-                           : args[i] == "--stamp" ? stamp
-                                                  : outputs.stubPath;
-      if (i + 1 == args.size()) return Usage(args[i] + " needs a file name");
-      if (!value.empty()) return Usage(args[i] + " given twice");
-      value = args[++i];
-    } else if (args[i] == "--whole") {
-      if (i + 1 == args.size()) return Usage("--whole needs a pattern");
-      whole.push_back(args[++i]);
-    } else if (args[i] == "--name-code-page") {
-      char* end = nullptr;
-      codePage = i + 1 < args.size() ? std::strtoul(args[i + 1].c_str(), &end, 10) : 0;
-      if (codePage == 0 || *end != '\0' || !CNameEncoder::IsSupported(codePage))
-        return Usage("--name-code-page takes 932, 936, 949, 950 or 1250-1258");
-      ++i;
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return Usage("unknown option " + args[i]);
-    } else {
-      folders.push_back(args[i]);
-    }
-  }
-  const CNameEncoder encoder(codePage);
-  if (outputs.stubPath.empty()) outputs.stubPath = DefaultStubPath();
-  if (!show.empty()) {
-    if (!folders.empty() || !outputs.releasePath.empty() || !outputs.exePath.empty() ||
-        !stamp.empty())
-      return Usage("--show takes one release or program");
-    return Show(show, encoder);
-  }
-  if (!stamp.empty()) {
-    if (!folders.empty() || !outputs.releasePath.empty())
-      return Usage("--stamp takes one release and --exe");
-    if (outputs.exePath.empty()) return Usage("give the program to write with --exe");
-    std::string why;
-    if (!StampReleaseFile(outputs.stubPath, stamp, outputs.exePath, encoder.CodePage(), &why))
-      return Fail(why);
-    std::printf("%s: QelPatch.exe carrying %s\n", outputs.exePath.c_str(), stamp.c_str());
-    return 0;
-  }
-  if (folders.size() != 2) return Usage("give the old and the new game folder");
-  if (outputs.releasePath.empty() && outputs.exePath.empty())
-    return Usage("give the release to write with -o, or the program with --exe");
-  return Build(folders[0], folders[1], outputs, encoder, whole);
+  return Build(options);
 }

@@ -43,17 +43,20 @@ std::string WithCommas(uint64_t n) {
 }  // namespace
 
 bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& newFolder,
-                              const CNameEncoder& encoder, std::string* why) {
+                              const CNameEncoder& encoder, const CFolderRules& rules,
+                              std::string* why) {
   codePage_ = encoder.CodePage();
   oldFolder_ = WithoutTrailingSlashes(oldFolder);
   newFolder_ = WithoutTrailingSlashes(newFolder);
-  if (!ListGameFolder(oldFolder_, oldNames_, why) || !ListGameFolder(newFolder_, newNames_, why) ||
-      !CheckReleaseNames(newFolder_, newNames_, encoder, releaseNames_, why))
+  if (!ListGameFolder(oldFolder_, rules, old_, why) ||
+      !ListGameFolder(newFolder_, rules, new_, why) ||
+      !CheckFilesAndFolders(oldFolder_, old_, newFolder_, new_, why) ||
+      !CheckReleaseNames(newFolder_, new_.files, encoder, releaseNames_, why))
     return false;
-  std::set_difference(oldNames_.begin(), oldNames_.end(), newNames_.begin(), newNames_.end(),
+  std::set_difference(old_.files.begin(), old_.files.end(), new_.files.begin(), new_.files.end(),
                       std::back_inserter(removed_));
-  for (size_t i = 0; i < newNames_.size(); ++i) {
-    const std::string path = newFolder_ + "/" + newNames_[i];
+  for (size_t i = 0; i < new_.files.size(); ++i) {
+    const std::string path = newFolder_ + "/" + new_.files[i];
     uint64_t size = 0;
     if (!SizeOfFile(path, size, why)) return false;
     if (!CheckSize(path, IsPackageName(releaseNames_[i], kCodePageUtf8), size, why)) return false;
@@ -68,9 +71,9 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
   uint64_t done = 0;
   uint64_t size = stream.Size();
   bool over = false;
-  for (size_t i = 0; i < newNames_.size(); ++i) {
-    const std::string& name = newNames_[i];
-    const bool inOld = std::binary_search(oldNames_.begin(), oldNames_.end(), name);
+  for (size_t i = 0; i < new_.files.size(); ++i) {
+    const std::string& name = new_.files[i];
+    const bool inOld = std::binary_search(old_.files.begin(), old_.files.end(), name);
     CMappedFile latest;
     CMappedFile old;
     if (!latest.Open(newFolder_ + "/" + name, why) ||
@@ -108,6 +111,9 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
                            WithCommas(sizeLimit) +
                            " bytes that the 32-bit QelPatch.exe can load; split the change "
                            "into releases applied one after the other");
+  if (listed_.empty())
+    warnings_.push_back("nothing to patch: " + newFolder_ + " holds no file that differs from " +
+                        oldFolder_ + "'s; the release is empty");
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/game_folder.h"
 #include "builder/progress_bar.h"
 #include "builder/release_entry.h"
 #include "container/container_writer.h"
@@ -23,13 +24,15 @@ struct CReleaseCounts {
 
 class CReleaseBuilder {
  public:
-  // Lists both folders and checks the new one's names and sizes: whatever can
-  // be refused without reading the files is refused here, before a byte of
-  // the release is written. False, with `why` naming the file.
   // Files whose path matches one of these travel whole (path_pattern.h).
   void SendWhole(std::vector<std::string> patterns) { whole_ = std::move(patterns); }
+  // Lists both folders under `rules`, checks that no path is a file in one
+  // and a folder in the other, and checks the new one's names and sizes:
+  // whatever can be refused without reading the files is refused here,
+  // before a byte of the release is written. False, with `why` naming the
+  // file.
   bool Prepare(const std::string& oldFolder, const std::string& newFolder,
-               const CNameEncoder& encoder, std::string* why);
+               const CNameEncoder& encoder, const CFolderRules& rules, std::string* why);
   // The bytes of the new folder's files, for a progress bar.
   uint64_t InputBytes() const { return inputBytes_; }
 
@@ -53,8 +56,8 @@ class CReleaseBuilder {
 
   std::string oldFolder_;
   std::string newFolder_;
-  std::vector<std::string> oldNames_;
-  std::vector<std::string> newNames_;
+  CGameFolder old_;
+  CGameFolder new_;
   std::vector<std::string> releaseNames_;
   uint64_t inputBytes_ = 0;
   CReleaseCounts counts_;

@@ -1,33 +1,18 @@
 #include "builder/show_release.h"
 
-#include <cinttypes>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "archive/zip_records.h"
 #include "archive/zip_writer.h"
 #include "base/path_text.h"
 #include "base/refusal.h"
-#include "builder/release_entry.h"
+#include "builder/release_input.h"
 #include "builder/release_limits.h"
 #include "container/entry_kind.h"
-#include "container/patch_container.h"
-#include "container/release_manifest.h"
 #include "pe/exe_stamp.h"
 #include "platform/mapped_file.h"
 
 namespace {
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char line[2048];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  return line;
-}
-
 // What a non-package entry holds, read from the local header at the start of
 // its first payload chunk.
 std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool copies) {
@@ -40,6 +25,45 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
   if (header.compressionMethod == kZipMethodStored)
     return copies ? "archive, stored+copies" : "archive, stored";
   return "archive, method " + std::to_string(header.compressionMethod);
+}
+
+CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry& entry,
+                         const CNameEncoder& names) {
+  CEntryReview review;
+  CByteCursor table = ChunkTable(container, entry);
+  CChunkRecord first = {};
+  for (uint32_t c = 0; c < entry.chunkCount; ++c) {
+    CChunkRecord chunk;
+    ReadChunkRecord(table, chunk);
+    if (c == 0) first = chunk;
+    if (!chunk.IsPayload()) review.copied += chunk.size;
+  }
+  const CEntryKind kind = KindOf(entry, kCodePageUtf8);
+  review.name = names.Decode(entry.name);
+  review.kind = kind == CEntryKind::kArchive
+                    ? ArchiveKind(container.data, first, HasCopyChunks(container, entry))
+                : kind == CEntryKind::kDelta ? "delta"
+                                             : "whole package";
+  review.chunks = entry.chunkCount;
+  review.payload = entry.payloadSize;
+  review.package = kind != CEntryKind::kArchive;
+  review.digestBefore = entry.digestBefore;
+  review.digestAfter = entry.digestAfter;
+  return review;
+}
+
+// The size of the program the stub makes of a release of `size` bytes.
+bool MeasureProgram(const std::string& stubPath, uint64_t size, uint64_t& programSize,
+                    std::string* why) {
+  CMappedFile stub;
+  CExeStamper stamper;
+  std::string reason;
+  if (!stub.Open(stubPath, why)) return false;
+  if (stub.Size() > UINT32_MAX ||
+      !stamper.Open(stub.Data(), static_cast<uint32_t>(stub.Size()), &reason))
+    return Refuse(why, stubPath + ": " + (reason.empty() ? "too large" : reason));
+  programSize = stamper.ProgramSize(size);
+  return true;
 }
 }  // namespace
 
@@ -63,73 +87,37 @@ bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, u
   return true;
 }
 
-bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
-                 std::string& out, std::string* why) {
-  CMappedFile file;
-  if (!file.Open(path, why)) return false;
-  const uint8_t* data = file.Data();
-  uint64_t size = file.Size();
-  std::string what;
-  std::string reason;
-  if (LooksLikeExe(data, size)) {
-    uint32_t inner = 0;
-    if (size > UINT32_MAX ||
-        !ReleaseInExe(data, static_cast<uint32_t>(size), data, inner, &reason)) {
-      if (why) *why = path + ": " + (reason.empty() ? "too large for a 32-bit program" : reason);
-      return false;
-    }
-    size = inner;
-    what = "QelPatch.exe carrying a release of ";
+bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
+                   const std::string& stubPath, CReleaseReview& review, std::string* why) {
+  CReleaseInput input;
+  if (!OpenReleaseInput(path, encoder.CodePage(), input, why)) return false;
+  const CReleaseManifest& manifest = input.release.manifest;
+  review = CReleaseReview();
+  review.path = path;
+  review.program = input.program;
+  review.fileSize = input.file.Size();
+  review.releaseSize = input.size;
+  review.hasManifest = input.release.hasManifest;
+  review.codePage = review.hasManifest ? manifest.codePage : encoder.CodePage();
+  if (input.program) {
+    review.programSizeKnown = true;
+    review.programSize = review.fileSize;
+  } else {
+    review.programSizeKnown =
+        MeasureProgram(stubPath, review.releaseSize, review.programSize, &review.programNote);
   }
-  CPatchContainer container;
-  CReleaseView release;
-  if (!CheckRelease(path, data, size, encoder.CodePage(), sizeLimit, &container, why, &release))
-    return false;
-  const CReleaseManifest& manifest = release.manifest;
-  const CNameEncoder names(release.hasManifest && manifest.codePage != 0 ? manifest.codePage
-                                                                         : encoder.CodePage());
-
-  out = Format("%s: %s%" PRIu64 " entries, %" PRIu64 " bytes; the patcher accepts it\n",
-               path.c_str(), what.c_str(), static_cast<uint64_t>(container.entries.size()), size);
-  if (!release.hasManifest)
-    out += "no manifest: a release of an older builder, checked as it was then\n";
-  else if (manifest.codePage == 0)
-    out += "manifest: checked; names in ASCII\n";
-  else
-    out += Format("manifest: checked; names for code page %" PRIu32 "\n", manifest.codePage);
-  out += Format("%-22s %8s %12s %14s  %s\n", "kind", "chunks", "payload", "copied", "name");
-  uint64_t totalPayload = 0;
-  uint64_t totalCopied = 0;
-  for (size_t i = 0; i < container.entries.size(); ++i) {
-    const CContainerEntry& entry = container.entries[i];
-    CByteCursor table = ChunkTable(container, entry);
-    CChunkRecord first = {};
-    uint64_t copied = 0;
-    for (uint32_t c = 0; c < entry.chunkCount; ++c) {
-      CChunkRecord chunk;
-      ReadChunkRecord(table, chunk);
-      if (c == 0) first = chunk;
-      if (!chunk.IsPayload()) copied += chunk.size;
-    }
-    const CEntryKind entryKind = KindOf(entry, kCodePageUtf8);
-    const std::string kind = entryKind == CEntryKind::kArchive
-                                 ? ArchiveKind(data, first, HasCopyChunks(container, entry))
-                             : entryKind == CEntryKind::kDelta ? "delta"
-                                                               : "whole package";
-    out += Format("%-22s %8" PRIu32 " %12" PRIu32 " %14" PRIu64 "  %s\n", kind.c_str(),
-                  entry.chunkCount, entry.payloadSize, copied, names.Decode(entry.name).c_str());
-    out += Format("%-22s before %s  after %s\n", "",
-                  entry.digestBefore[0] ? entry.digestBefore : "(none)",
-                  entry.digestAfter[0] ? entry.digestAfter : "(none)");
-    if (release.hasManifest) {
+  const CNameEncoder names(review.codePage);
+  for (size_t i = 0; i < input.container.entries.size(); ++i) {
+    CEntryReview entry = ReviewEntry(input.container, input.container.entries[i], names);
+    if (review.hasManifest) {
       const CManifestEntry& listed = manifest.entries[i];
-      out += Format("%-22s old %s  new %" PRIu64 "  digest %s\n", "",
-                    listed.replaces ? std::to_string(listed.oldSize).c_str() : "(none)",
-                    listed.newSize, listed.newDigest.Hex().c_str());
+      entry.listed = true;
+      entry.replaces = listed.replaces;
+      entry.oldSize = listed.oldSize;
+      entry.newSize = listed.newSize;
+      entry.digest = listed.newDigest.Hex();
     }
-    totalPayload += entry.payloadSize;
-    totalCopied += copied;
+    review.entries.push_back(std::move(entry));
   }
-  out += Format("%-22s %8s %12" PRIu64 " %14" PRIu64 "\n", "total", "", totalPayload, totalCopied);
   return true;
 }

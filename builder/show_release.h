@@ -1,23 +1,58 @@
 #pragma once
 // Checks a release exactly as the patcher does before it touches a file, and
-// lists its entries: name, kind, chunk count, payload and copied bytes, and
-// both digests.
+// reviews it for the release engineer: per entry its status (new, changed),
+// kind, chunk count, payload and copied bytes, the sizes and digest of the
+// file it makes and the index digests of a package; totals, the code page
+// and the size of the QelPatch.exe players download.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "container/name_code_page.h"
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
 
-// Writes the listing to `out`, names shown in UTF-8. False, with `why`, when
-// the release cannot be read, the patcher would refuse it (its names read in
-// the encoder's code page), or it is larger than `sizeLimit`, what
-// QelPatch.exe can carry.
-bool ShowRelease(const std::string& path, const CNameEncoder& encoder, uint64_t sizeLimit,
-                 std::string& out, std::string* why);
+struct CEntryReview {
+  std::string name;  // UTF-8
+  std::string kind;  // "delta", "whole package", "archive, deflated", ...
+  uint32_t chunks = 0;
+  uint64_t payload = 0;
+  uint64_t copied = 0;
+  bool package = false;
+  std::string digestBefore;  // of the installed package's index; empty: not checked
+  std::string digestAfter;
+  // The manifest's word: whether an installed file is replaced, the sizes
+  // and the digest of the file the entry makes.
+  bool listed = false;
+  bool replaces = false;
+  uint64_t oldSize = 0;
+  uint64_t newSize = 0;
+  std::string digest;
+};
 
-// The check ShowRelease makes, for the bytes of a release named `path`: no
+struct CReleaseReview {
+  std::string path;
+  bool program = false;  // QelPatch.exe; otherwise a release file
+  uint64_t fileSize = 0;
+  uint64_t releaseSize = 0;
+  bool hasManifest = false;
+  uint32_t codePage = 0;  // of the names; 0: ASCII
+  // What players download: the program itself, or the one the stub would
+  // make of the release; `programNote` says why it is unknown.
+  bool programSizeKnown = false;
+  uint64_t programSize = 0;
+  std::string programNote;
+  std::vector<CEntryReview> entries;
+};
+
+// Reviews the release file or QelPatch.exe at `path` (release_input.h); the
+// stub measures the program a release file makes. False, with `why`, when
+// the input cannot be read or the patcher would refuse it.
+bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
+                   const std::string& stubPath, CReleaseReview& review, std::string* why);
+
+// The check ReviewRelease makes, for the bytes of a release named `path`: no
 // larger than `sizeLimit` and accepted by the patcher with names read in
 // `codePage`; the validated entries go to `container` when it is given.
 bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,

@@ -1,7 +1,7 @@
 #include "builder/stamp_release.h"
 
-#include "builder/release_limits.h"
-#include "builder/show_release.h"
+#include "base/refusal.h"
+#include "builder/release_input.h"
 #include "pe/exe_output.h"
 #include "platform/command_line.h"
 
@@ -11,21 +11,16 @@ std::string DefaultStubPath() {
 }
 
 bool StampReleaseFile(const std::string& stubPath, const std::string& releasePath,
-                      const std::string& exePath, uint32_t codePage, std::string* why) {
-  CMappedFile release;
-  if (!release.Open(releasePath, why)) return false;
-  if (LooksLikeExe(release.Data(), release.Size())) {
-    if (why) *why = releasePath + ": a program, not a release";
-    return false;
-  }
-  if (!CheckRelease(releasePath, release.Data(), release.Size(), codePage, kReleaseSizeLimit,
-                    nullptr, why))
-    return false;
+                      const std::string& exePath, uint32_t codePage, const CProgramVersion& version,
+                      std::string* why) {
+  CReleaseInput release;
+  if (!OpenReleaseInput(releasePath, codePage, release, why)) return false;
+  if (release.program)
+    return Refuse(why, releasePath +
+                           ": a program, not a release: it carries its release already; stamp "
+                           "the release file");
   CExeOutput exe;
-  if (!exe.Open(stubPath, exePath, why)) return false;
-  if (!exe.Write(release.Data(), release.Size())) {
-    if (why) *why = exe.Error();
-    return false;
-  }
+  if (!exe.Open(stubPath, exePath, version, why)) return false;
+  if (!exe.Write(release.data, release.size)) return Refuse(why, exe.Error());
   return exe.Commit(why);
 }

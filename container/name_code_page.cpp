@@ -10,6 +10,13 @@ bool IsAscii(const std::string& text) {
     if (static_cast<unsigned char>(c) > 0x7F) return false;
   return true;
 }
+
+// The combining tone marks of code page 1258: grave, acute, tilde, hook
+// above and dot below.
+bool IsToneMark(uint32_t codePage, uint8_t byte) {
+  return codePage == 1258 &&
+         (byte == 0xCC || byte == 0xEC || byte == 0xDE || byte == 0xD2 || byte == 0xF2);
+}
 }  // namespace
 
 bool CNameEncoder::IsSupported(uint32_t codePage) {
@@ -30,6 +37,14 @@ bool CNameEncoder::Encode(const std::string& utf8, std::string& encoded, std::st
   if (!ConvertCodePage(kCodePageUtf8, codePage_, utf8, encoded))
     return Refuse(why, "code page " + std::to_string(codePage_) + " cannot hold the name");
   for (size_t i = 0; i < encoded.size(); ++i) {
+    if (IsToneMark(codePage_, static_cast<uint8_t>(encoded[i])))
+      return Refuse(why,
+                    "code page 1258 writes a tone mark of the name as a character of its "
+                    "own, which Windows and Linux join to the letter before it differently");
+    if (encoded[i] == '\\')
+      return Refuse(why, "in code page " + std::to_string(codePage_) +
+                             " a character of the name is written as the byte of '\\', which "
+                             "splits the name into folders");
     if (!IsLeadByte(codePage_, static_cast<uint8_t>(encoded[i]))) continue;
     if (i + 1 < encoded.size() && encoded[i + 1] == '\\')
       return Refuse(why, "in code page " + std::to_string(codePage_) +
@@ -37,6 +52,26 @@ bool CNameEncoder::Encode(const std::string& utf8, std::string& encoded, std::st
                              "Windows programs take for a folder separator");
     ++i;
   }
+  return true;
+}
+
+bool CNameEncoder::ReadsBack(const std::string& encoded, const std::string& utf8,
+                             std::string* why) const {
+  if (codePage_ == 0 || IsAscii(utf8)) return true;
+  std::string decoded;
+  for (size_t i = 0; i < encoded.size();) {
+    const size_t length =
+        IsLeadByte(codePage_, static_cast<uint8_t>(encoded[i])) && i + 1 < encoded.size() ? 2 : 1;
+    std::string character;
+    if (!ConvertCodePage(codePage_, kCodePageUtf8, encoded.substr(i, length), character))
+      return Refuse(why, "code page " + std::to_string(codePage_) +
+                             " writes the name as bytes it does not read back");
+    decoded += character;
+    i += length;
+  }
+  if (decoded != utf8)
+    return Refuse(why, "code page " + std::to_string(codePage_) +
+                           " writes the name as bytes that read back as \"" + decoded + "\"");
   return true;
 }
 

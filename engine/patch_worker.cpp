@@ -81,9 +81,9 @@ bool CPatchWorker::LockInstallDir() {
 }
 
 bool CPatchWorker::LoadPatchData() {
-  const uint8_t* data = nullptr;
-  uint32_t size = 0;
-  if (!platform::FindPatchData(data, size) || data == nullptr) {
+  const uint8_t* data = chosenRelease_;
+  uint32_t size = chosenReleaseSize_;
+  if (data == nullptr && (!platform::FindPatchData(data, size) || data == nullptr)) {
     NoteFailure("This program carries no patch data");
     return false;
   }

@@ -26,6 +26,13 @@ class CPatchWorker {
   CPatchWorker(const CPatchWorker&) = delete;
   CPatchWorker& operator=(const CPatchWorker&) = delete;
 
+  // The release to apply instead of the one the executable carries (the
+  // Linux patcher's --release, the builder's check); its bytes must outlive
+  // the run.
+  void UseRelease(const uint8_t* data, uint32_t size) {
+    chosenRelease_ = data;
+    chosenReleaseSize_ = size;
+  }
   // Starts the worker thread on ThreadMain; false when it cannot be created.
   bool Start(platform::WindowHandle window, uint32_t message);
   // The thread entry: one run, one posted result. Always returns 0.
@@ -97,6 +104,8 @@ class CPatchWorker {
   void NoteFailure(const std::string& reason);
   void PostResult(uintptr_t wParam);
 
+  const uint8_t* chosenRelease_ = nullptr;
+  uint32_t chosenReleaseSize_ = 0;
   platform::WindowHandle targetWindow_ = nullptr;
   uint32_t resultMessage_ = 0;
   CPatchContainer container_;

@@ -13,12 +13,18 @@
 
 class CExeOutput {
  public:
-  // Reads and checks the stub, then opens the output; false, with `why`.
-  bool Open(const std::string& stubPath, const std::string& exePath, std::string* why);
+  // Reads and checks the stub and that its version resource takes
+  // `version`, then opens the output; false, with `why`.
+  bool Open(const std::string& stubPath, const std::string& exePath, const CProgramVersion& version,
+            std::string* why);
   // The release's bytes, in order.
   bool Write(const uint8_t* data, size_t size);
   // Bytes of the release written again at an even position (its entry count).
   bool Overwrite(uint32_t position, const uint8_t* data, size_t size);
+  // The whole program in its temporary file, to be read back before the
+  // commit; false, with `why`.
+  bool Finish(std::string* why);
+  const std::string& TemporaryPath() const { return file_.TemporaryPath(); }
   bool Commit(std::string* why);
   std::string Error() const { return file_.Error(); }
 
@@ -26,4 +32,5 @@ class CExeOutput {
   CMappedFile stub_;
   CExeStamper stamper_;
   CAtomicOutput file_;
+  bool finished_ = false;
 };

@@ -12,6 +12,10 @@
 
 namespace {
 constexpr uint16_t kPatchDataLanguage = 1042;
+// The version resource: type 16, number 1, in whatever language the
+// resource compiler gave it.
+constexpr uint16_t kVersionType = 16;
+constexpr uint16_t kVersionId = 1;
 constexpr char kMarkerPrefix[] = "QelPatch stub ";
 constexpr char kReleaseSection[] = ".qpd";
 
@@ -81,6 +85,14 @@ bool CExeStamper::Open(const uint8_t* stub, uint32_t stubSize, std::string* why)
   bool room = header_ + kSectionHeaderSize <= firstData;
   for (uint32_t i = header_; room && i < header_ + kSectionHeaderSize; ++i) room = stub[i] == 0;
   if (!room) return Refuse(why, "the stub has no room for another section header");
+  CPeResource versionInfo;
+  versionFields_ = CVersionFields();
+  if (image.FindResource(kVersionType, kVersionId, CPeImage::kAnyLanguage, versionInfo, &reason)) {
+    if (!ReadVersionFields(stub, versionInfo.fileOffset, versionInfo.size, versionFields_, &reason))
+      return Refuse(why, "not a QelPatch stub (" + reason + ")");
+  } else if (!reason.empty()) {
+    return Refuse(why, "not a QelPatch stub (" + reason + ")");
+  }
   stub_ = stub;
   stubSize_ = stubSize;
   optional_ = image.OptionalHeaderOffset();
@@ -91,6 +103,14 @@ bool CExeStamper::Open(const uint8_t* stub, uint32_t stubSize, std::string* why)
   releaseOffset_ = static_cast<uint32_t>(AlignUp(stubSize, fileAlignment_));
   releaseSize_ = 0;
   releaseSum_ = CPeChecksum();
+  return true;
+}
+
+bool CExeStamper::SetVersion(const CProgramVersion& version, std::string* why) {
+  // Tried on a copy, so that a refusal comes before the release is read.
+  std::vector<uint8_t> trial(stub_, stub_ + stubSize_);
+  if (!WriteVersion(versionFields_, version, trial.data(), why)) return false;
+  version_ = version;
   return true;
 }
 
@@ -126,6 +146,7 @@ bool CExeStamper::Finish(std::vector<uint8_t>& head, uint32_t& tailPadding,
   PutU32(&head[dataEntry_], static_cast<uint32_t>(imageEnd_));
   PutU32(&head[dataEntry_ + 4], size);
   tailPadding = static_cast<uint32_t>(rawSize - releaseSize_);
+  if (!WriteVersion(versionFields_, version_, head.data(), why)) return false;
 
   // The head's length is even, so its words and the release's add up in
   // any order.

@@ -3,15 +3,19 @@
 // built without a release) carries the patch data resource "DAT" 136 under
 // language 1042 holding only its marker, "QelPatch stub " and its version.
 // Stamping appends a section ".qpd" holding the release, points that
-// resource's data entry at it, and sets the section count, the image size,
-// the size of initialized data and the checksum; nothing else changes and no
-// time is written, so the same stub and release give the same bytes.
+// resource's data entry at it, sets the section count, the image size, the
+// size of initialized data and the checksum, and fills the version
+// resource's fixed-length fields (version_resource.h); nothing else changes
+// and no time is written, so the same stub, release and version give the
+// same bytes.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "pe/pe_checksum.h"
+#include "pe/program_version.h"
+#include "pe/version_resource.h"
 
 // The marker of a stub of this version.
 std::string StubMarker();
@@ -25,7 +29,15 @@ class CExeStamper {
   // False, with `why`, for a stub that is signed, is not a stub of this
   // version, or has no room for another section.
   bool Open(const uint8_t* stub, uint32_t stubSize, std::string* why);
+  // What the program's version resource says (version_resource.h); by
+  // default the stub's own texts. False, with `why`, when the stub's fields
+  // cannot hold it.
+  bool SetVersion(const CProgramVersion& version, std::string* why);
   uint32_t ReleaseOffset() const { return releaseOffset_; }
+  // The size of the program carrying a release of `releaseSize` bytes.
+  uint64_t ProgramSize(uint64_t releaseSize) const {
+    return releaseOffset_ + (releaseSize + fileAlignment_ - 1) / fileAlignment_ * fileAlignment_;
+  }
   void AddRelease(const uint8_t* data, size_t size);
   // Bytes written over zeros already added, at an even offset of the release
   // (a count known only at the end).
@@ -46,6 +58,8 @@ class CExeStamper {
   uint64_t imageEnd_ = 0;
   uint64_t releaseSize_ = 0;
   CPeChecksum releaseSum_;
+  CVersionFields versionFields_;
+  CProgramVersion version_;
 };
 
 // The release a QelPatch.exe carries; false, with `why`, for a stub or a
@@ -53,5 +67,6 @@ class CExeStamper {
 bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, uint32_t& releaseSize,
                   std::string* why);
 
-// Whether the bytes start like a Windows program rather than a release.
+// Whether the bytes start like a Windows program ("MZ"), as a release of
+// 23,117 entries does too: only their whole make-up tells them apart.
 bool LooksLikeExe(const uint8_t* data, uint64_t size);

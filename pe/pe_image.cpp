@@ -117,7 +117,7 @@ bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint
         match =
             text.ReadU16() == std::toupper(static_cast<unsigned char>(name[c])) && !text.Failed();
     } else if (i >= named && !name) {
-      match = key == id;
+      match = key == id || id == kAnyLanguage;
     }
     if (match) {
       target = value;
@@ -129,10 +129,20 @@ bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint
 
 bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
                             std::string* why) const {
+  return FindResourceOf(type, 0, id, language, out, why);
+}
+
+bool CPeImage::FindResource(uint16_t type, uint16_t id, uint16_t language, CPeResource& out,
+                            std::string* why) const {
+  return FindResourceOf(nullptr, type, id, language, out, why);
+}
+
+bool CPeImage::FindResourceOf(const char* typeName, uint16_t typeId, uint16_t id, uint16_t language,
+                              CPeResource& out, std::string* why) const {
   if (resourceSize_ == 0) return Refuse(why, "");
   uint32_t node = 0;
-  const char* names[kResourceMaxDepth] = {type, nullptr, nullptr};
-  const uint16_t ids[kResourceMaxDepth] = {0, id, language};
+  const char* names[kResourceMaxDepth] = {typeName, nullptr, nullptr};
+  const uint16_t ids[kResourceMaxDepth] = {typeId, id, language};
   for (uint32_t level = 0; level < kResourceMaxDepth; ++level) {
     uint32_t target = 0;
     if (!FindEntry(node, names[level], ids[level], target, why)) return false;

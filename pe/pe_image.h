@@ -25,6 +25,8 @@ struct CPeResource {
 
 class CPeImage {
  public:
+  static constexpr uint16_t kAnyLanguage = 0xFFFF;
+
   // False, with `why`, for anything but a well-formed PE32 image.
   bool Parse(const uint8_t* data, uint32_t size, std::string* why);
 
@@ -45,10 +47,16 @@ class CPeImage {
   // is none (`why` empty) or the resource tree is damaged (`why` says so).
   bool FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
                     std::string* why) const;
+  // The same for a type of the system's, by its number (16: the version);
+  // kAnyLanguage takes its first language.
+  bool FindResource(uint16_t type, uint16_t id, uint16_t language, CPeResource& out,
+                    std::string* why) const;
 
  private:
   bool FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
                  std::string* why) const;
+  bool FindResourceOf(const char* typeName, uint16_t typeId, uint16_t id, uint16_t language,
+                      CPeResource& out, std::string* why) const;
 
   const uint8_t* data_ = nullptr;
   uint32_t size_ = 0;

@@ -43,6 +43,14 @@ bool CAtomicOutput::Overwrite(uint64_t position, const uint8_t* data, size_t siz
   return output_os::WriteAt(file_, position, data, size, &error_);
 }
 
+bool CAtomicOutput::Close() {
+  bool ok = file_ != output_os::kNoFile && error_.empty() && Drain();
+  if (file_ != output_os::kNoFile) ok = output_os::SyncAndClose(file_, &error_) && ok;
+  file_ = output_os::kNoFile;
+  closed_ = ok;
+  return ok;
+}
+
 bool CAtomicOutput::Drain() {
   if (!output_os::WriteAll(file_, buffer_.data(), buffer_.size(), &error_)) return false;
   buffer_.clear();
@@ -50,9 +58,7 @@ bool CAtomicOutput::Drain() {
 }
 
 bool CAtomicOutput::Commit(std::string* why) {
-  bool ok = file_ != output_os::kNoFile && error_.empty() && Drain();
-  if (file_ != output_os::kNoFile) ok = output_os::SyncAndClose(file_, &error_) && ok;
-  file_ = output_os::kNoFile;
+  bool ok = closed_ || Close();
   ok = ok && output_os::RenameOver(temporary_, path_, &error_);
   if (!ok) {
     Refuse(why, Error());

@@ -12,37 +12,110 @@ std::string Below(const std::string& root, const std::string& relative) {
   return !root.empty() && root.back() == '/' ? root + relative : root + "/" + relative;
 }
 
-// Walks the folder `relative` below the root ("" for the root itself).
-bool ListFolder(const std::string& root, const std::string& relative,
-                std::vector<std::string>& names, std::string* why) {
-  std::vector<listing_os::CFolderEntry> entries;
-  std::string reason;
-  if (!listing_os::ReadFolder(Below(root, relative), entries, &reason))
-    return Refuse(why, root + ": cannot read the folder: " + reason);
-  for (const listing_os::CFolderEntry& entry : entries) {
-    const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
-    switch (entry.kind) {
-      case listing_os::EntryKind::kFolder:
-        if (!ListFolder(root, path, names, why)) return false;
-        break;
-      case listing_os::EntryKind::kFile:
-        names.push_back(path);
-        break;
-      case listing_os::EntryKind::kOther:
-        return Refuse(why, Below(root, path) + ": not a regular file (or a broken link)");
-    }
-  }
-  return true;
+// The relative paths from the root down to `relative`: "", then each folder.
+std::vector<std::string> FoldersOnTheWay(const std::string& relative) {
+  std::vector<std::string> folders{""};
+  if (relative.empty()) return folders;
+  for (size_t slash = relative.find('/'); slash != std::string::npos;
+       slash = relative.find('/', slash + 1))
+    folders.push_back(relative.substr(0, slash));
+  folders.push_back(relative);
+  return folders;
 }
+
+class CWalk {
+ public:
+  CWalk(const std::string& root, const CListingRules& rules, CFolderContents& contents)
+      : root_(root), rules_(rules), contents_(contents) {}
+
+  bool Start(std::string* why) { return PathKey(root_, rootKey_, why) && ListFolder("", why); }
+
+ private:
+  // Walks the folder `relative` below the root ("" for the root itself).
+  bool ListFolder(const std::string& relative, std::string* why) {
+    std::vector<listing_os::CFolderEntry> entries;
+    std::string reason;
+    if (!listing_os::ReadFolder(Below(root_, relative), entries, &reason))
+      return Refuse(why, Below(root_, relative) + ": cannot read the folder: " + reason);
+    for (const listing_os::CFolderEntry& entry : entries) {
+      const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
+      if (rules_.leaveOut && rules_.leaveOut(path)) continue;
+      if (entry.link && !CheckLink(relative, path, entry.kind, why)) return false;
+      switch (entry.kind) {
+        case listing_os::EntryKind::kFolder:
+          contents_.folders.push_back(path);
+          if (!ListFolder(path, why)) return false;
+          break;
+        case listing_os::EntryKind::kFile:
+          contents_.files.push_back(path);
+          break;
+        case listing_os::EntryKind::kOther:
+          return Refuse(why, Below(root_, path) + ": not a regular file");
+      }
+    }
+    return true;
+  }
+
+  // A link is taken only when links are followed and it leads to a file or
+  // folder inside the root, and not to a folder on its own way down.
+  bool CheckLink(const std::string& relative, const std::string& path, listing_os::EntryKind kind,
+                 std::string* why) const {
+    const std::string where = Below(root_, path);
+    if (!rules_.followLinks)
+      return Refuse(why, where +
+                             ": a symbolic link; the release would carry what it leads to on this "
+                             "machine: put the file itself there, leave it out with --exclude, or "
+                             "take links that stay inside the folder with --follow-links");
+    std::string target;
+    if (kind == listing_os::EntryKind::kOther || !listing_os::PathKey(where, target, nullptr))
+      return Refuse(why, where + ": a symbolic link that leads nowhere");
+    if (!KeyIsWithin(target, rootKey_))
+      return Refuse(why, where + ": a symbolic link leading outside " + root_ +
+                             ", which the release never carries");
+    if (kind != listing_os::EntryKind::kFolder) return true;
+    for (const std::string& folder : FoldersOnTheWay(relative)) {
+      std::string key;
+      if (listing_os::PathKey(Below(root_, folder), key, nullptr) && key == target)
+        return Refuse(why, where + ": a link loop: it leads back to " + Below(root_, folder));
+    }
+    return true;
+  }
+
+  const std::string& root_;
+  const CListingRules& rules_;
+  CFolderContents& contents_;
+  std::string rootKey_;
+};
 }  // namespace
 
-bool ListFilesBelow(const std::string& folder, std::vector<std::string>& names, std::string* why) {
+bool ListFilesBelow(const std::string& folder, const CListingRules& rules,
+                    CFolderContents& contents, std::string* why) {
+  contents = CFolderContents();
   if (!listing_os::IsFolder(folder)) return Refuse(why, folder + ": no such folder");
-  return ListFolder(folder, "", names, why);
+  return CWalk(folder, rules, contents).Start(why);
 }
 
 bool SizeOfFile(const std::string& path, uint64_t& size, std::string* why) {
   std::string reason;
   return listing_os::FileSize(path, size, &reason) ||
          Refuse(why, "cannot read " + path + ": " + reason);
+}
+
+PathKind KindOfPath(const std::string& path) {
+  return listing_os::KindOfPath(path);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  return listing_os::IsSymbolicLink(path);
+}
+
+bool PathKey(const std::string& path, std::string& key, std::string* why) {
+  std::string reason;
+  return listing_os::PathKey(path, key, &reason) || Refuse(why, path + ": " + reason);
+}
+
+bool KeyIsWithin(const std::string& inner, const std::string& outer) {
+  if (inner.compare(0, outer.size(), outer) != 0) return false;
+  // The root of a file system ends in '/' already.
+  return inner.size() == outer.size() || outer.back() == '/' || inner[outer.size()] == '/';
 }

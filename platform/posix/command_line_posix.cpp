@@ -1,8 +1,10 @@
 // The command line and the program's folder on POSIX (Linux): arguments
 // and paths are UTF-8 bytes already.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "platform/command_line.h"
 
@@ -12,6 +14,23 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
+}
+
+void MuteStandardOutput(bool mute) {
+  static int saved = -1;
+  std::fflush(stdout);
+  if (mute && saved < 0) {
+    saved = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY);
+    if (nowhere >= 0) {
+      dup2(nowhere, STDOUT_FILENO);
+      close(nowhere);
+    }
+  } else if (!mute && saved >= 0) {
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    saved = -1;
+  }
 }
 
 std::string ToolFolder() {

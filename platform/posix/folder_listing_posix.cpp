@@ -1,9 +1,11 @@
-// The folder listing's system calls on POSIX: readdir, and stat where the
-// entry's type is a link or unknown.
+// The folder listing's system calls on POSIX: readdir, lstat where the
+// entry's type is unknown, stat through links, realpath.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -20,17 +22,24 @@ EntryKind KindOf(const std::string& path) {
   return S_ISREG(info.st_mode) ? EntryKind::kFile : EntryKind::kOther;
 }
 
-EntryKind KindOf(const dirent& entry, const std::string& folder) {
-  switch (entry.d_type) {
+CFolderEntry EntryOf(const dirent& entry, const std::string& folder) {
+  const std::string path = folder + "/" + entry.d_name;
+  unsigned char type = entry.d_type;
+  if (type == DT_UNKNOWN) {
+    struct stat info;
+    type = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) ? DT_LNK : DT_UNKNOWN;
+  }
+  switch (type) {
     case DT_REG:
-      return EntryKind::kFile;
+      return CFolderEntry{entry.d_name, EntryKind::kFile, false};
     case DT_DIR:
-      return EntryKind::kFolder;
+      return CFolderEntry{entry.d_name, EntryKind::kFolder, false};
     case DT_LNK:
+      return CFolderEntry{entry.d_name, KindOf(path), true};
     case DT_UNKNOWN:
-      return KindOf(folder + "/" + entry.d_name);
+      return CFolderEntry{entry.d_name, KindOf(path), false};
     default:
-      return EntryKind::kOther;
+      return CFolderEntry{entry.d_name, EntryKind::kOther, false};
   }
 }
 
@@ -45,6 +54,13 @@ class CFolder {
  private:
   DIR* folder_;
 };
+
+bool Resolved(const std::string& path, std::string& resolved) {
+  char buffer[PATH_MAX];
+  if (!realpath(path.c_str(), buffer)) return false;
+  resolved = buffer;
+  return true;
+}
 }  // namespace
 
 bool IsFolder(const std::string& path) {
@@ -61,7 +77,7 @@ bool ReadFolder(const std::string& folder, std::vector<CFolderEntry>& entries, s
     if (!entry) break;
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    entries.push_back(CFolderEntry{name, KindOf(*entry, folder)});
+    entries.push_back(EntryOf(*entry, folder));
   }
   return errno == 0 || Refuse(why, std::strerror(errno));
 }
@@ -70,6 +86,33 @@ bool FileSize(const std::string& path, uint64_t& size, std::string* why) {
   std::error_code error;
   size = std::filesystem::file_size(path, error);
   return !error || Refuse(why, error.message());
+}
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  return S_ISREG(info.st_mode) ? PathKind::kFile : PathKind::kOther;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool PathKey(const std::string& path, std::string& key, std::string* why) {
+  if (Resolved(path, key)) return true;
+  if (errno != ENOENT) return Refuse(why, std::strerror(errno));
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : trimmed.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+  if (!Resolved(folder, key)) return Refuse(why, std::strerror(errno));
+  if (key.back() != '/') key += '/';
+  key += name;
+  return true;
 }
 
 }  // namespace listing_os

@@ -28,8 +28,11 @@ bool ConvertCodePage(uint32_t fromCodePage, uint32_t toCodePage, const std::stri
   size_t inLeft = text.size();
   char* outAt = buffer.data();
   size_t outLeft = buffer.size();
+  // The closing call writes what a stateful code page still holds: 1258
+  // keeps the last letter back, waiting for a tone mark that may follow.
   const bool whole =
-      iconv(converter, &in, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+      iconv(converter, &in, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+      iconv(converter, nullptr, nullptr, &outAt, &outLeft) != static_cast<size_t>(-1);
   iconv_close(converter);
   out.assign(buffer.data(), outAt);
   return whole;

@@ -20,7 +20,9 @@ struct CFolders {
   CTempFolder latest;
   CTempFolder work;
   std::string Release() const { return work / "release.qpd"; }
-  CCommandResult Build() { return RunBuilder({old.Path(), latest.Path(), "-o", Release()}); }
+  CCommandResult Build() {
+    return RunBuilder({old.Path(), latest.Path(), "-o", Release(), "--force"});
+  }
 };
 
 void MakeSmallGame(CFolders& folders) {
@@ -93,7 +95,7 @@ TEST(BuilderCli, ProgressBarOnlyOnATerminal) {
   EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
   // script(1) runs the builder on a pseudo-terminal.
   const std::string command = std::string("'") + QELPATCH_BUILD_TOOL + "' '" + folders.old.Path() +
-                              "' '" + folders.latest.Path() + "' -o '" + folders.Release() + "'";
+                              "' '" + folders.latest.Path() + "' -o '" + folders.Release() + "' -f";
   CCommandResult terminal = RunCommand({"script", "-qec", command, "/dev/null"});
   EXPECT_EQ(terminal.exitCode, 0) << terminal.out;
   EXPECT_TRUE(Contains(terminal.out, "\r\033[K[")) << terminal.out;
@@ -247,4 +249,73 @@ TEST(BuilderCli, ShowRefusesWhatThePatcherRefuses) {
   CCommandResult missing = RunBuilder({"--show", folders.work / "none.qpd"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(Contains(missing.err, "cannot open")) << missing.err;
+}
+
+TEST(BuilderCli, OptionsTakeTheirValueEitherWayAndHelpOrVersionAnywhere) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  ASSERT_EQ(RunBuilder({folders.old.Path(), folders.latest.Path(), "-o", folders.work / "a.qpd",
+                        "--whole", "maps/*.pkg", "--exclude", "a.txt"})
+                .exitCode,
+            0);
+  ASSERT_EQ(RunBuilder({"--exclude=a.txt", folders.old.Path(), "--whole=maps/*.pkg",
+                        folders.latest.Path(), "-o", folders.work / "b.qpd"})
+                .exitCode,
+            0);
+  EXPECT_EQ(ReadWholeFile(folders.work / "a.qpd"), ReadWholeFile(folders.work / "b.qpd"));
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"old", "--help"}, {"--show", "x", "-h"}, {"--bogus", "--help"}}) {
+    const CCommandResult help = RunBuilder(args);
+    EXPECT_EQ(help.exitCode, 0) << args[0];
+    EXPECT_EQ(help.out.find("usage: qelpatch-build OLD_DIR NEW_DIR"), 0u) << help.out;
+  }
+  const CCommandResult version = RunBuilder({"old", "new", "--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "qelpatch-build " QELPATCH_VERSION "\n");
+}
+
+// Left out in both folders, files and folders alike: what a release must
+// not carry (a version control folder, the thumbnails Windows leaves).
+TEST(BuilderCli, ExcludedPathsAreLeftOutOfBothFolders) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  for (const CTempFolder* side : {&folders.old, &folders.latest}) {
+    WriteWholeFile(*side / ".git/HEAD", TextOfSize(10, side == &folders.old ? 1 : 2));
+    WriteWholeFile(*side / "maps/Thumbs.db", TextOfSize(10, side == &folders.old ? 3 : 4));
+  }
+  WriteWholeFile(folders.latest / "maps/b.pkg.bak", TextOfSize(10, 5));
+  const CCommandResult build =
+      RunBuilder({folders.old.Path(), folders.latest.Path(), "-o", folders.Release(), "--exclude",
+                  ".git", "--exclude", "**/thumbs.DB", "--exclude", "maps/*.bak"});
+  ASSERT_EQ(build.exitCode, 0) << build.err;
+  const CCommandResult show = RunBuilder({"--show", folders.Release(), "--json"});
+  EXPECT_EQ(show.out.find(".git"), std::string::npos) << show.out;
+  EXPECT_EQ(show.out.find("Thumbs.db"), std::string::npos) << show.out;
+  EXPECT_EQ(show.out.find(".bak"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("\"maps/b.pkg\""), std::string::npos) << show.out;
+}
+
+TEST(BuilderCli, LinksInsideTheFolderAreTakenWhenFollowed) {
+  CFolders folders;
+  MakeSmallGame(folders);
+  std::filesystem::create_symlink("a.txt", folders.latest / "alias.txt");
+  std::filesystem::create_directory_symlink("maps", folders.latest / "levels");
+  const CCommandResult build = RunBuilder(
+      {folders.old.Path(), folders.latest.Path(), "-o", folders.Release(), "--follow-links"});
+  ASSERT_EQ(build.exitCode, 0) << build.err;
+  CTempFolder game;
+  std::filesystem::copy(folders.old.Path(), game.Path(), std::filesystem::copy_options::recursive);
+  ASSERT_EQ(RunPatcher(folders.Release(), game.Path()).exitCode, 0);
+  EXPECT_EQ(ReadWholeFile(game / "alias.txt"), ReadWholeFile(folders.latest / "a.txt"));
+  EXPECT_EQ(ReadWholeFile(game / "levels/b.pkg"), ReadWholeFile(folders.latest / "maps/b.pkg"));
+}
+
+TEST(BuilderCli, FoldersOfTheSameFilesAreWarnedOfAndGiveAnEmptyRelease) {
+  CFolders folders;
+  WriteWholeFile(folders.old / "a.txt", TextOfSize(100, 1));
+  WriteWholeFile(folders.latest / "a.txt", TextOfSize(100, 1));
+  const CCommandResult build = folders.Build();
+  EXPECT_EQ(build.exitCode, 0);
+  EXPECT_NE(build.err.find("warning: nothing to patch: "), std::string::npos) << build.err;
+  EXPECT_EQ(ContainerOf(ReadWholeFile(folders.Release())), (Bytes{0, 0, 0, 0}));
 }

@@ -13,10 +13,10 @@ namespace {
 CCommandResult BuildChanging(const CTempFolder& old, const CTempFolder& latest,
                              const CTempFolder& work, const std::string& file,
                              const std::string& how) {
-  return RunCommand({QELPATCH_BUILD_TOOL, old.Path(), latest.Path(), "-o", work / "release.qpd"},
-                    "",
-                    {std::string("LD_PRELOAD=") + QELPATCH_CHANGE_INPUT_PRELOAD,
-                     "QELPATCH_TEST_CHANGE_FILE=" + file, "QELPATCH_TEST_CHANGE_HOW=" + how});
+  return RunCommand(
+      {QELPATCH_BUILD_TOOL, old.Path(), latest.Path(), "-o", work / "release.qpd", "--force"}, "",
+      {std::string("LD_PRELOAD=") + QELPATCH_CHANGE_INPUT_PRELOAD,
+       "QELPATCH_TEST_CHANGE_FILE=" + file, "QELPATCH_TEST_CHANGE_HOW=" + how});
 }
 
 class ChangedInput : public testing::Test {

@@ -29,10 +29,10 @@ TEST(DurableOutput, TheFolderIsSyncedAfterTheReleaseIsRenamedOverTheEarlierOne) 
   WriteWholeFile(latest / "maps/b.pkg", package.latest);
   WriteWholeFile(work / "release.qpd", TextBytes("an earlier release"));
 
-  const CCommandResult build =
-      RunCommand({QELPATCH_BUILD_TOOL, old.Path(), latest.Path(), "-o", work / "release.qpd"}, "",
-                 {std::string("LD_PRELOAD=") + QELPATCH_FOLDER_SYNC_PRELOAD,
-                  "QELPATCH_TEST_SYNC_LOG=" + log / "syncs"});
+  const CCommandResult build = RunCommand(
+      {QELPATCH_BUILD_TOOL, old.Path(), latest.Path(), "-o", work / "release.qpd", "-f"}, "",
+      {std::string("LD_PRELOAD=") + QELPATCH_FOLDER_SYNC_PRELOAD,
+       "QELPATCH_TEST_SYNC_LOG=" + log / "syncs"});
   ASSERT_EQ(build.exitCode, 0) << build.err;
 
   const std::vector<std::string> lines = Lines(log / "syncs");

@@ -84,7 +84,7 @@ TEST(ReleaseNames, NamesOfOneFileOnWindowsAreRefusedNamingBoth) {
   WriteWholeFile(latest3 / "\xC3\x89t\xC3\xA9.txt", TextOfSize(10, 1));  // Été
   WriteWholeFile(latest3 / "\xC3\xA9t\xC3\xA9.txt", TextOfSize(10, 2));  // été
   CCommandResult accented =
-      RunBuilder({old.Path(), latest3.Path(), "-o", work / "r.qpd", "--name-code-page", "1252"});
+      RunBuilder({old.Path(), latest3.Path(), "-o", work / "r3.qpd", "--name-code-page", "1252"});
   EXPECT_EQ(accented.exitCode, 1);
   EXPECT_NE(accented.err.find("differ only in letter case"), std::string::npos) << accented.err;
 }

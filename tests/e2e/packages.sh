@@ -2,7 +2,9 @@
 # The tools' packages (scripts/package), each unpacked into an empty folder
 # far from the build tree, make QelPatch.exe from the sample game with the
 # stub they carry: the Linux one natively, the Windows one under Wine. Both
-# programs are byte for byte the one the build tree's builder makes.
+# programs are byte for byte the one the build tree's builder makes. The
+# Linux package's patcher applies that program to a copy of the old game,
+# which then holds the new one.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -31,15 +33,20 @@ tar -xzf "$ROOT/build/packages/qelpatch-tools-$version-linux-x86_64.tar.gz" -C "
 unzip -q "$ROOT/build/packages/qelpatch-tools-$version-windows-x86_64.zip" -d "$WORK/windows"
 for platform in linux windows; do
   listing=$(cd "$WORK/$platform" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-  builder=qelpatch-build
-  [ "$platform" = windows ] && builder=qelpatch-build.exe
-  [ "$listing" = "./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/$builder " ] ||
-    fail "$platform: the package holds $listing"
+  tools="./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/qelpatch "
+  tools+="./qelpatch-tools-$version/qelpatch-build "
+  [ "$platform" = windows ] &&
+    tools="./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/qelpatch-build.exe "
+  [ "$listing" = "$tools" ] || fail "$platform: the package holds $listing"
 done
 
 (cd "$WORK/sample" && env -i PATH=/usr/bin:/bin "$WORK/linux/qelpatch-tools-$version/qelpatch-build" \
   old new --exe "$WORK/linux.exe" >/dev/null) || fail "linux: the packaged builder failed"
 cmp -s "$WORK/linux.exe" "$WORK/expected.exe" || fail "linux: another program"
+cp -r "$WORK/sample/old" "$WORK/game"
+(cd "$WORK" && env -i PATH=/usr/bin:/bin "$WORK/linux/qelpatch-tools-$version/qelpatch" \
+  --release linux.exe --game game </dev/null >/dev/null 2>&1) || fail "linux: the packaged patcher failed"
+diff -r "$WORK/game" "$WORK/sample/new" >/dev/null || fail "linux: the patched game is not the new one"
 (cd "$WORK/sample" && timeout 300 "$QEL_WINE64" "$WORK/windows/qelpatch-tools-$version/qelpatch-build.exe" \
   old new --exe windows.exe >/dev/null 2>&1) || fail "windows: the packaged builder failed"
 cmp -s "$WORK/sample/windows.exe" "$WORK/expected.exe" || fail "windows: another program"

@@ -275,7 +275,7 @@ done
 mkdir -p "$WORK" "$SHOTS"
 rm -f "$SHOTS"/*.png
 DATA=$(sed -n 's/^QELPATCH_DATA:FILEPATH=//p' "$BUILD/CMakeCache.txt")
-"$BUILDER" --stamp "$DATA" --exe "$EXE" --stub "$STUB" >/dev/null ||
+"$BUILDER" --stamp "$DATA" --exe "$EXE" --stub "$STUB" --force >/dev/null ||
   { log "qelpatch-build could not stamp $DATA"; exit 1; }
 "$ROOT/scripts/make-sample-game" "$SAMPLE" || exit 1
 

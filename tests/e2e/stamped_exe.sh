@@ -3,9 +3,11 @@
 # entries, the sample release and one of several megabytes, the program is
 # read back by an independent PE reader (Debian's python3-pefile): the new
 # section, the image size and the checksum are right, "DAT" 136 under 1042
-# holds exactly the release's bytes, everything else is the stub's. Stamping
-# twice gives the same bytes, and building with --exe gives the same program
-# as --stamp. --show reads the release inside. Refused with a message and no
+# holds exactly the release's bytes, the version resource's texts are the
+# stub's without their padding (or the product's name and version given),
+# everything else is the stub's. Stamping twice gives the same bytes, and
+# building with --exe gives the same program as --stamp. --show reads the
+# release inside. Refused with a message and no
 # output: a signed stub, a stub of another version, a program that is not a
 # stub, a release over the limit, a file that is not a release.
 #
@@ -26,11 +28,12 @@ fail() {
   failed=1
 }
 
-# The program's make-up against the stub and the release, read by pefile.
+# The program's make-up against the stub and the release, read by pefile;
+# the version texts expected follow (description, product name, version).
 check_layout() {
-  "$PYTHON" - "$STUB" "$1" "$2" <<'PYTHON'
+  "$PYTHON" - "$STUB" "$@" <<'PYTHON'
 import sys, pefile
-stub_path, exe_path, release_path = sys.argv[1:]
+stub_path, exe_path, release_path, description, product, version = sys.argv[1:]
 stub, exe = pefile.PE(stub_path), pefile.PE(exe_path)
 release = open(release_path, "rb").read()
 problems = []
@@ -46,20 +49,32 @@ end = max(s.VirtualAddress + max(s.Misc_VirtualSize, s.SizeOfRawData) for s in e
 need(exe.OPTIONAL_HEADER.SizeOfImage == -(-end // align) * align, "wrong SizeOfImage")
 need(last.VirtualAddress % align == 0 and last.PointerToRawData % exe.OPTIONAL_HEADER.FileAlignment == 0,
      "the new section is not aligned")
-found, entry_at = None, None
+found, entry_at, texts = None, None, None
 for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
-    for name in kind.directory.entries:
-        for lang in name.directory.entries:
-            if str(kind.name) == "DAT" and name.id == 136 and lang.id == 1042:
-                entry = lang.data.struct
+    for entry_name in kind.directory.entries:
+        for lang in entry_name.directory.entries:
+            entry = lang.data.struct
+            if str(kind.name) == "DAT" and entry_name.id == 136 and lang.id == 1042:
                 found = exe.get_data(entry.OffsetToData, entry.Size)
                 entry_at = entry.get_file_offset()
+            if kind.id == 16:
+                texts = (exe.get_offset_from_rva(entry.OffsetToData), entry.Size)
 need(found == release, "DAT 136 1042 does not hold the release")
-# Apart from the headers, only the resource's address and size differ (8 bytes).
+strings = {}
+for info in exe.FileInfo[0]:
+    for table in getattr(info, "StringTable", []):
+        strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+need(strings.get("FileDescription") == description and strings.get("ProductName") == product,
+     "the names read %s" % strings)
+need(strings.get("FileVersion") == version and strings.get("ProductVersion") == version,
+     "the versions read %s" % strings)
+# Apart from the headers, only the resource's address and size (8 bytes) and
+# the version resource's fields differ.
 old_bytes, new_bytes = open(stub_path, "rb").read(), open(exe_path, "rb").read()
 start = stub.OPTIONAL_HEADER.SizeOfHeaders
 changed = [i for i in range(start, len(old_bytes)) if old_bytes[i] != new_bytes[i]]
-need(entry_at is not None and all(entry_at <= i < entry_at + 8 for i in changed),
+need(entry_at is not None and texts is not None and
+     all(entry_at <= i < entry_at + 8 or texts[0] <= i < texts[0] + texts[1] for i in changed),
      "bytes of the stub changed at %s" % changed[:4])
 need(exe.get_warnings() == [], "pefile warns: %s" % exe.get_warnings())
 print("; ".join(problems))
@@ -91,7 +106,8 @@ rm -rf "$WORK" && mkdir -p "$WORK"
 mkdir -p "$WORK/big/old" "$WORK/big/new/movies"
 head -c 6000000 /dev/urandom >"$WORK/big/new/movies/intro.bik"
 head -c 3000000 /dev/urandom >"$WORK/big/new/movies/outro.bik"
-"$BUILDER" "$WORK/sample/old" "$WORK/sample/old" -o "$WORK/empty.qpd" >/dev/null ||
+cp -r "$WORK/sample/old" "$WORK/sample/same"
+"$BUILDER" "$WORK/sample/old" "$WORK/sample/same" -o "$WORK/empty.qpd" >/dev/null 2>&1 ||
   fail "no release of no entries"
 "$BUILDER" "$WORK/sample/old" "$WORK/sample/new" -o "$WORK/sample.qpd" --exe "$WORK/built.exe" \
   --stub "$STUB" >/dev/null || fail "the sample release and program could not be built"
@@ -100,7 +116,8 @@ head -c 3000000 /dev/urandom >"$WORK/big/new/movies/outro.bik"
 for release in empty sample big; do
   "$BUILDER" --stamp "$WORK/$release.qpd" --exe "$WORK/$release.exe" --stub "$STUB" >/dev/null ||
     { fail "$release: not stamped"; continue; }
-  why=$(check_layout "$WORK/$release.exe" "$WORK/$release.qpd") || fail "$release: $why"
+  why=$(check_layout "$WORK/$release.exe" "$WORK/$release.qpd" "QelPatch game patcher" QelPatch \
+    "$("$BUILDER" --version | sed -n 's/^qelpatch-build //p')") || fail "$release: $why"
   "$BUILDER" --stamp "$WORK/$release.qpd" --exe "$WORK/$release-again.exe" --stub "$STUB" >/dev/null
   cmp -s "$WORK/$release.exe" "$WORK/$release-again.exe" || fail "$release: stamped twice, differs"
   shown=$("$BUILDER" --show "$WORK/$release.exe" | head -n 1)
@@ -109,6 +126,11 @@ for release in empty sample big; do
   log "$release: release $(stat -c %s "$WORK/$release.qpd") bytes, program $(stat -c %s "$WORK/$release.exe") bytes"
 done
 cmp -s "$WORK/built.exe" "$WORK/sample.exe" || fail "--exe and --stamp give different programs"
+"$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/named.exe" --stub "$STUB" \
+  --product-name "Game patch 1.1 — été" --product-version=1.1.0.7 >/dev/null || fail "named: not stamped"
+why=$(check_layout "$WORK/named.exe" "$WORK/sample.qpd" "Game patch 1.1 — été" \
+  "Game patch 1.1 — été" 1.1.0.7) ||
+  fail "named: $why"
 cmp -s "$WORK/sample.qpd" "$ROOT/resources/sample-release.qpd" ||
   fail "the sample release differs from resources/sample-release.qpd"
 

@@ -2,7 +2,9 @@
 # qelpatch-build.exe (64-bit Windows) under Wine, side by side with the Linux
 # builder: from the sample game it writes the same release and the same
 # QelPatch.exe byte for byte, --show and --stamp agree, and bad input is
-# refused with the same message and exit code, with no output left.
+# refused with the same message and exit code, with no output left (the
+# outputs, the folders, the names whose code page tables differ between the
+# two systems), and --verify agrees.
 #
 # Environment: QELPATCH_WINDOWS_TOOLS_BUILD (default build/windows-tools)
 # holds bin/qelpatch-build.exe; QELPATCH_WINDOWS_BUILD and QELPATCH_LINUX_BUILD
@@ -70,10 +72,12 @@ cmp -s "$WORK/linux.out" <(tr -d '\r' <"$WORK/windows.out") || fail "--show list
 
 # Names for players of code page 932: iconv and Windows encode them alike.
 rm -rf "$WORK/jp" && cp -r "$WORK/sample/new" "$WORK/jp" && echo x >"$WORK/jp/設定.ini"
-both "code page 932" sample/old jp -o jp.qpd --name-code-page 932
+# The Linux builder writes first: the Windows one replaces its release. A
+# Windows of code page 1252 cannot apply it, so neither checks it here.
+both "code page 932" sample/old jp -o jp.qpd --name-code-page 932 --force --no-verify
 [ "$BOTH_EXIT" = 0 ] || fail "code page 932: exit $BOTH_EXIT"
 mv "$WORK/jp.qpd" "$WORK/jp-windows.qpd"
-(cd "$WORK" && "$LINUX_BUILDER" sample/old jp -o jp.qpd --name-code-page 932 >/dev/null)
+(cd "$WORK" && "$LINUX_BUILDER" sample/old jp -o jp.qpd --name-code-page 932 --no-verify >/dev/null)
 cmp -s "$WORK/jp.qpd" "$WORK/jp-windows.qpd" || fail "code page 932: the releases differ"
 
 # Bad input: each refused alike, nothing written.
@@ -99,6 +103,45 @@ make_bad && echo x >"$WORK/bad/ソフト.ini"
 both "a name whose code page 932 bytes end in a backslash" sample/old bad -o out.qpd \
   --name-code-page 932
 [ "$BOTH_EXIT" = 1 ] || fail "a name ending in 0x5C in code page 932: exit $BOTH_EXIT"
+# Names the code pages' tables of the two systems read differently: each is
+# refused by both, by one rule or another, with nothing written.
+cp_bad() {
+  local what=$1 page=$2 name=$3
+  make_bad && echo x >"$WORK/bad/$name"
+  (cd "$WORK" && "$LINUX_BUILDER" sample/old bad -o out.qpd --name-code-page "$page") >/dev/null 2>&1
+  local linux=$?
+  (cd "$WORK" && timeout 120 "$QEL_WINE64" "$WINDOWS_BUILDER" sample/old bad -o out.qpd \
+    --name-code-page "$page") >/dev/null 2>&1
+  local windows=$?
+  [ "$linux" = 1 ] && [ "$windows" = 1 ] || fail "$what: exit $linux on Linux, $windows on Windows"
+  [ -z "$(cd "$WORK" && ls -A | grep -E '^(out\.|\.out\.|\.qelpatch-verify)')" ] || fail "$what: output left"
+}
+cp_bad "a look-alike of ~ in code page 932" 932 "a‾1.txt"
+cp_bad "a yen sign in code page 932" 932 "a¥b.txt"
+cp_bad "a sign 932 writes as another" 932 "¢.txt"
+cp_bad "a tone mark in code page 1258" 1258 "Việt.txt"
+cp_bad "a combining grave in code page 1258" 1258 $'a\xcc\x80.txt'
+# The outputs and the folders: refused alike, with the same message.
+touch "$WORK/out.qpd"
+both "an existing release" sample/old sample/new -o out.qpd
+[ "$BOTH_EXIT" = 1 ] || fail "an existing release: exit $BOTH_EXIT"
+rm -f "$WORK/out.qpd"
+both "the program inside the new folder" sample/old sample/new --exe sample/new/out.exe --stub QelPatch-stub.exe
+[ "$BOTH_EXIT" = 1 ] || fail "the program inside the new folder: exit $BOTH_EXIT"
+[ ! -e "$WORK/sample/new/out.exe" ] || fail "the program inside the new folder: written"
+both "one file for both outputs" sample/old sample/new -o out.exe --exe out.exe --stub QelPatch-stub.exe
+[ "$BOTH_EXIT" = 1 ] || fail "one file for both outputs: exit $BOTH_EXIT"
+both "one folder twice" sample/old sample/old -o out.qpd
+[ "$BOTH_EXIT" = 1 ] || fail "one folder twice: exit $BOTH_EXIT"
+make_bad && rm "$WORK/bad/readme.txt" && mkdir "$WORK/bad/readme.txt" && echo x >"$WORK/bad/readme.txt/a"
+bad "a file that becomes a folder" bad
+both "a code page given twice" sample/old sample/new -o out.qpd --name-code-page 932 --name-code-page=932
+[ "$BOTH_EXIT" = 2 ] || fail "a code page given twice: exit $BOTH_EXIT"
+both "a release checked" --verify sample/old sample/new linux.qpd
+[ "$BOTH_EXIT" = 0 ] || fail "a release checked: exit $BOTH_EXIT"
+cmp -s "$WORK/linux.out" <(tr -d '\r' <"$WORK/windows.out") || fail "--verify says otherwise"
+both "a folder the release does not make" --verify sample/old bad linux.qpd
+[ "$BOTH_EXIT" = 1 ] || fail "a folder the release does not make: exit $BOTH_EXIT"
 both "a finished program as the stub" --stamp linux.qpd --exe out.exe --stub linux.exe
 [ "$BOTH_EXIT" = 1 ] || fail "a finished program as the stub: exit $BOTH_EXIT"
 both "usage" sample/old

@@ -1,7 +1,8 @@
-// The stamper on a small PE32 stub made here: the release goes in and comes
-// back out, the checksum holds over pieces of any size, and damaged, signed or
-// foreign stubs are refused without a read out of bounds. The real stub is
-// checked against an independent PE reader in tests/e2e/stamped_exe.sh.
+// The stamper on a small PE32 stub (tests/support/pe_stub.h): the release
+// goes in and comes back out, the checksum holds over pieces of any size, and
+// damaged, signed or foreign stubs are refused without a read out of bounds.
+// The real stub is checked against an independent PE reader in
+// tests/e2e/stamped_exe.sh.
 #include "pe/exe_stamp.h"
 
 #include <gtest/gtest.h>
@@ -11,53 +12,12 @@
 #include <random>
 
 #include "base/little_endian.h"
+#include "tests/support/pe_stub.h"
 
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-const size_t kPe = 0x40, kOptional = kPe + 24, kSections = kOptional + 224, kTree = 0x200;
-
-// Headers, one section ".rsrc" at 0x1000 holding the tree DAT / 136 / 1042
-// with the marker as its data.
-Bytes MakeStub(const std::string& marker) {
-  Bytes b(0x400, 0);
-  b[0] = 'M', b[1] = 'Z';
-  PutU32(&b[0x3C], kPe);
-  std::memcpy(&b[kPe], "PE\0\0", 4);
-  PutU16(&b[kPe + 4], 0x14C);
-  PutU16(&b[kPe + 6], 1);
-  PutU16(&b[kPe + 20], 224);
-  PutU16(&b[kOptional], 0x10B);
-  PutU32(&b[kOptional + 32], 0x1000);
-  PutU32(&b[kOptional + 36], 0x200);
-  PutU32(&b[kOptional + 56], 0x2000);
-  PutU32(&b[kOptional + 60], 0x200);
-  PutU16(&b[kOptional + 68], 2);
-  PutU32(&b[kOptional + 92], 16);
-  PutU32(&b[kOptional + 96 + 2 * 8], 0x1000);
-  PutU32(&b[kOptional + 96 + 2 * 8 + 4], 0x60 + static_cast<uint32_t>(marker.size()));
-  std::memcpy(&b[kSections], ".rsrc", 5);
-  PutU32(&b[kSections + 8], 0x200);
-  PutU32(&b[kSections + 12], 0x1000);
-  PutU32(&b[kSections + 16], 0x200);
-  PutU32(&b[kSections + 20], 0x200);
-  PutU32(&b[kSections + 36], 0x40000040);
-  PutU16(&b[kTree + 12], 1);  // the type, by name
-  PutU32(&b[kTree + 16], 0x80000058);
-  PutU32(&b[kTree + 20], 0x80000018);
-  PutU16(&b[kTree + 0x18 + 14], 1);  // the number
-  PutU32(&b[kTree + 0x28], 136);
-  PutU32(&b[kTree + 0x2C], 0x80000030);
-  PutU16(&b[kTree + 0x30 + 14], 1);  // the language
-  PutU32(&b[kTree + 0x40], 1042);
-  PutU32(&b[kTree + 0x44], 0x48);
-  PutU32(&b[kTree + 0x48], 0x1060);
-  PutU32(&b[kTree + 0x4C], static_cast<uint32_t>(marker.size()));
-  PutU16(&b[kTree + 0x58], 3);
-  for (int i = 0; i < 3; ++i) PutU16(&b[kTree + 0x5A + 2 * i], static_cast<uint8_t>("DAT"[i]));
-  std::memcpy(&b[kTree + 0x60], marker.data(), marker.size());
-  return b;
-}
+const size_t kPe = kStubPe, kOptional = kStubOptional, kSections = kStubSections, kTree = kStubTree;
 
 bool Stamp(const Bytes& stub, const Bytes& release, Bytes& exe, std::string& why,
            size_t piece = SIZE_MAX) {
@@ -81,7 +41,7 @@ Bytes RandomRelease(size_t size) {
 }  // namespace
 
 TEST(ExeStamp, TheReleaseGoesInAndComesBackWithTheChecksumOverAnyPieces) {
-  const Bytes stub = MakeStub(StubMarker());
+  const Bytes stub = MakeTestStub(StubMarker());
   for (size_t size : {size_t{1}, size_t{4}, size_t{511}, size_t{512}, size_t{70001}}) {
     const Bytes release = RandomRelease(size);
     Bytes whole, pieces;
@@ -115,16 +75,16 @@ TEST(ExeStamp, TheReleaseGoesInAndComesBackWithTheChecksumOverAnyPieces) {
 TEST(ExeStamp, RefusesSignedForeignAndOtherVersionStubsAndSurvivesEveryTruncation) {
   std::string why;
   Bytes exe;
-  Bytes signedStub = MakeStub(StubMarker());
+  Bytes signedStub = MakeTestStub(StubMarker());
   PutU32(&signedStub[kOptional + 96 + 4 * 8], 0x400);
   PutU32(&signedStub[kOptional + 96 + 4 * 8 + 4], 0x100);
   EXPECT_FALSE(Stamp(signedStub, {1, 2}, exe, why));
   EXPECT_NE(why.find("the stub is signed"), std::string::npos) << why;
-  EXPECT_FALSE(Stamp(MakeStub("QelPatch stub 0.0.1"), {1, 2}, exe, why));
+  EXPECT_FALSE(Stamp(MakeTestStub("QelPatch stub 0.0.1"), {1, 2}, exe, why));
   EXPECT_NE(why.find("not of this builder's version"), std::string::npos) << why;
-  EXPECT_FALSE(Stamp(MakeStub("PKWARE"), {1, 2}, exe, why));
+  EXPECT_FALSE(Stamp(MakeTestStub("PKWARE"), {1, 2}, exe, why));
   EXPECT_NE(why.find("already carries a release"), std::string::npos) << why;
-  Bytes console = MakeStub(StubMarker());
+  Bytes console = MakeTestStub(StubMarker());
   PutU16(&console[kOptional + 68], 3);
   // Its own reason, not the one left by the refusal before.
   EXPECT_FALSE(Stamp(console, {1, 2}, exe, why));
@@ -132,7 +92,7 @@ TEST(ExeStamp, RefusesSignedForeignAndOtherVersionStubsAndSurvivesEveryTruncatio
 
   // Cut anywhere, or with any one byte of the headers and the tree changed,
   // the stub is refused or stamped, never read out of bounds.
-  const Bytes stub = MakeStub(StubMarker());
+  const Bytes stub = MakeTestStub(StubMarker());
   for (size_t size = 0; size < stub.size(); ++size)
     Stamp(Bytes(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(size)), {1}, exe, why);
   for (size_t at = 0; at < 0x300; ++at) {
@@ -174,7 +134,7 @@ TEST(ExeStamp, DamagedLayoutsAreRefusedWithTheirReason) {
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
-    Bytes stub = MakeStub(StubMarker());
+    Bytes stub = MakeTestStub(StubMarker());
     damage.apply(stub);
     const uint8_t* inside = nullptr;
     uint32_t insideSize = 0;

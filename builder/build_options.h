@@ -1,0 +1,36 @@
+#pragma once
+// qelpatch-build's command line: "--opt value" and "--opt=value" alike,
+// --help and --version anywhere, every single-valued option at most once
+// (--whole and --exclude repeat), numbers read strictly, and the options
+// each task takes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pe/program_version.h"
+
+enum class CTask { kBuild, kStamp, kShow, kVerify, kHelp, kVersion };
+
+struct CBuildOptions {
+  CTask task = CTask::kBuild;
+  std::vector<std::string> operands;  // the folders (and the release, for --verify)
+  std::string releasePath;            // -o
+  std::string exePath;                // --exe
+  std::string stubPath;               // --stub; empty: the one beside the builder
+  std::string shown;                  // --show
+  std::string stamped;                // --stamp
+  uint32_t codePage = 0;
+  std::vector<std::string> whole;
+  std::vector<std::string> exclude;
+  bool force = false;
+  bool followLinks = false;
+  bool json = false;
+  bool verify = true;
+  CProgramVersion program;  // --product-name, --product-version
+};
+
+// False, with `why`, for a command line the builder does not take (a usage
+// error: the usage text follows the message).
+bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& options,
+                       std::string* why);

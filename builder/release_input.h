@@ -1,0 +1,28 @@
+#pragma once
+// The file --show, --stamp and --verify take: a release file or a
+// QelPatch.exe carrying one (signed or not), told apart by the whole of
+// their make-up, never by the first bytes: a release of 23,117 entries
+// begins with "MZ" as programs do.
+
+#include <cstdint>
+#include <string>
+
+#include "container/patch_container.h"
+#include "container/release_manifest.h"
+#include "platform/mapped_file.h"
+
+struct CReleaseInput {
+  CMappedFile file;
+  bool program = false;           // QelPatch.exe; otherwise a release file
+  const uint8_t* data = nullptr;  // the release's bytes, inside the file
+  uint64_t size = 0;
+  CPatchContainer container;  // as the patcher validated it
+  CReleaseView release;
+};
+
+// Maps the file and checks the release exactly as the patcher will, names
+// read in `codePage` unless its manifest names one. False, with `why` naming
+// the file: it cannot be read, is neither form, or the patcher would refuse
+// the release.
+bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput& input,
+                      std::string* why);

@@ -1,0 +1,157 @@
+#include "builder/review_format.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char line[2048];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  return line;
+}
+
+struct CTotals {
+  uint64_t fresh = 0;
+  uint64_t changed = 0;
+  uint64_t payload = 0;
+  uint64_t copied = 0;
+  uint64_t made = 0;  // bytes of the files the entries make
+};
+
+CTotals TotalsOf(const CReleaseReview& review) {
+  CTotals totals;
+  for (const CEntryReview& entry : review.entries) {
+    totals.fresh += entry.listed && !entry.replaces;
+    totals.changed += entry.listed && entry.replaces;
+    totals.payload += entry.payload;
+    totals.copied += entry.copied;
+    totals.made += entry.newSize;
+  }
+  return totals;
+}
+
+const char* StatusOf(const CEntryReview& entry) {
+  return !entry.listed ? "?" : entry.replaces ? "changed" : "new";
+}
+
+// A JSON string: quotes, backslashes and control characters escaped; a
+// byte that is not UTF-8 (a name no code page decoded) as the character of
+// its value.
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80             ? 1
+                    : (c & 0xE0) == 0xC0 ? 2
+                    : (c & 0xF0) == 0xE0 ? 3
+                    : (c & 0xF8) == 0xF0 ? 4
+                                         : 0;
+    for (size_t k = 1; k < length; ++k)
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+        length = 0;
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || length == 0) {
+      out += Format("\\u%04x", c);
+    } else {
+      out.append(text, i, length);
+      i += length - 1;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Number(bool known, uint64_t value) {
+  return known ? std::to_string(value) : "null";
+}
+
+std::string Text(bool known, const std::string& value) {
+  return known ? Quoted(value) : "null";
+}
+}  // namespace
+
+std::string ReviewText(const CReleaseReview& review) {
+  const CTotals totals = TotalsOf(review);
+  const uint64_t entries = review.entries.size();
+  std::string out = review.program ? Format("%s: QelPatch.exe carrying a release of %" PRIu64
+                                            " entries, %" PRIu64 " bytes; the patcher accepts it\n",
+                                            review.path.c_str(), entries, review.releaseSize)
+                                   : Format("%s: a release of %" PRIu64 " entries, %" PRIu64
+                                            " bytes; the patcher accepts it\n",
+                                            review.path.c_str(), entries, review.releaseSize);
+  if (!review.hasManifest)
+    out += "no manifest: a release of an older builder, checked as it was then\n";
+  else if (review.codePage == 0)
+    out += "manifest: checked; names in ASCII\n";
+  else
+    out += Format("manifest: checked; names for code page %" PRIu32 "\n", review.codePage);
+  if (review.programSizeKnown)
+    out += Format("players download QelPatch.exe of %" PRIu64 " bytes\n", review.programSize);
+  else
+    out += "players download QelPatch.exe of a size not known here: " + review.programNote + "\n";
+  out += Format("%-8s %-22s %8s %12s %14s  %s\n", "status", "kind", "chunks", "payload", "copied",
+                "name");
+  const std::string indent(32, ' ');
+  for (const CEntryReview& entry : review.entries) {
+    out +=
+        Format("%-8s %-22s %8" PRIu32 " %12" PRIu64 " %14" PRIu64 "  %s\n", StatusOf(entry),
+               entry.kind.c_str(), entry.chunks, entry.payload, entry.copied, entry.name.c_str());
+    if (entry.package)
+      out += Format("%sbefore %s  after %s\n", indent.c_str(),
+                    entry.digestBefore.empty() ? "(none)" : entry.digestBefore.c_str(),
+                    entry.digestAfter.c_str());
+    if (entry.listed)
+      out += Format("%sold %s  new %" PRIu64 "  digest %s\n", indent.c_str(),
+                    entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)",
+                    entry.newSize, entry.digest.c_str());
+  }
+  const std::string counts = review.hasManifest ? Format("%" PRIu64 " new, %" PRIu64 " changed",
+                                                         totals.fresh, totals.changed)
+                                                : std::string();
+  out += Format("%-8s %-22s %8s %12" PRIu64 " %14" PRIu64 "\n", "total", counts.c_str(), "",
+                totals.payload, totals.copied);
+  return out;
+}
+
+std::string ReviewJson(const CReleaseReview& review) {
+  const CTotals totals = TotalsOf(review);
+  const bool listed = review.hasManifest;
+  std::string out = "{\n";
+  out += "  \"file\": " + Quoted(review.path) + ",\n";
+  out += std::string("  \"form\": ") + (review.program ? "\"program\"" : "\"release\"") + ",\n";
+  out += "  \"file_bytes\": " + std::to_string(review.fileSize) + ",\n";
+  out += "  \"release_bytes\": " + std::to_string(review.releaseSize) + ",\n";
+  out += "  \"program_bytes\": " + Number(review.programSizeKnown, review.programSize) + ",\n";
+  out += std::string("  \"manifest\": ") + (listed ? "true" : "false") + ",\n";
+  out += "  \"code_page\": " + std::to_string(review.codePage) + ",\n";
+  out += "  \"entries\": [";
+  for (size_t i = 0; i < review.entries.size(); ++i) {
+    const CEntryReview& e = review.entries[i];
+    out += i == 0 ? "\n" : ",\n";
+    out += "    {\"name\": " + Quoted(e.name) +
+           ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
+           ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
+           ", \"payload_bytes\": " + std::to_string(e.payload) +
+           ", \"copied_bytes\": " + std::to_string(e.copied) +
+           ", \"old_bytes\": " + Number(e.listed && e.replaces, e.oldSize) +
+           ", \"new_bytes\": " + Number(e.listed, e.newSize) +
+           ", \"digest\": " + Text(e.listed, e.digest) + ", \"index_digest_before\": " +
+           Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
+           ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
+  }
+  out += review.entries.empty() ? "],\n" : "\n  ],\n";
+  out += "  \"totals\": {\"entries\": " + std::to_string(review.entries.size()) +
+         ", \"new\": " + Number(listed, totals.fresh) +
+         ", \"changed\": " + Number(listed, totals.changed) +
+         ", \"payload_bytes\": " + std::to_string(totals.payload) +
+         ", \"copied_bytes\": " + std::to_string(totals.copied) +
+         ", \"new_bytes\": " + Number(listed, totals.made) + "}\n";
+  out += "}\n";
+  return out;
+}

@@ -1,0 +1,161 @@
+#include "builder/verify_release.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "base/path_text.h"
+#include "base/refusal.h"
+#include "builder/verify_user.h"
+#include "container/name_code_page.h"
+#include "engine/patch_worker.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
+#include "platform/text_conversion.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
+  const CReleaseView& view = release.release;
+  return view.hasManifest ? view.manifest.codePage : codePage;
+}
+
+// A folder of its own beside the outputs, removed with all in it.
+class CScratchFolder {
+ public:
+  ~CScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(fs::u8path(path_), ignored);
+  }
+
+  bool Make(const std::string& beside, std::string* why) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string path = beside + "/.qelpatch-verify-" + std::to_string(random() % 1000000);
+      std::error_code error;
+      if (fs::create_directory(fs::u8path(path), error)) {
+        path_ = path;
+        return true;
+      }
+      if (error) return Refuse(why, "cannot create " + path + ": " + error.message());
+    }
+    return Refuse(why, "cannot create a scratch folder in " + beside);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// "" when the files hold the same bytes, otherwise how they differ.
+bool Differ(const std::string& made, const std::string& wanted, std::string& how,
+            std::string* why) {
+  CMappedFile a, b;
+  if (!a.Open(made, why) || !b.Open(wanted, why)) return false;
+  const uint64_t common = std::min(a.Size(), b.Size());
+  const uint8_t* at = std::mismatch(a.Data(), a.Data() + common, b.Data()).first;
+  if (at != a.Data() + common)
+    how = "they first differ at byte " + std::to_string(at - a.Data());
+  else if (a.Size() != b.Size())
+    how = std::to_string(a.Size()) + " bytes instead of " + std::to_string(b.Size());
+  else
+    how.clear();
+  return true;
+}
+
+// The files of the new folder that no entry makes must be the old ones.
+bool CheckUntouched(const CVerifyCase& check, const CGameFolder& old, const CGameFolder& latest,
+                    const std::vector<std::string>& made, std::string* why) {
+  for (const std::string& name : latest.files) {
+    if (std::binary_search(made.begin(), made.end(), name)) continue;
+    const std::string wanted = check.newFolder + "/" + name;
+    if (!std::binary_search(old.files.begin(), old.files.end(), name))
+      return Refuse(why, wanted + ": not in " + check.oldFolder +
+                             ", and the release does not "
+                             "bring it");
+    std::string how;
+    if (!Differ(check.oldFolder + "/" + name, wanted, how, why)) return false;
+    if (!how.empty())
+      return Refuse(why, wanted + ": the release leaves " + check.oldFolder + "/" + name +
+                             " as it is, which differs (" + how + ")");
+  }
+  return true;
+}
+
+// Copies the old files the entries replace into the scratch folder.
+bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
+                  const std::vector<std::string>& made, const std::string& scratch,
+                  std::string* why) {
+  for (const std::string& name : made) {
+    if (!std::binary_search(old.files.begin(), old.files.end(), name)) continue;
+    const fs::path to = fs::u8path(scratch + "/" + name);
+    std::error_code error;
+    fs::create_directories(to.parent_path(), error);
+    if (!error) fs::copy_file(fs::u8path(check.oldFolder + "/" + name), to, error);
+    if (error)
+      return Refuse(why, "cannot copy " + check.oldFolder + "/" + name + ": " + error.message());
+  }
+  return true;
+}
+
+// The engine's run, as the patcher makes it, on the scratch folder.
+bool ApplyWithEngine(const CVerifyCase& check, const std::string& scratch, std::string* why) {
+  std::string stored;
+  if (!ConvertCodePage(kCodePageUtf8, platform::AnsiCodePage(), scratch + "/", stored))
+    return Refuse(why, scratch + ": the patcher cannot name this folder on this system");
+  verify_user::SetInstallPath(stored);
+  CPatchWorker worker;
+  worker.UseRelease(check.release->data, static_cast<uint32_t>(check.release->size));
+  MuteStandardOutput(true);
+  CPatchWorker::ThreadMain(&worker);
+  MuteStandardOutput(false);
+  if (verify_user::Completed()) return true;
+  std::string failure = worker.Failure();
+  std::replace(failure.begin(), failure.end(), '\n', ' ');
+  return Refuse(why,
+                "the patcher does not apply the release to " + check.oldFolder + ": " + failure);
+}
+}  // namespace
+
+bool CanVerifyHere(const CReleaseInput& release, uint32_t codePage, std::string* why) {
+  const uint32_t names = NamesCodePage(release, codePage);
+  const uint32_t system = platform::AnsiCodePage();
+  if (names == 0 || names == system || system == kCodePageUtf8) return true;
+  return Refuse(why, "this system (code page " + std::to_string(system) +
+                         ") cannot apply a release whose names are for code page " +
+                         std::to_string(names) + "; verify it on Linux");
+}
+
+bool VerifyRelease(const CVerifyCase& check, std::string* why) {
+  if (!CanVerifyHere(*check.release, check.codePage, why)) return false;
+  CGameFolder old, latest;
+  if (!ListGameFolder(check.oldFolder, check.rules, old, why) ||
+      !ListGameFolder(check.newFolder, check.rules, latest, why))
+    return false;
+  const CNameEncoder names(NamesCodePage(*check.release, check.codePage));
+  std::vector<std::string> made;
+  for (const CContainerEntry& entry : check.release->container.entries)
+    made.push_back(names.Decode(entry.name));
+  std::sort(made.begin(), made.end());
+  if (!CheckUntouched(check, old, latest, made, why)) return false;
+
+  CScratchFolder scratch;
+  if (!scratch.Make(check.scratchBeside, why) ||
+      !CopyReplaced(check, old, made, scratch.Path(), why) ||
+      !ApplyWithEngine(check, scratch.Path(), why))
+    return false;
+  for (const std::string& name : made) {
+    const std::string wanted = check.newFolder + "/" + name;
+    if (!std::binary_search(latest.files.begin(), latest.files.end(), name))
+      return Refuse(why, wanted + ": the release makes this file, which " + check.newFolder +
+                             " does not have");
+    std::string how;
+    if (!Differ(scratch.Path() + "/" + name, wanted, how, why)) return false;
+    if (!how.empty())
+      return Refuse(why, wanted + ": the release makes other bytes than this file (" + how + ")");
+  }
+  return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Whether a release turns the old game folder into the new one: its entries
+// are applied by the patcher's own engine to copies of the files they
+// replace, in a scratch folder made beside the outputs and removed after,
+// so that the old folder never changes; then every file of the new folder
+// is compared byte for byte with what the old folder would hold.
+
+#include <cstdint>
+#include <string>
+
+#include "builder/game_folder.h"
+#include "builder/release_input.h"
+
+struct CVerifyCase {
+  std::string oldFolder;
+  std::string newFolder;
+  CFolderRules rules;  // as the release was built
+  const CReleaseInput* release = nullptr;
+  uint32_t codePage = 0;      // of the names, when the release names none
+  std::string scratchBeside;  // the folder that receives the scratch folder
+};
+
+// False, with `why` naming the first file that differs (or why the patcher
+// refuses the release there).
+bool VerifyRelease(const CVerifyCase& check, std::string* why);
+
+// Whether this system's patcher can name the release's files: a release
+// for another code page than the system's is applied on a UTF-8 system only
+// (Linux). False, with `why`.
+bool CanVerifyHere(const CReleaseInput& release, uint32_t codePage, std::string* why);

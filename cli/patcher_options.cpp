@@ -1,0 +1,56 @@
+#include "cli/patcher_options.h"
+
+#include "base/refusal.h"
+#include "pe/exe_stamp.h"
+#include "pe/pe_image.h"
+
+const char kPatcherUsage[] =
+    "usage: qelpatch [--release FILE] [--game DIR]\n"
+    "       qelpatch --help | --version\n"
+    "\n"
+    "Applies a patch release to a game folder, as QelPatch.exe does on Windows.\n"
+    "--release names a release file or a QelPatch.exe (signed or not) to apply\n"
+    "instead of the release this program carries; --game names the game folder.\n"
+    "Without --game the folder is the one QELPATCH_INSTALL_PATH names (the path\n"
+    "of a file in it), or else the one typed at the prompt. Files that differ\n"
+    "from what the release expects are asked about on standard input.\n";
+
+bool ParsePatcherOptions(const std::vector<std::string>& args, CPatcherOptions& options,
+                         std::string* why) {
+  options = CPatcherOptions();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    if (name == "--help" || name == "-h" || name == "--version") {
+      if (equals != std::string::npos) return Refuse(why, name + " takes no value");
+      (name == "--version" ? options.version : options.help) = true;
+      continue;
+    }
+    if (name != "--release" && name != "--game")
+      return Refuse(why, arg.size() > 1 && arg[0] == '-' ? "unknown option " + name
+                                                         : "unexpected argument " + arg);
+    std::string& value = name == "--release" ? options.release : options.game;
+    if (!value.empty()) return Refuse(why, name + " given twice");
+    value = equals != std::string::npos ? arg.substr(equals + 1)
+            : i + 1 < args.size()       ? args[++i]
+                                        : std::string();
+    if (value.empty())
+      return Refuse(why, name + (name == "--release" ? " needs a file name" : " needs a folder"));
+  }
+  return true;
+}
+
+bool CChosenRelease::Open(const std::string& path, std::string* why) {
+  if (!file_.Open(path, why)) return false;
+  if (file_.Size() > UINT32_MAX)
+    return Refuse(why, path + ": 4 GiB or more, larger than any release");
+  const uint32_t size = static_cast<uint32_t>(file_.Size());
+  std::string reason;
+  if (ReleaseInExe(file_.Data(), size, data_, size_, &reason)) return true;
+  CPeImage image;
+  if (image.Parse(file_.Data(), size, nullptr)) return Refuse(why, path + ": " + reason);
+  data_ = file_.Data();
+  size_ = size;
+  return true;
+}

@@ -1,0 +1,87 @@
+// The Linux patcher as the release engineer's tool: qelpatch --release FILE
+// --game DIR applies a release file or a QelPatch.exe (signed or not) to a
+// folder, as players' QelPatch.exe will; --help and --version print and exit.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/version.h"
+#include "tests/builder/command_support.h"
+#include "tests/builder/game_support.h"
+#include "tests/builder/program_support.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+CCommandResult RunLinuxPatcher(const std::vector<std::string>& args) {
+  std::vector<std::string> command{QELPATCH_PATCHER};
+  command.insert(command.end(), args.begin(), args.end());
+  return RunCommand(command);
+}
+
+class LinuxPatcher : public testing::Test {
+ protected:
+  void SetUp() override {
+    MakeSampleGame(root / "sample");
+    WriteTestStub(root / "stub.exe");
+    ASSERT_EQ(RunBuilder({root / "sample/old", root / "sample/new", "-o", root / "r.qpd", "--exe",
+                          root / "r.exe", "--stub", root / "stub.exe"})
+                  .exitCode,
+              0);
+  }
+  // A copy of the old game, as a player has it.
+  std::string CopyOfOldGame(const std::string& name) {
+    std::filesystem::copy(root / "sample/old", root / name,
+                          std::filesystem::copy_options::recursive);
+    return root / name;
+  }
+  CTempFolder root;
+};
+}  // namespace
+
+TEST_F(LinuxPatcher, AppliesAReleaseFileAndAProgramSignedOrNot) {
+  CTempFolder keys;
+  ASSERT_TRUE(SignProgram(root / "r.exe", root / "signed.exe", keys.Path()));
+  for (const std::string& release : {root / "r.qpd", root / "r.exe", root / "signed.exe"}) {
+    const std::string game =
+        CopyOfOldGame("game-" + std::filesystem::path(release).filename().string());
+    const CCommandResult run = RunLinuxPatcher({"--release", release, "--game=" + game});
+    EXPECT_EQ(run.exitCode, 0) << release << ": " << run.err;
+    EXPECT_NE(run.out.find(" Patch is completed.\n"), std::string::npos) << run.out;
+    EXPECT_EQ(FolderContents(game), FolderContents(root / "sample/new")) << release;
+  }
+}
+
+TEST_F(LinuxPatcher, RefusesWhatIsNoReleaseNamingIt) {
+  const std::string game = CopyOfOldGame("game");
+  const auto before = FolderContents(game);
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{"--release", root / "stub.exe", "--game", game},
+       1,
+       root / "stub.exe: the stub of QelPatch " QELPATCH_VERSION ": it carries no release"},
+      {{"--release", root / "none.qpd", "--game", game}, 1, "cannot open " + root / "none.qpd"},
+      {{"--release", root / "r.qpd", "--game", root / "none"}, 1, root / "none: no such folder"},
+      {{"--release", root / "r.qpd", "--release", root / "r.qpd"}, 2, "--release given twice"},
+      {{"--game"}, 2, "--game needs a folder"},
+      {{"--bogus"}, 2, "unknown option --bogus"},
+      {{game}, 2, "unexpected argument " + game},
+  };
+  for (const auto& c : cases) {
+    const CCommandResult run = RunLinuxPatcher(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
+    EXPECT_NE(run.err.find("qelpatch: " + c.message), std::string::npos) << run.err;
+    EXPECT_EQ(FolderContents(game), before) << c.message;
+  }
+}
+
+TEST(LinuxPatcherOptions, HelpAndVersionPrintAndExit) {
+  const CCommandResult help = RunLinuxPatcher({"--release", "x", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.find("usage: qelpatch [--release FILE] [--game DIR]\n"), 0u) << help.out;
+  const CCommandResult version = RunLinuxPatcher({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "qelpatch " QELPATCH_VERSION "\n");
+}
