@@ -2,11 +2,12 @@
 // The digest of a file's whole content that a release manifest records:
 // XXH3-128 (seed 0, the default secret), fed in pieces of any size. The
 // patcher checks it while it writes each file, so it must keep up with the
-// disk: XXH3 reads about 11 GB/s here, nearly twice MurmurHash3 and twenty
+// disk: XXH3 takes about 11 GB/s on x86-64, 1.5 times MurmurHash3 and twenty
 // times MD5, and its main loop needs only 32x32->64 multiplications, which
-// the 32-bit patcher has natively. It catches accidental damage (a flipped
-// bit, a torn or truncated file); the release's signature, not this, guards
-// against tampering.
+// the 32-bit patcher has natively (MurmurHash3's 64-bit ones cost it three
+// times the instructions). It catches accidental damage (a flipped bit, a
+// torn or truncated file); the release's signature, not this, guards against
+// tampering.
 
 #include <cstddef>
 #include <cstdint>
