@@ -3,6 +3,7 @@
 // folder, as players' QelPatch.exe will; --help and --version print and exit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/version.h"
@@ -84,4 +85,34 @@ TEST(LinuxPatcherOptions, HelpAndVersionPrintAndExit) {
   const CCommandResult version = RunLinuxPatcher({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "qelpatch " QELPATCH_VERSION "\n");
+}
+
+// A damaged download of the program: single bits flipped in the section that
+// carries the release are refused before a file changes, as QelPatch.exe
+// refuses them (it reads the same bytes from its resource).
+TEST_F(LinuxPatcher, FlippedBitsOfTheProgramsReleaseAreRefused) {
+  const Bytes exe = ReadWholeFile(root / "r.exe");
+  const Bytes release = ReadWholeFile(root / "r.qpd");
+  const auto at = std::search(exe.begin(), exe.end(), release.begin(), release.end());
+  ASSERT_NE(at, exe.end());
+  const size_t start = static_cast<size_t>(at - exe.begin());
+  const auto old = FolderContents(root / "sample/old");
+  uint32_t state = 777;
+  for (int flip = 0; flip < 40; ++flip) {
+    state = state * 1664525u + 1013904223u;
+    Bytes damaged = exe;
+    const size_t where = start + state % release.size();
+    damaged[where] ^= static_cast<uint8_t>(1u << (state >> 29));
+    WriteWholeFile(root / "damaged.exe", damaged);
+    const std::string game = root / "game";
+    std::filesystem::remove_all(game);
+    CopyOfOldGame("game");
+    const CCommandResult run = RunLinuxPatcher({"--release", root / "damaged.exe", "--game", game});
+    EXPECT_EQ(run.exitCode, 1) << "byte " << where;
+    EXPECT_NE(run.err.find("The patch data is damaged; download the patch again"),
+              std::string::npos)
+        << "byte " << where << ": " << run.err;
+    EXPECT_EQ(FolderContents(game), old) << "byte " << where;
+    if (HasFailure()) break;
+  }
 }
