@@ -1,0 +1,20 @@
+# liblzma, built for every target from the xz-utils source that scripts/setup
+# unpacks from Debian's source package: the Linux and the Windows builders then
+# compress a release to the same bytes, and QelPatch.exe links it statically.
+set(QELPATCH_XZ_SOURCE "/var/cache/qelpatch/src/xz-utils"
+    CACHE PATH "The xz-utils source tree liblzma is built from (scripts/setup unpacks it)")
+if(NOT EXISTS "${QELPATCH_XZ_SOURCE}/src/liblzma/api/lzma.h")
+  message(FATAL_ERROR "QELPATCH_XZ_SOURCE holds no xz-utils source: ${QELPATCH_XZ_SOURCE}; "
+                      "run scripts/setup")
+endif()
+
+# Its own warnings and flags, not ours (-Werror, the sanitizers): the
+# directory's compile options are copied when the subdirectory is added.
+get_directory_property(qelpatch_options COMPILE_OPTIONS)
+set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+set(BUILD_SHARED_LIBS OFF)
+set(BUILD_TESTING OFF)
+add_subdirectory("${QELPATCH_XZ_SOURCE}" xz EXCLUDE_FROM_ALL SYSTEM)
+set_directory_properties(PROPERTIES COMPILE_OPTIONS "${qelpatch_options}")
+unset(BUILD_TESTING)
+target_include_directories(liblzma SYSTEM INTERFACE "${QELPATCH_XZ_SOURCE}/src/liblzma/api")
