@@ -116,6 +116,11 @@ const std::vector<COption>& Options() {
          o.verify = false;
          return true;
        }},
+      {"--uncompressed", nullptr, CArity::kFlag, nullptr,
+       [](CBuildOptions& o, const std::string&, std::string*) {
+         o.compress = false;
+         return true;
+       }},
       {"--product-name", nullptr, CArity::kOnce, "a text",
        [](CBuildOptions& o, const std::string& v, std::string* why) {
          o.program.productName = v;
@@ -172,7 +177,8 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
         return Refuse(why, "--product-name and --product-version are for the program (--exe)");
       return takesOnly(
           {"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude", "--force",
-           "--follow-links", "--no-verify", "--product-name", "--product-version"},
+           "--follow-links", "--no-verify", "--uncompressed", "--product-name",
+           "--product-version"},
           "a build");
   }
 }

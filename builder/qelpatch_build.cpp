@@ -1,9 +1,11 @@
 // qelpatch-build: makes the patch release that turns an old game folder into
 // a new one, checks it, and shows what a release holds.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/refusal.h"
 #include "base/version.h"
 #include "builder/build_options.h"
 #include "builder/progress_bar.h"
@@ -15,10 +17,12 @@
 #include "builder/stamp_release.h"
 #include "builder/task_paths.h"
 #include "builder/verify_release.h"
+#include "container/carried_container.h"
 #include "container/name_code_page.h"
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
 #include "platform/command_line.h"
+#include "platform/mapped_file.h"
 
 namespace {
 constexpr int kBadInput = 1;
@@ -27,7 +31,7 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
     "                      [--name-code-page N] [--whole PATTERN]... [--exclude PATTERN]...\n"
-    "                      [--follow-links] [--force] [--no-verify]\n"
+    "                      [--follow-links] [--force] [--no-verify] [--uncompressed]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
     "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--force]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
@@ -39,6 +43,9 @@ const char kUsageText[] =
     "NEW_DIR: with -o as a release file, with --exe as the QelPatch.exe that\n"
     "players run (both when both are given), then applies it to a scratch copy\n"
     "of OLD_DIR and compares the result with NEW_DIR (--no-verify skips that).\n"
+    "The release carries its container xz-compressed whenever that makes it\n"
+    "smaller and QelPatch.exe can still load it; --uncompressed carries it as\n"
+    "it is (archives deflated), quicker to build and larger to download.\n"
     "--stamp makes QelPatch.exe from a release file. --show checks a release,\n"
     "or the release inside a QelPatch.exe (signed or not), as the patcher will\n"
     "and reviews its entries; --json prints that as one JSON document. --verify\n"
@@ -182,10 +189,58 @@ void PrintWarnings(const CReleaseBuilder& builder, const std::string& oldFolder,
   }
 }
 
+// The raw release of one attempt: the container, written to a scratch file
+// beside the first output that is never committed, and its manifest.
+struct CRawRelease {
+  CReleaseBuilder builder;
+  CAtomicOutput scratch;
+  CMappedFile container;
+  CReleaseManifest manifest;
+};
+
+bool WriteContainer(const CBuildOptions& options, bool deflate, const std::string& beside,
+                    CRawRelease& raw, std::string* why) {
+  raw.builder.SendWhole(options.whole);
+  raw.builder.DeflateArchives(deflate);
+  if (!raw.builder.Prepare(options.operands[0], options.operands[1], CNameEncoder(options.codePage),
+                           RulesOf(options), why) ||
+      !raw.scratch.Open(beside, why))
+    return false;
+  std::string sinkError;
+  const CByteSink sink = [&](const uint8_t* data, size_t count) {
+    if (!raw.scratch.Write(data, count)) sinkError = raw.scratch.Error();
+    return sinkError.empty();
+  };
+  CContainerStream stream(sink);
+  CProgressBar progress(StandardErrorIsTerminal());
+  // The entry count is known at the end; it then takes the place of a zero.
+  const bool written =
+      stream.Begin(0, why) && raw.builder.Write(stream, kReleaseSizeLimit, progress, why);
+  progress.Finish();
+  if (!written) return sinkError.empty() ? false : Refuse(why, sinkError);
+  uint8_t count[4];
+  CContainerStream::CountBytes(stream.Count(), count);
+  if (!raw.scratch.Overwrite(0, count, sizeof count) || !raw.scratch.Close())
+    return Refuse(why, raw.scratch.Error());
+  raw.manifest = raw.builder.Manifest(stream.Digests());
+  return raw.container.Open(raw.scratch.TemporaryPath(), why);
+}
+
+// The release file with its container compressed, when that is smaller and
+// QelPatch.exe can still load it; false when it is to stay as it is.
+bool Compress(const CRawRelease& raw, std::vector<uint8_t>& file, std::string* why, bool& failed) {
+  const uint64_t stored = raw.container.Size() + ManifestBytes(raw.manifest).size();
+  failed = !CompressedReleaseFile(raw.container.Data(), static_cast<uint32_t>(raw.container.Size()),
+                                  raw.manifest, file, why);
+  CReleaseView carried;
+  return !failed && file.size() < stored &&
+         ReadReleaseFile(file.data(), file.size(), carried, nullptr) &&
+         LoadFootprint(file.size(), carried.manifest) <= kReleaseSizeLimit;
+}
+
 int Build(const CBuildOptions& options) {
   const std::string& oldFolder = options.operands[0];
   const std::string& newFolder = options.operands[1];
-  const CNameEncoder encoder(options.codePage);
   std::string why;
   if (!CheckTaskPaths(BuildPaths(options), &why)) return Fail(why);
   // The stub is checked before anything is read or written.
@@ -193,33 +248,43 @@ int Build(const CBuildOptions& options) {
   const bool toExe = !options.exePath.empty();
   if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, &why))
     return Fail(why);
-  CReleaseBuilder builder;
-  builder.SendWhole(options.whole);
-  if (!builder.Prepare(oldFolder, newFolder, encoder, RulesOf(options), &why)) return Fail(why);
+  const bool toFile = !options.releasePath.empty();
+  const std::string& beside = toFile ? options.releasePath : options.exePath;
+
+  // First as a release compressed as a whole, its archives stored; when that
+  // does not pay or is too large to unpack, as a release carried as it is,
+  // its archives deflated.
+  std::unique_ptr<CRawRelease> raw(new CRawRelease);
+  std::vector<uint8_t> packed;  // the release file, when compressed
+  bool compressed = false;
+  if (options.compress) {
+    if (WriteContainer(options, false, beside, *raw, &why)) {
+      bool failed = false;
+      compressed = Compress(*raw, packed, &why, failed);
+      if (failed) return Fail(why);
+    } else if (!raw->builder.OverLimit()) {
+      return Fail(why);
+    }
+  }
+  if (!compressed) {
+    packed.clear();
+    raw.reset(new CRawRelease);
+    if (!WriteContainer(options, true, beside, *raw, &why)) return Fail(why);
+  }
 
   CAtomicOutput file;
-  const bool toFile = !options.releasePath.empty();
   if (toFile && !file.Open(options.releasePath, &why)) return Fail(why);
-  std::string sinkError;
-  const CByteSink sink = [&](const uint8_t* data, size_t count) {
-    if (toFile && !file.Write(data, count)) sinkError = file.Error();
-    if (toExe && !exe.Write(data, count)) sinkError = exe.Error();
-    return sinkError.empty();
-  };
-  CContainerStream stream(sink);
-  CProgressBar progress(StandardErrorIsTerminal());
-  // The entry count is known at the end; it then takes the place of a zero.
-  const bool written =
-      stream.Begin(0, &why) && builder.Write(stream, kReleaseSizeLimit, progress, &why);
-  progress.Finish();
-  if (!written) return Fail(sinkError.empty() ? why : sinkError);
-  // The manifest follows the container, so the patcher can check both.
-  const std::vector<uint8_t> manifest = ManifestBytes(builder.Manifest(stream.Digests()));
-  if (!sink(manifest.data(), manifest.size())) return Fail(sinkError);
-  uint8_t count[4];
-  CContainerStream::CountBytes(stream.Count(), count);
-  if (toFile && !file.Overwrite(0, count, sizeof count)) return Fail(file.Error());
-  if (toExe && !exe.Overwrite(0, count, sizeof count)) return Fail(exe.Error());
+  // The same bytes in the release file and in the program: the compressed
+  // release file, or the container and its manifest.
+  const std::vector<uint8_t> manifest =
+      compressed ? std::vector<uint8_t>() : ManifestBytes(raw->manifest);
+  const uint8_t* head = compressed ? packed.data() : raw->container.Data();
+  const size_t headSize = compressed ? packed.size() : raw->container.Size();
+  for (const auto& [data, size] :
+       {std::make_pair(head, headSize), std::make_pair(manifest.data(), manifest.size())}) {
+    if (toFile && !file.Write(data, size)) return Fail(file.Error());
+    if (toExe && !exe.Write(data, size)) return Fail(exe.Error());
+  }
   if (toFile && !file.Close()) return Fail(file.Error());
   if (toExe && !exe.Finish(&why)) return Fail(why);
   if (options.verify) {
@@ -230,6 +295,7 @@ int Build(const CBuildOptions& options) {
   if (toFile && !file.Commit(&why)) return Fail(why);
   if (toExe && !exe.Commit(&why)) return Fail(why);
 
+  const CReleaseBuilder& builder = raw->builder;
   PrintWarnings(builder, oldFolder, newFolder);
   const CReleaseCounts& counts = builder.Counts();
   const std::string made = toFile && toExe ? options.releasePath + ", " + options.exePath
@@ -237,6 +303,10 @@ int Build(const CBuildOptions& options) {
                                            : options.exePath;
   std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
               counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
+  if (compressed)
+    std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
+                made.c_str(), static_cast<unsigned long long>(raw->container.Size()),
+                static_cast<unsigned long long>(packed.size()));
   return 0;
 }
 }  // namespace

@@ -106,6 +106,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     // What was read and written must be one version of each file.
     if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
   }
+  overLimit_ = over;
   if (over)
     return Refuse(why, "the release would be " + WithCommas(size) + " bytes, over the limit of " +
                            WithCommas(sizeLimit) +
@@ -121,7 +122,7 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
                                 CEntryPlan& entry, std::string* why) {
   if (!IsPackageName(pair.name, kCodePageUtf8)) {
     ++counts_.archives;
-    return PlanArchiveEntry(pair, scanned, entry, why);
+    return PlanArchiveEntry(pair, deflate_, scanned, entry, why);
   }
   CEntryKind kind;
   std::string warning;

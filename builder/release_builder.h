@@ -26,6 +26,8 @@ class CReleaseBuilder {
  public:
   // Files whose path matches one of these travel whole (path_pattern.h).
   void SendWhole(std::vector<std::string> patterns) { whole_ = std::move(patterns); }
+  // Whether archives may be deflated: not in a release compressed as a whole.
+  void DeflateArchives(bool deflate) { deflate_ = deflate; }
   // Lists both folders under `rules`, checks that no path is a file in one
   // and a folder in the other, and checks the new one's names and sizes:
   // whatever can be refused without reading the files is refused here,
@@ -39,10 +41,12 @@ class CReleaseBuilder {
   // Plans and writes the entries through `stream`. False, with `why`, for a
   // file the release cannot carry, a file that changed while it was read, or
   // a release that would pass `sizeLimit` bytes (then its whole size is
-  // measured for the message); the caller discards what was written.
+  // measured for the message, and OverLimit() is true); the caller discards
+  // what was written.
   bool Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
              std::string* why);
 
+  bool OverLimit() const { return overLimit_; }
   const CReleaseCounts& Counts() const { return counts_; }
   // The manifest of what Write wrote, given the digests of the container.
   CReleaseManifest Manifest(const CContainerDigests& digests) const;
@@ -63,6 +67,8 @@ class CReleaseBuilder {
   CReleaseCounts counts_;
   uint32_t codePage_ = 0;
   std::vector<std::string> whole_;
+  bool deflate_ = true;
+  bool overLimit_ = false;
   std::vector<CManifestEntry> listed_;
   std::vector<std::string> removed_;
   std::vector<std::string> warnings_;

@@ -96,8 +96,8 @@ bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
   return true;
 }
 
-bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
-                      std::string* why) {
+bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& progress,
+                      CEntryPlan& entry, std::string* why) {
   entry = CEntryPlan();
   entry.name = pair.name;
   const CMappedFile& latest = *pair.latest;
@@ -108,10 +108,12 @@ bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
                   latest.Path() + ": 2 GiB or more, too large for a zip archive the patcher reads");
   const bool storedFits = ZipArchiveSize(pair.name, size) <= kZipArchiveLimit;
 
-  // Deflated, when that is smaller than storing.
+  // Deflated, when that is smaller than storing, unless the release is
+  // compressed as a whole: it then finds more in the stored bytes (with
+  // copies from the old file) than deflate leaves it.
   std::vector<uint8_t> deflated;
   const uint32_t crc = Crc32(data, size);
-  if (DeflateRaw(data, size, size, deflated) &&
+  if ((deflate || !storedFits) && DeflateRaw(data, size, size, deflated) &&
       ZipArchiveSize(pair.name, deflated.size()) <= kZipArchiveLimit) {
     CZipFraming framing =
         MakeZipFraming(pair.name, kZipMethodDeflated, crc, static_cast<uint32_t>(deflated.size()),

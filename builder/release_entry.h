@@ -6,8 +6,9 @@
 // payload chunk, copy chunks for every run of the new package found in the
 // old one, payload chunks for the rest, checked by both index digests. A new
 // package is sent whole as one payload chunk. Any other file travels as a
-// one-entry zip archive named as the entry: deflated, stored, or stored with
-// its data partly copied from the installed file, whichever is smallest;
+// one-entry zip archive named as the entry: deflated (in a release carried
+// as it is), stored, or stored with its data partly copied from the
+// installed file, whichever is smallest;
 // but a file whose whole form is under kWholeBelow bytes travels whole: a
 // player's edit of a settings file would otherwise stop the patch, to save
 // little.
@@ -35,8 +36,10 @@ struct CFilePair {
 // so the release says of each package what the patcher will find.
 bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
                       CEntryKind& kind, std::string* why, std::string* warning);
-bool PlanArchiveEntry(const CFilePair& pair, const CScanProgress& progress, CEntryPlan& entry,
-                      std::string* why);
+// An archive is deflated only when `deflate` is set (a release carried as
+// it is) or its stored form would be too large.
+bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& progress,
+                      CEntryPlan& entry, std::string* why);
 
 // What an entry costs in the container beyond its entry record.
 uint64_t EntryCost(const CEntryPlan& entry);

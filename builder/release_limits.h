@@ -11,7 +11,19 @@
 #include <cstdint>
 #include <string>
 
+#include "container/release_manifest.h"
+
 constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
+
+// What the program holds in memory for a release file of `fileSize` bytes:
+// the file in its image and, when it carries its container compressed, the
+// unpacked container and the decoder's dictionary while it unpacks. Within
+// kReleaseSizeLimit it needs no more room than a stored release of that
+// limit, which is known to load.
+inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifest) {
+  if (manifest.carrying == CCarrying::kStored) return fileSize;
+  return fileSize + manifest.containerSize + UnpackMemory(manifest.containerSize);
+}
 
 // The refusal of a release file over the limit, naming it and both sizes.
 inline std::string OverReleaseLimit(const std::string& path, uint64_t size,

@@ -85,6 +85,8 @@ std::string ReviewText(const CReleaseReview& review) {
                                    : Format("%s: a release of %" PRIu64 " entries, %" PRIu64
                                             " bytes; the patcher accepts it\n",
                                             review.path.c_str(), entries, review.releaseSize);
+  if (review.compressed)
+    out += Format("container: xz-compressed, unpacks to %" PRIu64 " bytes\n", review.containerSize);
   if (!review.hasManifest)
     out += "no manifest: a release of an older builder, checked as it was then\n";
   else if (review.codePage == 0)
@@ -130,6 +132,8 @@ std::string ReviewJson(const CReleaseReview& review) {
   out += "  \"program_bytes\": " + Number(review.programSizeKnown, review.programSize) + ",\n";
   out += std::string("  \"manifest\": ") + (listed ? "true" : "false") + ",\n";
   out += "  \"code_page\": " + std::to_string(review.codePage) + ",\n";
+  out += std::string("  \"compressed\": ") + (review.compressed ? "true" : "false") + ",\n";
+  out += "  \"container_bytes\": " + std::to_string(review.containerSize) + ",\n";
   out += "  \"entries\": [";
   for (size_t i = 0; i < review.entries.size(); ++i) {
     const CEntryReview& e = review.entries[i];

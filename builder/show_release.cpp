@@ -76,6 +76,13 @@ bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, u
   std::string reason;
   if (!ReadReleaseFile(data, size, release, &reason))
     return Refuse(why, path + ": the patcher would refuse this release: " + reason);
+  const uint64_t footprint = LoadFootprint(size, release.manifest);
+  if (footprint > sizeLimit)
+    return Refuse(why, path + ": " + std::to_string(size) + " bytes that unpack to " +
+                           std::to_string(release.containerSize) + ", " +
+                           std::to_string(footprint) + " bytes in memory, over the limit of " +
+                           std::to_string(sizeLimit) +
+                           " bytes that the 32-bit QelPatch.exe can load");
   // A manifest names the code page the names were written for.
   if (release.hasManifest && release.manifest.codePage != 0) codePage = release.manifest.codePage;
   if (!ValidatePatchContainer(release.container, release.containerSize, codePage, &reason,
@@ -99,6 +106,8 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
   review.releaseSize = input.size;
   review.hasManifest = input.release.hasManifest;
   review.codePage = review.hasManifest ? manifest.codePage : encoder.CodePage();
+  review.compressed = manifest.carrying != CCarrying::kStored;
+  review.containerSize = input.release.containerSize;
   if (input.program) {
     review.programSizeKnown = true;
     review.programSize = review.fileSize;

@@ -211,3 +211,14 @@ bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<
   out.insert(out.end(), trailer.begin(), trailer.end());
   return true;
 }
+
+bool CompressedReleaseFile(const uint8_t* container, uint32_t size, CReleaseManifest manifest,
+                           std::vector<uint8_t>& out, std::string* why) {
+  out.clear();
+  if (!PackContainer(container, size, out, why)) return false;
+  manifest.carrying = CCarrying::kXz;
+  manifest.containerSize = size;
+  const std::vector<uint8_t> trailer = ManifestBytes(manifest);
+  out.insert(out.end(), trailer.begin(), trailer.end());
+  return true;
+}

@@ -133,3 +133,8 @@ struct CEntryFiles {
 bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<CEntryFiles>& files,
                       uint32_t codePage, std::vector<uint8_t>& out, std::string* why,
                       CWriterOptions options = {});
+
+// A release file carrying `container` xz-compressed, with `manifest` (which
+// describes it) set to say so.
+bool CompressedReleaseFile(const uint8_t* container, uint32_t size, CReleaseManifest manifest,
+                           std::vector<uint8_t>& out, std::string* why);

@@ -1,6 +1,7 @@
 #include "container/release_manifest.h"
 
 #include <cstring>
+#include <new>
 
 #include "base/byte_cursor.h"
 #include "base/little_endian.h"
@@ -49,13 +50,24 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   const uint32_t version = cursor.ReadU32();
   manifest.codePage = cursor.ReadU32();
   const uint32_t count = cursor.ReadU32();
+  if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
+  if (version != kManifestVersion && version != kManifestCarryingVersion)
+    return Refuse(why, "the manifest is of version " + std::to_string(version) +
+                           ", which this patcher does not read");
+  const bool carrying = version == kManifestCarryingVersion;
+  if (carrying) {
+    const uint32_t codec = cursor.ReadU32();
+    manifest.containerSize = cursor.ReadU32();
+    if (codec != static_cast<uint32_t>(CCarrying::kXz))
+      return Refuse(why, "the container is compressed in a way this patcher does not read (" +
+                             std::to_string(codec) + ")");
+    manifest.carrying = CCarrying::kXz;
+  }
   cursor.Read(manifest.recordsDigest.bytes, sizeof manifest.recordsDigest.bytes);
   cursor.Read(manifest.payloadDigest.bytes, sizeof manifest.payloadDigest.bytes);
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
-  if (version != kManifestVersion)
-    return Refuse(why, "the manifest is of version " + std::to_string(version) +
-                           ", which this patcher does not read");
-  if (uint64_t{kManifestHeaderSize} + uint64_t{count} * kManifestEntrySize != size)
+  const uint32_t headerSize = carrying ? kManifestCarryingHeaderSize : kManifestHeaderSize;
+  if (uint64_t{headerSize} + uint64_t{count} * kManifestEntrySize != size)
     return Refuse(why, "the manifest's size does not match its entry count");
   manifest.entries.resize(count);
   for (CManifestEntry& entry : manifest.entries)
@@ -92,9 +104,25 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
     release.hasManifest = true;
     containerSize = size - kManifestTrailerSize - bodySize;
   }
-  if (containerSize > UINT32_MAX) return Refuse(why, "the container is 4 GiB or more");
-  release.container = data;
-  release.containerSize = static_cast<uint32_t>(containerSize);
+  release.carriedSize = containerSize;
+  if (release.manifest.carrying == CCarrying::kStored) {
+    if (containerSize > UINT32_MAX) return Refuse(why, "the container is 4 GiB or more");
+    release.container = data;
+    release.containerSize = static_cast<uint32_t>(containerSize);
+    return true;
+  }
+  const uint32_t unpackedSize = release.manifest.containerSize;
+  release.unpacked.reset(new (std::nothrow) uint8_t[unpackedSize == 0 ? 1 : unpackedSize]);
+  if (!release.unpacked) {
+    release.outOfMemory = true;
+    return Refuse(why, "not enough memory to unpack the patch data (" +
+                           std::to_string(unpackedSize) + " bytes)");
+  }
+  if (!UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
+                       release.outOfMemory, why))
+    return false;
+  release.container = release.unpacked.get();
+  release.containerSize = unpackedSize;
   return true;
 }
 
@@ -120,9 +148,14 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
 
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
   std::vector<uint8_t> out;
-  AppendU32(out, kManifestVersion);
+  const bool carrying = manifest.carrying != CCarrying::kStored;
+  AppendU32(out, carrying ? kManifestCarryingVersion : kManifestVersion);
   AppendU32(out, manifest.codePage);
   AppendU32(out, static_cast<uint32_t>(manifest.entries.size()));
+  if (carrying) {
+    AppendU32(out, static_cast<uint32_t>(manifest.carrying));
+    AppendU32(out, manifest.containerSize);
+  }
   AppendDigest(out, manifest.recordsDigest);
   AppendDigest(out, manifest.payloadDigest);
   for (const CManifestEntry& entry : manifest.entries) {

@@ -1,10 +1,10 @@
 #pragma once
-// A release file: the container, then its manifest, then the manifest's
-// trailer. The manifest says what the patcher must end with: for each entry
-// the size and digest of the file as installed after the patch, what it may
-// copy from, and the digests of the container itself, so a damaged download
-// is told from a damaged game before any file is touched. A file without the
-// trailer is a bare container, as releases were before manifests.
+// A release file: the container (as it is, or compressed:
+// carried_container.h), then its manifest, then the manifest's trailer. The manifest says what the
+// patcher must end with: for each entry the size and digest of the file as installed after the
+// patch, what it may copy from, and the digests of the container itself, so a damaged download is
+// told from a damaged game before any file is touched. A file without the trailer is a bare
+// container, as releases were before manifests.
 //
 // Manifest body, little-endian (offsets from its first byte):
 //
@@ -17,6 +17,15 @@
 //                                container order (the entry count aside)
 //   28      16    payloadDigest  of every payload area, in container order
 //   44      ...   entryCount entry records of 56 bytes, in container order
+//
+// Version 2, written for a compressed container, has two fields more after
+// entryCount, and the rest follows 8 bytes later:
+//
+//   12      4     carrying       CCarrying: 1, xz
+//   16      4     containerSize  of the container once unpacked
+//   20      16    recordsDigest
+//   36      16    payloadDigest
+//   52      ...   the entry records
 //
 // Entry record:
 //
@@ -41,15 +50,19 @@
 // Digests are CContentDigest's.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "container/carried_container.h"
 #include "container/entry_kind.h"
 #include "container/patch_container.h"
 #include "digest/content_digest.h"
 
 constexpr uint32_t kManifestVersion = 1;
+constexpr uint32_t kManifestCarryingVersion = 2;
 constexpr uint32_t kManifestHeaderSize = 44;
+constexpr uint32_t kManifestCarryingHeaderSize = 52;
 constexpr uint32_t kManifestEntrySize = 56;
 constexpr uint32_t kManifestTrailerSize = 28;
 constexpr char kManifestMagic[9] = "QelMan01";
@@ -66,6 +79,8 @@ struct CManifestEntry {
 
 struct CReleaseManifest {
   uint32_t codePage = 0;
+  CCarrying carrying = CCarrying::kStored;
+  uint32_t containerSize = 0;  // unpacked; set when the container is compressed
   CDigest128 recordsDigest;
   CDigest128 payloadDigest;
   std::vector<CManifestEntry> entries;
@@ -94,11 +109,17 @@ struct CReleaseView {
   uint32_t containerSize = 0;
   bool hasManifest = false;
   CReleaseManifest manifest;
+  uint64_t carriedSize = 0;  // the container's bytes in the file
+  // The unpacked container, when the file carries it compressed.
+  std::unique_ptr<uint8_t[]> unpacked;
+  bool outOfMemory = false;  // why ReadReleaseFile failed, when so
 };
 
-// Finds the container and the manifest in a release file's bytes. False, with
-// `why`, when the trailer is there but the manifest is damaged (its digest,
-// version, size or fields); a file without the trailer is a bare container.
+// Finds the container and the manifest in a release file's bytes, and unpacks
+// a compressed container. False, with `why`, when the trailer is there but the
+// manifest is damaged (its digest, version, size or fields), the compressed
+// container is damaged, or there is no memory to unpack it (`outOfMemory`);
+// a file without the trailer is a bare container.
 bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why);
 
 // Whether the manifest belongs to the validated container: one entry record
@@ -106,5 +127,6 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 
-// The manifest body and trailer that follow the container in a release file.
+// The manifest body and trailer that follow the container in a release file:
+// version 1 for a container as it is, 2 for a compressed one.
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest);

@@ -95,7 +95,14 @@ bool CPatchWorker::LoadPatchData() {
     NoteFailure("The patch data is damaged; download the patch again\n" + why);
     return false;
   };
-  if (!ReadReleaseFile(data, size, release, &why)) return damaged();
+  if (!ReadReleaseFile(data, size, release, &why)) {
+    if (!release.outOfMemory) return damaged();
+    NoteFailure(
+        "Not enough memory to unpack the patch data; close other programs and run the "
+        "patch again\n" +
+        why);
+    return false;
+  }
   const uint32_t namesCodePage =
       release.hasManifest && release.manifest.codePage != 0 ? release.manifest.codePage : codePage_;
   if (!ValidatePatchContainer(release.container, release.containerSize, namesCodePage, &why,
@@ -105,6 +112,7 @@ bool CPatchWorker::LoadPatchData() {
   if (namesCodePage != codePage_ && !UseLocalNames(namesCodePage)) return false;
   hasManifest_ = release.hasManifest;
   manifest_ = std::move(release.manifest);
+  unpackedContainer_ = std::move(release.unpacked);
   patchData = release.container;
   patchDataSize = release.containerSize;
   return true;

@@ -6,6 +6,7 @@
 // every one is right, and posts one result message to the target window.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,9 @@ class CPatchWorker {
   CPatchContainer container_;
   bool hasManifest_ = false;
   CReleaseManifest manifest_;
+  // The container unpacked from a compressed release: it lasts as long as
+  // the worker, as a container in the program's image would.
+  std::unique_ptr<uint8_t[]> unpackedContainer_;
   // The entries' names in this system's code page, where the release's
   // differ (a release for code page 932 applied on Linux).
   std::vector<std::string> localNames_;

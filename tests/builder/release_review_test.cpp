@@ -17,7 +17,7 @@ namespace {
 const char kReader[] = R"(
 import json, sys
 d = json.load(open(sys.argv[1], encoding="utf-8"))
-print(d["form"], d["manifest"], d["code_page"], d["program_bytes"] is not None)
+print(d["form"], d["manifest"], d["code_page"], d["compressed"], d["program_bytes"] is not None)
 for e in d["entries"]:
     print(e["name"], e["status"], e["kind"], e["old_bytes"], e["new_bytes"], e["digest"])
 t = d["totals"]
@@ -58,21 +58,21 @@ TEST(ReleaseReview, JsonGivesEachEntryItsStatusSizesAndDigest) {
   };
   const auto digest = [](const std::string& path) { return Digest(ReadWholeFile(path)); };
   EXPECT_EQ(ReadAsJson(work / "r.qpd", work.Path()),
-            "release True 1252 False\n"
-            "a.txt changed archive, deflated " +
+            "release True 1252 True False\n"
+            "a.txt changed archive, stored " +
                 size(old / "a.txt") + " " + size(latest / "a.txt") + " " +
                 digest(latest / "a.txt") + "\n" + "maps/b.pkg changed delta " +
                 size(old / "maps/b.pkg") + " " + size(latest / "maps/b.pkg") + " " +
                 digest(latest / "maps/b.pkg") + "\n" + "maps/c.pkg new whole package None " +
                 size(latest / "maps/c.pkg") + " " + digest(latest / "maps/c.pkg") + "\n" +
-                kReglages + " new archive, deflated None " + size(latest / kReglages) + " " +
+                kReglages + " new archive, stored None " + size(latest / kReglages) + " " +
                 digest(latest / kReglages) + "\n" + "4 2 2 True\n");
 
   // A release of an older builder, without a manifest, says no more than it holds.
   WriteWholeFile(work / "bare.qpd", ContainerOf(ReadWholeFile(work / "r.qpd")));
   const std::string bare = ReadAsJson(work / "bare.qpd", work.Path());
-  EXPECT_EQ(bare.substr(0, bare.find('\n')), "release False 0 False");
-  EXPECT_NE(bare.find("a.txt None archive, deflated None None None\n"), std::string::npos) << bare;
+  EXPECT_EQ(bare.substr(0, bare.find('\n')), "release False 0 False False");
+  EXPECT_NE(bare.find("a.txt None archive, stored None None None\n"), std::string::npos) << bare;
 }
 
 TEST(ReleaseReview, TheTableTellsStatusSizesAndWhatPlayersDownload) {
@@ -92,12 +92,14 @@ TEST(ReleaseReview, TheTableTellsStatusSizesAndWhatPlayersDownload) {
   EXPECT_NE(release.out.find("players download QelPatch.exe of " + programSize + " bytes\n"),
             std::string::npos)
       << release.out;
-  EXPECT_NE(release.out.find("\nchanged  archive, deflated"), std::string::npos) << release.out;
+  EXPECT_NE(release.out.find("\ncontainer: xz-compressed, unpacks to "), std::string::npos)
+      << release.out;
+  EXPECT_NE(release.out.find("\nchanged  archive, stored"), std::string::npos) << release.out;
   const std::string changed = "old " + std::to_string(ReadWholeFile(old / "a.txt").size()) +
                               "  new " + std::to_string(ReadWholeFile(latest / "a.txt").size()) +
                               "  digest ";
   EXPECT_NE(release.out.find(changed), std::string::npos) << release.out;
-  EXPECT_NE(release.out.find("\nnew      archive, deflated"), std::string::npos) << release.out;
+  EXPECT_NE(release.out.find("\nnew      archive, stored"), std::string::npos) << release.out;
   const std::string fresh =
       "old (none)  new " + std::to_string(ReadWholeFile(latest / "b.txt").size()) + "  digest ";
   EXPECT_NE(release.out.find(fresh), std::string::npos) << release.out;
@@ -119,8 +121,10 @@ TEST(ReleaseReview, AReleaseBeginningWithMzIsARelease) {
   CTempFolder old, latest, work;
   for (int i = 0; i < 23117; ++i)
     WriteWholeFile(latest / ("f" + std::to_string(i / 1000) + "/" + std::to_string(i)), "x");
-  ASSERT_EQ(RunBuilder({old.Path(), latest.Path(), "-o", work / "r.qpd", "--no-verify"}).exitCode,
-            0);
+  ASSERT_EQ(
+      RunBuilder({old.Path(), latest.Path(), "-o", work / "r.qpd", "--no-verify", "--uncompressed"})
+          .exitCode,
+      0);
   const Bytes release = ReadWholeFile(work / "r.qpd");
   ASSERT_EQ(std::string(release.begin(), release.begin() + 2), "MZ");
 

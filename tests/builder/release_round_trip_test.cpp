@@ -26,7 +26,10 @@ struct CGame {
     WriteWholeFile(old / name, before);
     WriteWholeFile(latest / name, after);
   }
-  CCommandResult Build() { return RunBuilder({old.Path(), latest.Path(), "-o", Release()}); }
+  CCommandResult Build(std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {old.Path(), latest.Path(), "-o", Release()});
+    return RunBuilder(options);
+  }
 };
 
 // Every kind of entry, in sub-folders, in new folders and at the top.
@@ -82,7 +85,7 @@ TEST(ReleaseRoundTrip, RandomGamesBecomeTheNewVersionByteForByte) {
     ASSERT_EQ(build.exitCode, 0) << build.err;
 
     bool descending = false;
-    for (const auto& [name, copies] : CopyOffsets(ReadWholeFile(game.Release())))
+    for (const auto& [name, copies] : CopyOffsets(ContainerOf(ReadWholeFile(game.Release()))))
       for (size_t c = 1; c < copies.size(); ++c) descending |= copies[c] < copies[c - 1];
     EXPECT_TRUE(descending) << "the shuffled packages copy backwards somewhere";
 
@@ -114,15 +117,32 @@ TEST(ReleaseRoundTrip, ASecondRunOnThePatchedGameCompletesAndChangesNothing) {
   }
 }
 
+// A release compressed as a whole stores its archives; one carried as it is
+// deflates them.
 TEST(ReleaseRoundTrip, EveryKindOfEntryIsUsed) {
-  CGame game;
-  MakeGames(game, 9);
-  ASSERT_EQ(game.Build().exitCode, 0);
-  CCommandResult show = RunBuilder({"--show", game.Release()});
-  ASSERT_EQ(show.exitCode, 0) << show.err;
-  for (const char* line : {"delta", "whole package", "archive, deflated", "archive, stored ",
-                           "archive, stored+copies"})
-    EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
+  const struct {
+    std::vector<std::string> options;
+    std::vector<const char*> kinds;
+    const char* absent;
+  } cases[] = {
+      {{}, {"delta", "whole package", "archive, stored ", "archive, stored+copies"}, "deflated"},
+      {{"--uncompressed"},
+       {"delta", "whole package", "archive, deflated", "archive, stored+copies"},
+       "xz-compressed"},
+  };
+  for (const auto& c : cases) {
+    CGame game;
+    MakeGames(game, 9);
+    ASSERT_EQ(game.Build(c.options).exitCode, 0);
+    CCommandResult show = RunBuilder({"--show", game.Release()});
+    ASSERT_EQ(show.exitCode, 0) << show.err;
+    for (const char* kind : c.kinds)
+      EXPECT_NE(show.out.find(kind), std::string::npos) << kind << "\n" << show.out;
+    EXPECT_EQ(show.out.find(c.absent), std::string::npos) << show.out;
+    CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
+    EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
+    EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path()));
+  }
 }
 
 TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {

@@ -21,6 +21,7 @@ struct CGame {
   CGameFiles before;
   CGameFiles after;
   Bytes release;
+  Bytes compressed;  // the same release, its container carried compressed
 
   CGame() {
     CPackagePair delta = MakePackagePair("data/map.pkg", 41);
@@ -55,6 +56,7 @@ struct CGame {
       files.push_back({old == before.end() ? nullptr : &old->second, after[entry.name]});
     }
     release = BuildRelease(entries, files);
+    compressed = CompressedRelease(release);
   }
 };
 
@@ -87,11 +89,15 @@ class ReleaseIntegrity : public testing::Test {
 }  // namespace
 
 TEST_F(ReleaseIntegrity, AWholeReleaseMakesEveryFileNewAndASecondRunKeepsIt) {
-  for (int run = 0; run < 2; ++run) {
-    CRunOutcome outcome = RunWorker(game.release, folder.Path());
-    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1}) << outcome.status;
-    EXPECT_TRUE(outcome.questions.empty());
-    ExpectGame(game.after, "run " + std::to_string(run));
+  ASSERT_LT(game.compressed.size(), game.release.size());
+  for (const Bytes* release : {&game.release, &game.compressed}) {
+    Install(game.before);
+    for (int run = 0; run < 2; ++run) {
+      CRunOutcome outcome = RunWorker(*release, folder.Path());
+      EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1}) << outcome.status;
+      EXPECT_TRUE(outcome.questions.empty());
+      ExpectGame(game.after, "run " + std::to_string(run));
+    }
   }
 }
 
@@ -99,20 +105,23 @@ TEST_F(ReleaseIntegrity, AWholeReleaseMakesEveryFileNewAndASecondRunKeepsIt) {
 // manifest, trailer), is refused before a file is touched.
 TEST_F(ReleaseIntegrity, EveryFlippedBitOfTheReleaseIsRefusedBeforeAnythingChanges) {
   uint32_t state = 12345;
-  for (int flip = 0; flip < 300; ++flip) {
-    state = state * 1664525u + 1013904223u;
-    // The last bytes (manifest and trailer) are hit as often as the rest.
-    const size_t at =
-        flip % 3 == 0 ? game.release.size() - 1 - state % 1500 : state % game.release.size();
-    Bytes damaged = game.release;
-    damaged[at] ^= static_cast<uint8_t>(1u << (state >> 29));
-    CRunOutcome outcome = RunWorker(damaged, folder.Path());
-    const std::string what =
-        "bit " + std::to_string(state >> 29) + " of byte " + std::to_string(at);
-    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << what;
-    EXPECT_EQ(outcome.status.rfind(kDamagedDownload, 0), 0u) << what << ": " << outcome.status;
-    ExpectGame(game.before, what);
-    if (HasFailure()) break;
+  for (const Bytes* release : {&game.release, &game.compressed}) {
+    for (int flip = 0; flip < 300; ++flip) {
+      state = state * 1664525u + 1013904223u;
+      // The last bytes (manifest and trailer) are hit as often as the rest.
+      const size_t at =
+          flip % 3 == 0 ? release->size() - 1 - state % 1500 : state % release->size();
+      Bytes damaged = *release;
+      damaged[at] ^= static_cast<uint8_t>(1u << (state >> 29));
+      CRunOutcome outcome = RunWorker(damaged, folder.Path());
+      const std::string what = std::string(release == &game.release ? "stored" : "compressed") +
+                               ": bit " + std::to_string(state >> 29) + " of byte " +
+                               std::to_string(at);
+      EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << what;
+      EXPECT_EQ(outcome.status.rfind(kDamagedDownload, 0), 0u) << what << ": " << outcome.status;
+      ExpectGame(game.before, what);
+      if (HasFailure()) return;
+    }
   }
 }
 

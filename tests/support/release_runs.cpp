@@ -91,6 +91,17 @@ Bytes BuildRelease(const std::vector<CEntryPlan>& entries, const std::vector<CFi
   return release;
 }
 
+Bytes CompressedRelease(const Bytes& release) {
+  CReleaseView view;
+  Bytes compressed;
+  std::string why;
+  EXPECT_TRUE(
+      ReadReleaseFile(release.data(), release.size(), view, &why) &&
+      CompressedReleaseFile(view.container, view.containerSize, view.manifest, compressed, &why))
+      << why;
+  return compressed;
+}
+
 CRunOutcome RunWorker(const Bytes& container, const std::string& folder) {
   CTestUser& user = TestUser();
   user.hasSetting = true;

@@ -40,6 +40,8 @@ struct CFileVersions {
 // the manifest that `files` (one per entry, in order) describe.
 Bytes BuildRelease(const std::vector<CEntryPlan>& entries, const std::vector<CFileVersions>& files,
                    uint32_t codePage = 0);
+// The same release with its container carried compressed.
+Bytes CompressedRelease(const Bytes& release);
 
 struct CRunOutcome {
   std::vector<uintptr_t> results;
