@@ -1,16 +1,28 @@
 #include "delta/delta_matcher.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
+
+#include "delta/cheapest_parse.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word compares assume little-endian");
 
 namespace {
 constexpr uint32_t kWindow = CRollingHash::kWindow;
-// After a copy ends, the next this many bytes of the old file are tried as
-// the place where the new file goes on: small insertions, deletions and
-// replacements are found even when shorter than a hash window.
-constexpr uint32_t kNearReach = 64;
+// The new file is parsed in stretches of this many positions, which bounds
+// the memory of the copies known at each position.
+constexpr uint32_t kStretch = uint32_t{1} << 20;
+// A run found through the block index at least this long makes its diagonal
+// one of the kDiagonals recent ones, tried wherever no near copy is known.
+constexpr uint32_t kAnchor = 16;
+constexpr size_t kDiagonals = 4;
+// How far after a copy its gap may still be filled by short copies: a gap
+// of g bytes filled by n copies costs 12 * n instead of 12 + g.
+constexpr uint32_t kGapReach = 24;
+// The short index's slots are fetched this many positions ahead.
+constexpr uint32_t kShortAhead = 16;
 // A match this long is taken without trying the other candidates: in long
 // runs of one byte value every candidate matches far, and a longer one would
 // save a chunk record at most.
@@ -35,18 +47,6 @@ uint32_t ForwardMatch(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   return n;
 }
 
-// Equal bytes just before a and b, at most limit.
-uint32_t BackwardMatch(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t n = 0;
-  while (limit - n >= 8) {
-    uint64_t x = Load64(a - n - 8) ^ Load64(b - n - 8);
-    if (x != 0) return n + static_cast<uint32_t>(__builtin_clzll(x)) / 8;
-    n += 8;
-  }
-  while (n < limit && a[-1 - static_cast<int64_t>(n)] == b[-1 - static_cast<int64_t>(n)]) ++n;
-  return n;
-}
-
 // The window hashes of the positions just ahead of the scan, each bucket
 // prefetched as its hash is made, so lookups rarely wait for memory.
 class CHashAhead {
@@ -64,13 +64,18 @@ class CHashAhead {
     Fill(pos);
   }
   uint64_t At(uint32_t pos) const { return ring_[pos % kAhead]; }
-  // Moves on to pos, the position after the last one asked for.
-  void Advance(uint32_t pos) { Fill(pos); }
+  // Moves on to pos, the position after the last one asked for; `fetch`
+  // tells whether the buckets of the positions that come into reach will be
+  // looked at.
+  void Advance(uint32_t pos, bool fetch) {
+    fetch_ = fetch;
+    Fill(pos);
+  }
 
  private:
   void Put(uint32_t pos) {
     ring_[pos % kAhead] = hash_;
-    index_.Prefetch(hash_);
+    if (fetch_) index_.Prefetch(hash_);
   }
   void Fill(uint32_t pos) {
     while (next_ <= lastStart_ && next_ < pos + kAhead) {
@@ -85,114 +90,154 @@ class CHashAhead {
   uint32_t next_ = 0;
   uint64_t hash_ = 0;
   uint64_t ring_[kAhead] = {};
+  bool fetch_ = true;
 };
 
-struct CMatch {
-  uint32_t newStart = 0;
-  uint32_t oldStart = 0;
-  uint32_t size = 0;
-};
+// Old minus new position of a copy: copies on the diagonal of a recent one
+// are read by the patcher together with it.
+using CDiagonal = int64_t;
 
 class CScan {
  public:
-  CScan(const uint8_t* old, uint32_t oldSize, const CBlockIndex& index, const uint8_t* target,
-        uint32_t size, uint32_t start)
+  CScan(const uint8_t* old, uint32_t oldSize, const CBlockIndex& index,
+        const CShortIndex* shortIndex, const uint8_t* target, uint32_t size)
       : old_(old),
         oldSize_(oldSize),
         index_(index),
+        shortIndex_(shortIndex),
         target_(target),
-        size_(size),
-        literalStart_(start) {}
+        size_(size) {}
 
-  std::vector<CDeltaPiece> Run(const CScanProgress& progress) {
-    uint32_t pos = literalStart_;
-    uint64_t reported = 0;
-    if (size_ >= kWindow && pos <= size_ - kWindow) {
-      CHashAhead ahead(index_, target_, size_);
-      ahead.Start(pos);
-      while (pos <= size_ - kWindow) {
-        CMatch best;
-        if (haveCopy_) TryNearCopy(pos, best);
-        index_.ForEachCandidate(ahead.At(pos), [&](uint32_t o) {
-          if (best.size < kLongEnough) Try(pos, o, best);
-        });
-        if (best.size >= kMinCopy) {
-          Emit(best);
-          pos = literalStart_;
-          if (pos > size_ - kWindow) break;
-          ahead.Start(pos);
-        } else {
-          ahead.Advance(++pos);
-        }
-        if (progress && pos - reported >= kProgressStep) {
-          progress(pos);
-          reported = pos;
-        }
+  std::vector<CDeltaPiece> Run(uint32_t start, const CScanProgress& progress) {
+    std::vector<CDeltaPiece> pieces;
+    CParseState state = CParseState::kAfterCopy;
+    uint64_t reported = start;
+    for (uint32_t begin = start; begin < size_;) {
+      const uint32_t count = std::min(kStretch, size_ - begin);
+      FindCopies(begin, count);
+      state = parse_.Append(near_, far_, begin, count, state, pieces);
+      begin += count;
+      if (progress && begin - reported >= kProgressStep) {
+        progress(begin);
+        reported = begin;
       }
     }
-    if (literalStart_ < size_) pieces_.push_back({false, literalStart_, size_ - literalStart_});
     if (progress) progress(size_);
-    return std::move(pieces_);
+    return pieces;
   }
 
  private:
-  // Verifies old position o against the new file at pos and extends the
-  // match both ways; keeps it when it is the longest so far.
-  void Try(uint32_t pos, uint32_t o, CMatch& best) {
+  // Fills both tracks for target[begin, begin + count): the copies running
+  // on from the position before, then, where these are short, the recent
+  // diagonals, the block index and the short index.
+  void FindCopies(uint32_t begin, uint32_t count) {
+    CCopyTrack* tracks[] = {&near_, &far_};
+    for (CCopyTrack* track : tracks) {
+      const bool goesOn = !track->length.empty() && track->length.back() > 1;
+      const uint32_t length = goesOn ? track->length.back() - 1 : 0;
+      const uint32_t from = goesOn ? track->from.back() + 1 : 0;
+      track->length.assign(count, 0);
+      track->from.assign(count, 0);
+      track->length[0] = length;
+      track->from[0] = from;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t pos = begin + i;
+      if (i > 0)
+        for (CCopyTrack* track : tracks)
+          if (track->length[i - 1] > 1 && track->length[i] < track->length[i - 1] - 1) {
+            track->length[i] = track->length[i - 1] - 1;
+            track->from[i] = track->from[i - 1] + 1;
+          }
+      if (near_.length[i] == 0) TryDiagonals(pos, i);
+      const uint32_t known = std::max(near_.length[i], far_.length[i]);
+      if (pos + kWindow <= size_) {
+        if (!hashed_) {
+          ahead_.emplace(index_, target_, size_);
+          ahead_->Start(pos);
+          hashed_ = true;
+        }
+        if (known < kWindow)
+          index_.ForEachCandidate(ahead_->At(pos), [&](uint32_t o) {
+            if (far_.length[i] < kLongEnough) Try(pos, i, o, begin, true);
+          });
+        // Inside a long copy the positions ahead need no lookups.
+        ahead_->Advance(pos + 1, known < CHashAhead::kAhead + kWindow);
+      }
+      if (known >= CShortIndex::kLongestRun) lastKnown_ = pos;
+      // Runs shorter than the longest table's pay only in a small gap
+      // between copies, a few positions after one.
+      const uint32_t shortest = pos - lastKnown_ <= kGapReach ? 0 : CShortIndex::kLongestRun;
+      if (shortIndex_ && size_ - pos > kShortAhead &&
+          known < kShortAhead + CShortIndex::kLongestRun)
+        shortIndex_->Prefetch(target_ + pos + kShortAhead, size_ - pos - kShortAhead, shortest);
+      if (shortIndex_ && known < CShortIndex::kLongestRun)
+        shortIndex_->ForEachCandidate(target_ + pos, size_ - pos, shortest,
+                                      [&](uint32_t o) { Try(pos, i, o, begin, false); });
+    }
+  }
+
+  void TryDiagonals(uint32_t pos, uint32_t i) {
+    for (CDiagonal diagonal : diagonals_) {
+      const int64_t o = pos + diagonal;
+      if (o >= 0 && o < oldSize_ && old_[o] == target_[pos])
+        Try(pos, i, static_cast<uint32_t>(o), pos - i, false);
+    }
+  }
+
+  // Verifies old position o against the new file at pos (index i of the
+  // stretch that begins at `begin`) and extends the run both ways within
+  // the stretch, raising the copies known there. Runs on a recent diagonal
+  // go to the near track, others to the far one; a long one's diagonal
+  // becomes recent.
+  void Try(uint32_t pos, uint32_t i, uint32_t o, uint32_t begin, bool anchor) {
     if (o >= oldSize_) return;
-    uint32_t forward = ForwardMatch(target_ + pos, old_ + o, std::min(size_ - pos, oldSize_ - o));
+    const uint32_t forward =
+        ForwardMatch(target_ + pos, old_ + o, std::min(size_ - pos, oldSize_ - o));
     if (forward == 0) return;
-    uint32_t backward = BackwardMatch(target_ + pos, old_ + o, std::min(pos - literalStart_, o));
-    uint32_t total = forward + backward;
-    if (total > best.size) best = CMatch{pos - backward, o - backward, total};
-  }
-
-  // The places where the new file most likely goes on after the last copy:
-  // on its diagonal (a replacement of the same size) and a little after its
-  // end in the old file (an insertion, a deletion, a replacement of another
-  // size).
-  void TryNearCopy(uint32_t pos, CMatch& best) {
-    const uint32_t gap = pos - literalStart_;
-    if (gap >= kNearReach) {
-      const uint64_t o = uint64_t{lastOldEnd_} + gap;
-      if (o < oldSize_) Try(pos, static_cast<uint32_t>(o), best);
-      return;
+    const CDiagonal diagonal = CDiagonal{o} - pos;
+    const bool recent =
+        std::find(diagonals_.begin(), diagonals_.end(), diagonal) != diagonals_.end();
+    CCopyTrack& track = recent ? near_ : far_;
+    if (forward > track.length[i]) {
+      track.length[i] = forward;
+      track.from[i] = o;
     }
-    if (size_ - pos < 8) return;
-    const uint64_t word = Load64(target_ + pos);
-    for (uint32_t d = 0; d <= kNearReach && best.size < kLongEnough; ++d) {
-      uint64_t o = uint64_t{lastOldEnd_} + d;
-      if (o + 8 > oldSize_) break;
-      if (Load64(old_ + o) == word) Try(pos, static_cast<uint32_t>(o), best);
+    const uint32_t limit = std::min(pos - begin, o);
+    uint32_t back = 0;
+    while (back < limit && target_[pos - back - 1] == old_[o - back - 1] &&
+           track.length[i - back - 1] < forward + back + 1) {
+      ++back;
+      track.length[i - back] = forward + back;
+      track.from[i - back] = o - back;
     }
-  }
-
-  void Emit(const CMatch& match) {
-    if (match.newStart > literalStart_)
-      pieces_.push_back({false, literalStart_, match.newStart - literalStart_});
-    pieces_.push_back({true, match.oldStart, match.size});
-    literalStart_ = match.newStart + match.size;
-    lastOldEnd_ = match.oldStart + match.size;
-    haveCopy_ = true;
+    if (anchor && forward + back >= kAnchor && !recent) {
+      std::rotate(diagonals_.begin(), diagonals_.end() - 1, diagonals_.end());
+      diagonals_[0] = diagonal;
+    }
   }
 
   const uint8_t* old_;
   uint32_t oldSize_;
   const CBlockIndex& index_;
+  const CShortIndex* shortIndex_;
   const uint8_t* target_;
   uint32_t size_;
-  uint32_t literalStart_;
-  uint32_t lastOldEnd_ = 0;
-  bool haveCopy_ = false;
-  std::vector<CDeltaPiece> pieces_;
+  std::optional<CHashAhead> ahead_;
+  bool hashed_ = false;
+  uint32_t lastKnown_ = 0;  // the last position with a long copy known
+  std::array<CDiagonal, kDiagonals> diagonals_ = {};
+  CCopyTrack near_, far_;
+  CCheapestParse parse_;
 };
 }  // namespace
 
 std::vector<CDeltaPiece> MatchAgainstOld(const uint8_t* old, uint32_t oldSize,
                                          const CBlockIndex& index, const uint8_t* target,
                                          uint32_t targetSize, uint32_t start,
-                                         const CScanProgress& progress) {
-  return CScan(old, oldSize, index, target, targetSize, start).Run(progress);
+                                         const CScanProgress& progress,
+                                         const CShortIndex* shortIndex) {
+  return CScan(old, oldSize, index, shortIndex, target, targetSize).Run(start, progress);
 }
 
 std::vector<CDeltaPiece> ComputeDelta(const uint8_t* old, uint32_t oldSize, const uint8_t* target,
@@ -206,5 +251,6 @@ std::vector<CDeltaPiece> ComputeDelta(const uint8_t* old, uint32_t oldSize, cons
   for (const CIndexRange& range : dense) ranges.push_back({range.begin, range.end, denseStep});
   ranges.push_back({0, oldSize, CBlockIndex::StepFor(oldSize, CBlockIndex::kFileWindows)});
   const CBlockIndex index(old, oldSize, ranges);
-  return MatchAgainstOld(old, oldSize, index, target, targetSize, start, progress);
+  const CShortIndex shortIndex(old, oldSize);
+  return MatchAgainstOld(old, oldSize, index, target, targetSize, start, progress, &shortIndex);
 }
