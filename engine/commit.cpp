@@ -1,11 +1,14 @@
 // The second pass of a patch: once every working file is made and checked,
-// each is moved over its installed file in one atomic step.
+// each is moved over its installed file in one atomic step, and then each
+// folder that changed is synced once.
 #include "archive/unpack_archive_entry.h"
+#include "base/path_text.h"
 #include "container/working_names.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
+#include "platform/files.h"
 
 namespace {
 // The cause of an unpacking that failed.
@@ -27,6 +30,16 @@ CFailureCause UnpackFailureCause(const CUnpackResult& result, bool copiesInstall
   }
   return CFailureCause::kDamaged;
 }
+
+// Notes an installed file's entry and those of the folders of its path, the
+// deepest first: the run may have made them, or an earlier one left them
+// unsynced.
+void NoteInstalled(platform::CFolderSyncs& folders, const std::string& name, uint32_t codePage) {
+  folders.Note(InstallDir + name);
+  for (size_t end = LastSeparator(name, codePage); end != std::string::npos;
+       end = LastSeparator(name.substr(0, end), codePage))
+    folders.Note(InstallDir + name.substr(0, end));
+}
 }  // namespace
 
 bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::string& archivePath,
@@ -46,12 +59,24 @@ bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::st
 
 bool CPatchWorker::CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries) {
   bool allInstalled = true;
+  platform::CFolderSyncs folders;
   for (size_t i = 0; i < entries.size() && i < working_.size(); ++i) {
-    if (InstallFile(working_[i], entries[i]->name)) continue;
+    if (InstallFile(working_[i], entries[i]->name)) {
+      NoteInstalled(folders, entries[i]->name, codePage_);
+      continue;
+    }
     platform::DeleteFile(working_[i]);
     allInstalled = false;
   }
   RemoveLeftoverWorkingFiles();
+  // Each folder once, after the last file moved into it (and the working
+  // files removed from it): the run completes only once every installed file
+  // lasts a power cut, and until then each is its old or its new version.
+  std::string failed;
+  if (!folders.SyncAll(failed)) {
+    NoteFailure(FileFailure(failed.substr(InstallDir.size()), CauseOf(platform::LastFileError())));
+    allInstalled = false;
+  }
   return allInstalled;
 }
 

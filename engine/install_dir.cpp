@@ -1,5 +1,7 @@
 #include "engine/install_dir.h"
 
+#include <vector>
+
 #include "base/path_text.h"
 #include "platform/files.h"
 
@@ -21,9 +23,19 @@ std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage) {
 
 bool CreateEntryFolders(const std::string& installDir, const std::string& entryName,
                         uint32_t codePage) {
+  std::vector<size_t> ends;
   for (size_t separator = NextSeparator(entryName, 0, codePage); separator != std::string::npos;
-       separator = NextSeparator(entryName, separator + 1, codePage)) {
-    if (!platform::CreateFolder(installDir + entryName.substr(0, separator))) return false;
+       separator = NextSeparator(entryName, separator + 1, codePage))
+    ends.push_back(separator);
+  // Up from the deepest folder to one that exists or can be made (most
+  // often the deepest itself: the folders above it then exist too), then
+  // down again making the rest.
+  size_t made = ends.size();
+  for (; made > 0; --made) {
+    if (platform::CreateFolder(installDir + entryName.substr(0, ends[made - 1]))) break;
+    if (made == 1 || platform::LastFileError() != platform::FileError::kNotFound) return false;
   }
+  for (; made < ends.size(); ++made)
+    if (!platform::CreateFolder(installDir + entryName.substr(0, ends[made]))) return false;
   return true;
 }

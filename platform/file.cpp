@@ -27,15 +27,6 @@ bool Recorded(FileOp op, const std::string& path, const std::string& to = std::s
   if (RecordingFiles()) RecordFileEvent(CFileEvent{op, path, to, 0, {}});
   return true;
 }
-
-// A new or renamed directory entry lasts only once its folder is synced,
-// where the system asks for that.
-bool SyncFolderOf(const std::string& path) {
-  if (!os::FoldersNeedSync()) return true;
-  const std::string folder = os::FolderOf(path);
-  return Injected(FileOp::SyncFolder, folder) == Fault::None && os::SyncFolder(folder) &&
-         Recorded(FileOp::SyncFolder, folder);
-}
 }  // namespace
 
 FileError LastFileError() {
@@ -69,15 +60,10 @@ bool CFile::Create(const std::string& path) {
 int64_t CFile::ReadAt(uint64_t position, void* buffer, uint32_t size) {
   if (!IsOpen() || Injected(FileOp::Read, path_) != Fault::None) return -1;
   if (position > static_cast<uint64_t>(INT64_MAX)) return 0;
-  if (!os::Seek(handle_, position)) return -1;
-  return Read(buffer, size);
-}
-
-int64_t CFile::Read(void* buffer, uint32_t size) {
   auto* out = static_cast<unsigned char*>(buffer);
   uint32_t got = 0;
   while (got < size) {
-    const int64_t n = os::ReadSome(handle_, out + got, size - got);
+    const int64_t n = os::ReadSomeAt(handle_, position + got, out + got, size - got);
     if (n < 0) return -1;
     if (n == 0) break;
     got += static_cast<uint32_t>(n);
@@ -134,9 +120,8 @@ bool FileExists(const std::string& path) {
 }
 
 bool CreateFolder(const std::string& path) {
-  // Synced also when it existed: an earlier run may have made it unsynced.
   return Injected(FileOp::CreateFolder, path) == Fault::None && os::MakeFolder(path) &&
-         Recorded(FileOp::CreateFolder, path) && SyncFolderOf(path);
+         Recorded(FileOp::CreateFolder, path);
 }
 
 bool DeleteFile(const std::string& path) {
@@ -146,7 +131,28 @@ bool DeleteFile(const std::string& path) {
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
   return Injected(FileOp::Replace, to) == Fault::None && os::Move(from, to) &&
-         Recorded(FileOp::Replace, from, to) && SyncFolderOf(to);
+         Recorded(FileOp::Replace, from, to);
+}
+
+void CFolderSyncs::Note(const std::string& path) {
+  if (!os::FoldersNeedSync()) return;
+  std::string folder = os::FolderOf(path);
+  if (noted_.insert(folder).second) folders_.emplace_back(std::move(folder), path);
+}
+
+bool CFolderSyncs::SyncAll(std::string& failed) {
+  std::vector<std::pair<std::string, std::string>> folders;
+  folders.swap(folders_);
+  noted_.clear();
+  for (const auto& noted : folders) {
+    const std::string& folder = noted.first;
+    if (Injected(FileOp::SyncFolder, folder) != Fault::None || !os::SyncFolder(folder)) {
+      failed = noted.second;
+      return false;
+    }
+    Recorded(FileOp::SyncFolder, folder);
+  }
+  return true;
 }
 
 bool FreeDiskSpace(const std::string& folder, uint64_t& bytes) {

@@ -18,10 +18,11 @@ namespace os {
 
 bool OpenRead(const std::string& path, intptr_t& handle);
 bool Create(const std::string& path, intptr_t& handle);
-bool Seek(intptr_t handle, uint64_t position);
-// One read or write of up to size bytes: the count, 0 at the end of the file
-// (a read) or when nothing could be written (a write), -1 on an error.
-int64_t ReadSome(intptr_t handle, void* buffer, uint32_t size);
+// One read of up to size bytes at the absolute position (one call; no later
+// read relies on where it leaves the file pointer), or one write of up to
+// size bytes at the current position: the count, 0 at the end of the file (a
+// read) or when nothing could be written (a write), -1 on an error.
+int64_t ReadSomeAt(intptr_t handle, uint64_t position, void* buffer, uint32_t size);
 int64_t WriteSome(intptr_t handle, const void* buffer, uint32_t size);
 // Hands written bytes [from, to) to the disk without waiting (may do nothing).
 void WriteBehind(intptr_t handle, uint64_t from, uint64_t to);

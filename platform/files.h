@@ -6,7 +6,10 @@
 // and writes; posix/ and win32/ hold the system calls (file_os.h).
 
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -55,8 +58,6 @@ class CFile {
   static constexpr intptr_t kClosed = -1;
 
  private:
-  int64_t Read(void* buffer, uint32_t size);
-
   intptr_t handle_ = kClosed;
   std::string path_;
   uint64_t written_ = 0;    // bytes written since Create
@@ -65,7 +66,8 @@ class CFile {
 
 bool FileExists(const std::string& path);
 // Creates one folder; true when it exists afterwards (also when it did
-// before) and its entry in its parent folder has reached the disk.
+// before). Its entry lasts a power cut once its parent folder is synced
+// (CFolderSyncs).
 bool CreateFolder(const std::string& path);
 // Deletes the file; true when it is gone afterwards (also when it was absent).
 bool DeleteFile(const std::string& path);
@@ -73,10 +75,27 @@ bool DeleteFile(const std::string& path);
 // new file keeps the replaced file's permissions (POSIX mode bits, the
 // Windows read-only attribute). One attempt: a target in use fails at once
 // with kInUse or kAccessDenied, and the caller decides whether to wait.
-// True once the new name has reached the disk. False before the move leaves
-// both files as they were; false after it (the folder could not be synced)
-// leaves the new file in place but perhaps not durable.
+// False leaves both files as they were. True once `to` names the new file;
+// a power cut before its folder is synced (CFolderSyncs) may leave the old
+// one there again, never neither.
 bool ReplaceFile(const std::string& from, const std::string& to);
+
+// Where the system asks for it (POSIX), a new or moved entry lasts a power
+// cut only once its folder is synced. A commit notes every entry it made or
+// moved and then syncs each of their folders once, rather than once a file.
+class CFolderSyncs {
+ public:
+  // Notes that the entry `path` was made or moved in its folder.
+  void Note(const std::string& path);
+  // Syncs each noted folder once, in the order first noted, and forgets
+  // them; false at the first that cannot be synced, with the first path
+  // noted in it in `failed`.
+  bool SyncAll(std::string& failed);
+
+ private:
+  std::set<std::string> noted_;
+  std::vector<std::pair<std::string, std::string>> folders_;  // a folder, its first path
+};
 
 // The bytes this user may still write on the disk that holds `folder`; false
 // when the system cannot tell.

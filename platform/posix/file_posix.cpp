@@ -57,13 +57,9 @@ bool Create(const std::string& path, intptr_t& handle) {
   return Opened(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666), handle);
 }
 
-bool Seek(intptr_t handle, uint64_t position) {
-  return ::lseek(Fd(handle), static_cast<off_t>(position), SEEK_SET) >= 0 || FailWithErrno();
-}
-
-int64_t ReadSome(intptr_t handle, void* buffer, uint32_t size) {
+int64_t ReadSomeAt(intptr_t handle, uint64_t position, void* buffer, uint32_t size) {
   for (;;) {
-    const ssize_t n = ::read(Fd(handle), buffer, size);
+    const ssize_t n = ::pread(Fd(handle), buffer, size, static_cast<off_t>(position));
     if (n >= 0) return n;
     if (errno != EINTR) {
       FailWithErrno();

@@ -93,15 +93,16 @@ bool Create(const std::string& path, intptr_t& handle) {
   return true;
 }
 
-bool Seek(intptr_t handle, uint64_t position) {
-  LARGE_INTEGER to;
-  to.QuadPart = static_cast<LONGLONG>(position);
-  return SetFilePointerEx(Handle(handle), to, nullptr, FILE_BEGIN) || FailWithLastError();
-}
-
-int64_t ReadSome(intptr_t handle, void* buffer, uint32_t size) {
+// The handle is synchronous, so the offset in the OVERLAPPED makes this a
+// read at that position; it moves the file pointer, which no read relies on.
+int64_t ReadSomeAt(intptr_t handle, uint64_t position, void* buffer, uint32_t size) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
   DWORD n = 0;
-  if (ReadFile(Handle(handle), buffer, size, &n, nullptr)) return n;
+  if (ReadFile(Handle(handle), buffer, size, &n, &at)) return n;
+  // With an offset given, a read at or past the end fails with this error.
+  if (GetLastError() == ERROR_HANDLE_EOF) return 0;
   FailWithLastError();
   return -1;
 }

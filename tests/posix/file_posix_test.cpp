@@ -1,8 +1,12 @@
 // The POSIX file layer on real files: a replaced file keeps the installed
-// file's mode, a new one gets the usual mode under the umask, and a folder
-// that cannot be synced fails what depends on it.
+// file's mode, a new one gets the usual mode under the umask, each folder is
+// synced once a commit, and a folder that cannot be synced fails what
+// depends on it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <map>
+#include <utility>
 
 #include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
@@ -35,6 +39,34 @@ TEST_F(FilePosix, PatchedFilesKeepTheirModeAndNewFilesGetTheUsualOne) {
   EXPECT_EQ(ModeOf(folder / "start.sh"), 0755u);
   EXPECT_EQ(ModeOf(folder / "private.ini"), 0640u);
   EXPECT_EQ(ModeOf(folder / "new.txt"), 0640u);  // 0666 under the umask 027
+}
+
+TEST_F(FilePosix, TheCommitSyncsEachFolderOnceAfterItsLastFile) {
+  std::vector<std::pair<platform::FileOp, std::string>> ops;
+  CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+    if (op == platform::FileOp::Replace || op == platform::FileOp::SyncFolder)
+      ops.emplace_back(op, path);
+    return platform::Fault::None;
+  });
+  Bytes container = BuildContainer({WholeEntry("a.pkg", RandomBytes(50, 5)),
+                                    WholeEntry("b.pkg", RandomBytes(50, 6)),
+                                    WholeEntry("new/deep/c.pkg", RandomBytes(50, 7)),
+                                    WholeEntry("new/deep/d.pkg", RandomBytes(50, 8))});
+  ASSERT_EQ(RunWorker(container, folder.Path()).results, std::vector<uintptr_t>{1});
+
+  const std::string root = folder.Path().substr(0, folder.Path().size() - 1);
+  std::map<std::string, int> syncs;
+  size_t lastReplace = 0;
+  for (size_t i = 0; i < ops.size(); ++i) {
+    if (ops[i].first == platform::FileOp::SyncFolder)
+      ++syncs[ops[i].second];
+    else
+      lastReplace = i;
+  }
+  // The folders of the files, and those that hold the new folders.
+  const std::map<std::string, int> once = {{root, 1}, {root + "/new", 1}, {root + "/new/deep", 1}};
+  EXPECT_EQ(syncs, once);
+  EXPECT_EQ(lastReplace, 3u) << "every file is moved in before any folder is synced";
 }
 
 TEST_F(FilePosix, AFolderThatCannotBeSyncedFailsTheInstall) {

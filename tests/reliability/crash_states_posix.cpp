@@ -4,7 +4,8 @@
 // crash after each of them every state the model allows is written to a
 // fresh folder. In each, every file is its old or its new version, never
 // missing, partial or mixed; a following run, unasked, completes the patch
-// and leaves no working file.
+// and leaves no working file. Once the run has completed, every file is new
+// whatever the weak model lets a power cut take.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -126,6 +127,23 @@ class CrashStates : public testing::Test {
     return allowed;
   }
 
+  // The states a power cut leaves once the run has completed: all new.
+  void ExpectDurableOnceCompleted() {
+    std::mt19937 random(16);
+    for (const CPersisted& persisted : log_->WeakCrashes(log_->Ops().size(), random)) {
+      CTempFolder folder;
+      WriteState(log_->StateWith(persisted), folder.Path());
+      const CFolderState state = JudgeFolder(release_, folder.Path());
+      if (state.AllNew(release_)) continue;
+      std::string lost;
+      for (size_t i = 0; i < persisted.size(); ++i)
+        if (!persisted[i]) lost += "\n  lost: " + Describe(log_->Ops()[i]);
+      ADD_FAILURE() << "after the run completed, " << state.newCount << " of "
+                    << release_.files.size() << " files are new" << lost;
+      return;
+    }
+  }
+
   // Explores the recorded run under both models and prints the figures.
   void ExploreRun(const char* run) {
     std::map<int, int> kinds;
@@ -146,6 +164,7 @@ class CrashStates : public testing::Test {
         kinds[CDiskOp::kUnlink], kinds[CDiskOp::kMakeFolder], kinds[CDiskOp::kSyncFolder],
         log_->Ops().size() + 1, ordered, orderedDistinct, weak,
         judged_.size() - before - orderedDistinct, violations_);
+    ExpectDurableOnceCompleted();
   }
 
   CRelease release_;
