@@ -22,22 +22,26 @@ uint64_t UnpackMemory(uint64_t size) {
 bool UnpackContainer(const uint8_t* carried, uint64_t carriedSize, uint8_t* out, uint64_t size,
                      bool& outOfMemory, std::string* why) {
   // A damaged header could ask for any dictionary; the size allows this much.
-  uint64_t memoryLimit = UnpackMemory(size);
-  size_t in = 0;
-  size_t written = 0;
-  const lzma_ret result = lzma_stream_buffer_decode(&memoryLimit, 0, nullptr, carried, &in,
-                                                    static_cast<size_t>(carriedSize), out, &written,
-                                                    static_cast<size_t>(size));
+  lzma_stream stream = LZMA_STREAM_INIT;
+  lzma_ret result = lzma_stream_decoder(&stream, UnpackMemory(size), 0);
+  stream.next_in = carried;
+  stream.avail_in = static_cast<size_t>(carriedSize);
+  stream.next_out = out;
+  stream.avail_out = static_cast<size_t>(size);
+  // Everything is given at once; a call that can make no progress says so.
+  while (result == LZMA_OK) result = lzma_code(&stream, LZMA_FINISH);
+  const uint64_t consumed = stream.total_in;
+  const uint64_t written = stream.total_out;
+  lzma_end(&stream);
   outOfMemory = result == LZMA_MEM_ERROR;
   if (outOfMemory) return Refuse(why, "not enough memory to unpack the patch data");
-  // The output is told on success only: a full output buffer or a truncated
-  // stream both end here.
+  // A full output before the stream's end, or a stream cut short.
   if (result == LZMA_BUF_ERROR)
     return Refuse(why,
                   "the compressed container does not unpack to " + std::to_string(size) + " bytes");
-  if (result != LZMA_OK)
+  if (result != LZMA_STREAM_END)
     return Refuse(why, "the compressed container is damaged (" + std::to_string(result) + ")");
-  if (in != carriedSize) return Refuse(why, "bytes follow the compressed container");
+  if (consumed != carriedSize) return Refuse(why, "bytes follow the compressed container");
   if (written != size)
     return Refuse(why, "the compressed container unpacks to " + std::to_string(written) +
                            " bytes, not " + std::to_string(size));

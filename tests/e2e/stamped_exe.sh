@@ -60,6 +60,15 @@ for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
             if kind.id == 16:
                 texts = (exe.get_offset_from_rva(entry.OffsetToData), entry.Size)
 need(found == release, "DAT 136 1042 does not hold the release")
+# A compressed container (manifest version 2) unpacks to the size it names,
+# with Python's own xz decoder.
+import lzma, struct
+body_size = struct.unpack_from("<I", release, len(release) - 12)[0]
+body = release[len(release) - 28 - body_size:len(release) - 28]
+if struct.unpack_from("<I", body, 0)[0] == 2:
+    carried = release[:len(release) - 28 - body_size]
+    need(len(lzma.decompress(carried, format=lzma.FORMAT_XZ)) == struct.unpack_from("<I", body, 16)[0],
+         "the compressed container does not unpack to the size its manifest names")
 strings = {}
 for info in exe.FileInfo[0]:
     for table in getattr(info, "StringTable", []):

@@ -67,6 +67,16 @@ cmp -s "$WORK/linux.qpd" "$WORK/windows.qpd" || fail "the releases differ"
 cmp -s "$WORK/linux.exe" "$WORK/windows.exe" || fail "the programs differ"
 (cd "$WORK" && timeout 120 "$QEL_WINE64" ./qelpatch-build.exe --stamp linux.qpd --exe stamped.exe >/dev/null 2>&1)
 cmp -s "$WORK/linux.exe" "$WORK/stamped.exe" || fail "--stamp gives another program"
+# A release that compresses well: both builders write the same xz stream.
+mkdir -p "$WORK/texts/old" "$WORK/texts/new/docs"
+seq 1 200000 >"$WORK/texts/new/docs/numbers.txt"
+seq 5 3 300000 >"$WORK/texts/new/list.txt"
+(cd "$WORK" && "$LINUX_BUILDER" texts/old texts/new -o texts-linux.qpd >/dev/null) ||
+  fail "the Linux builder failed on the texts"
+(cd "$WORK" && timeout 120 "$QEL_WINE64" ./qelpatch-build.exe texts/old texts/new \
+  -o texts-windows.qpd >/dev/null 2>&1) || fail "the Windows builder failed on the texts"
+cmp -s "$WORK/texts-linux.qpd" "$WORK/texts-windows.qpd" || fail "the compressed releases differ"
+[ "$(stat -c %s "$WORK/texts-linux.qpd")" -lt 500000 ] || fail "the texts' release is not compressed"
 both "--show" --show windows.exe
 cmp -s "$WORK/linux.out" <(tr -d '\r' <"$WORK/windows.out") || fail "--show lists differently"
 
