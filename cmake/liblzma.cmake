@@ -18,3 +18,5 @@ add_subdirectory("${QELPATCH_XZ_SOURCE}" xz EXCLUDE_FROM_ALL SYSTEM)
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "${qelpatch_options}")
 unset(BUILD_TESTING)
 target_include_directories(liblzma SYSTEM INTERFACE "${QELPATCH_XZ_SOURCE}/src/liblzma/api")
+# Optimized in a debug build too: the tests compress every release they make.
+target_compile_options(liblzma PRIVATE $<$<CONFIG:Debug>:-O2>)
