@@ -175,11 +175,10 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
         return Refuse(why, "give the release to write with -o, or the program with --exe");
       if (program && o.exePath.empty())
         return Refuse(why, "--product-name and --product-version are for the program (--exe)");
-      return takesOnly(
-          {"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude", "--force",
-           "--follow-links", "--no-verify", "--uncompressed", "--product-name",
-           "--product-version"},
-          "a build");
+      return takesOnly({"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude",
+                        "--force", "--follow-links", "--no-verify", "--uncompressed",
+                        "--product-name", "--product-version"},
+                       "a build");
   }
 }
 }  // namespace

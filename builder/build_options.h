@@ -27,7 +27,7 @@ struct CBuildOptions {
   bool followLinks = false;
   bool json = false;
   bool verify = true;
-  bool compress = true;  // the container compressed when that pays
+  bool compress = true;     // the container compressed when that pays
   CProgramVersion program;  // --product-name, --product-version
 };
 

@@ -13,10 +13,11 @@ endif()
 get_directory_property(qelpatch_options COMPILE_OPTIONS)
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
 set(BUILD_SHARED_LIBS OFF)
-set(BUILD_TESTING OFF)
+# Its own tests are not ours to run (its CMakeLists includes CTest, whose
+# option would turn them on); ours are enabled by enable_testing() alone.
+set(BUILD_TESTING OFF CACHE BOOL "Build the xz-utils tests" FORCE)
 add_subdirectory("${QELPATCH_XZ_SOURCE}" xz EXCLUDE_FROM_ALL SYSTEM)
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "${qelpatch_options}")
-unset(BUILD_TESTING)
 target_include_directories(liblzma SYSTEM INTERFACE "${QELPATCH_XZ_SOURCE}/src/liblzma/api")
 # Optimized in a debug build too: the tests compress every release they make.
 target_compile_options(liblzma PRIVATE $<$<CONFIG:Debug>:-O2>)

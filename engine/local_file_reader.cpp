@@ -18,11 +18,55 @@ bool CLocalFileReader::ReadLocalAt(uint8_t* buffer, uint64_t offset, uint32_t si
     std::copy_n(window_.data() + (offset - windowStart_), size, buffer);
     return true;
   }
+  if (size <= kBlockSize) return ReadFromBlocks(buffer, offset, size);
   const int64_t got = file_.ReadAt(offset, buffer, size);
   if (got == static_cast<int64_t>(size)) return true;
   // Shorter than the patch expects: another version of the file.
   cause_ = got < 0 ? CauseOf(platform::LastFileError()) : CFailureCause::kNotExpectedVersion;
   return false;
+}
+
+bool CLocalFileReader::ReadFromBlocks(uint8_t* buffer, uint64_t offset, uint32_t size) {
+  while (size > 0) {
+    const uint64_t start = offset - offset % kBlockSize;
+    uint32_t valid = 0;
+    const uint8_t* block = Block(start, valid);
+    if (block == nullptr) return false;
+    const uint32_t at = static_cast<uint32_t>(offset - start);
+    const uint32_t piece = std::min(size, kBlockSize - at);
+    if (valid < at + piece) {
+      cause_ = CFailureCause::kNotExpectedVersion;
+      return false;
+    }
+    std::copy_n(block + at, piece, buffer);
+    buffer += piece;
+    offset += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+const uint8_t* CLocalFileReader::Block(uint64_t start, uint32_t& valid) {
+  if (blockBytes_.empty()) blockBytes_.resize(size_t{kBlocks} * kBlockSize);
+  CBlock* oldest = &blocks_[0];
+  for (CBlock& block : blocks_) {
+    if (block.start == start) {
+      block.used = ++clock_;
+      valid = block.valid;
+      return blockBytes_.data() + size_t(&block - blocks_) * kBlockSize;
+    }
+    if (block.used < oldest->used) oldest = &block;
+  }
+  uint8_t* bytes = blockBytes_.data() + size_t(oldest - blocks_) * kBlockSize;
+  oldest->start = UINT64_MAX;
+  const int64_t got = file_.ReadAt(start, bytes, kBlockSize);
+  if (got < 0) {
+    cause_ = CauseOf(platform::LastFileError());
+    return nullptr;
+  }
+  *oldest = CBlock{start, static_cast<uint32_t>(got), ++clock_};
+  valid = oldest->valid;
+  return bytes;
 }
 
 bool CLocalFileReader::InWindow(uint64_t offset, uint32_t size) const {
@@ -44,4 +88,5 @@ void CLocalFileReader::CloseLocal() {
   file_.Close();
   windowSize_ = 0;
   windowStart_ = 0;
+  for (CBlock& block : blocks_) block = CBlock();
 }

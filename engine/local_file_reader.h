@@ -2,7 +2,10 @@
 // Reads the installed file of the entry being rebuilt, where copy chunks point.
 // Copy chunks that lie close together are read in one piece (ReadAhead) and
 // then served from memory: tens of thousands of small copies cost a few
-// hundred reads, not one each.
+// hundred reads, not one each. A small copy from elsewhere is served from a
+// few recently read blocks instead, so that it neither costs a read of its
+// own each time its place is visited nor drops the window of the copies
+// around it.
 
 #include <cstdint>
 #include <string>
@@ -27,12 +30,29 @@ class CLocalFileReader {
   void ReadAhead(uint64_t offset, uint32_t size);
   bool InWindow(uint64_t offset, uint32_t size) const;
   static constexpr uint32_t kWindowSize = 1024 * 1024;
+  // Copies up to this size are served from the blocks.
+  static constexpr uint32_t kBlockSize = 64 * 1024;
 
   CFailureCause FailureCause() const { return cause_; }
 
  private:
+  // Copies [offset, offset + size) out of the blocks, reading what is
+  // missing; false when the file ends before.
+  bool ReadFromBlocks(uint8_t* buffer, uint64_t offset, uint32_t size);
+  const uint8_t* Block(uint64_t start, uint32_t& valid);
+
+  static constexpr uint32_t kBlocks = 64;
+  struct CBlock {
+    uint64_t start = UINT64_MAX;
+    uint32_t valid = 0;  // bytes of the file it holds
+    uint64_t used = 0;   // when last asked for: the oldest is reused
+  };
+
   platform::CFile file_;
   std::vector<uint8_t> window_;
+  std::vector<uint8_t> blockBytes_;
+  CBlock blocks_[kBlocks];
+  uint64_t clock_ = 0;
   uint32_t windowSize_ = 0;   // how much of window_ holds the file
   uint64_t windowStart_ = 0;  // the file offset of window_[0]
   platform::FileError openError_ = platform::FileError::kNone;

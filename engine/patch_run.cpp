@@ -158,10 +158,14 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
       progress_.AddDone(size);
       continue;
     }
+    // A small copy that no copy after it goes on from is served from the
+    // reader's blocks, keeping the window of the copies around it.
     if (size < CLocalFileReader::kWindowSize / 2 &&
-        !localReader_.InWindow(currentChunk_.offset, size))
-      localReader_.ReadAhead(currentChunk_.offset,
-                             SpanOfCopies(currentChunk_, table, entry.chunkCount - i - 1));
+        !localReader_.InWindow(currentChunk_.offset, size)) {
+      const uint32_t span = SpanOfCopies(currentChunk_, table, entry.chunkCount - i - 1);
+      if (span > size || size > CLocalFileReader::kBlockSize)
+        localReader_.ReadAhead(currentChunk_.offset, span);
+    }
     if (copyBuffer.empty()) copyBuffer.resize(std::min(size, kCopyBufferSize));
     for (uint32_t done = 0; ok && done < size;) {
       uint32_t piece = std::min<uint32_t>(size - done, kCopyBufferSize);
