@@ -12,7 +12,8 @@ int RunPatcher(HINSTANCE instance) {
   if (!app.CreateMainWindow()) return kCannotStart;
   ShowWindow(app.mainWindow, SW_SHOW);
   UpdateWindow(app.mainWindow);
-  if (!app.worker.Start(app.mainWindow, WM_PATCH_RESULT)) return kCannotStart;
+  app.host.window = app.mainWindow;
+  if (!app.worker.Start()) return kCannotStart;
 
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

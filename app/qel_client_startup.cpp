@@ -11,6 +11,8 @@ constexpr int kQuitWidth = 18;
 constexpr int kQuitHeight = 16;
 }  // namespace
 
+CQelClientStartup::CQelClientStartup() : worker(host, CarriedRelease()) {}
+
 CQelClientStartup::~CQelClientStartup() {
   if (background != nullptr) DeleteObject(background);
 }

@@ -2,12 +2,13 @@
 // The application object: the main window, its background picture and the
 // worker. One per process, reached through GetInstance from the window thread.
 
+#include "app/window_host.h"
 #include "engine/patch_worker.h"
 #include "platform/win32/windows_api.h"
 
 class CQelClientStartup {
  public:
-  CQelClientStartup() = default;
+  CQelClientStartup();
   virtual ~CQelClientStartup();
   CQelClientStartup(const CQelClientStartup&) = delete;
   CQelClientStartup& operator=(const CQelClientStartup&) = delete;
@@ -44,5 +45,7 @@ class CQelClientStartup {
   bool completed = false;
   // Set when a result box has been shown; a result posted again is ignored.
   bool resultShown = false;
+  // The worker's host, declared first: the worker holds it.
+  CWindowHost host;
   CPatchWorker worker;
 };

@@ -1,28 +1,20 @@
 #pragma once
-// The three kinds of line the patcher writes to standard output, each ended
-// and flushed. The window program has no console, so nobody sees them there;
-// the Linux patcher shows them.
+// The three kinds of line the patcher writes for whoever watches its output,
+// each handed to the run's host: the Linux patcher prints them, the window
+// program has no console, so nobody sees them there.
 
-#include <cstdio>
 #include <string>
 
 namespace diagnostics {
 
-inline void Line(const std::string& text) {
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
+constexpr const char* kCompareStart = "To Compare File Start ..";
+
+inline std::string Compared(const std::string& name) {
+  return name + " file is compared..";
 }
 
-inline void CompareStart() {
-  Line("To Compare File Start ..");
-}
-
-inline void Compared(const std::string& name) {
-  Line(name + " file is compared..");
-}
-
-inline void NotExist(const std::string& path) {
-  Line("LocalFile: " + path + " is not exist!!");
+inline std::string NotExist(const std::string& path) {
+  return "LocalFile: " + path + " is not exist!!";
 }
 
 }  // namespace diagnostics

@@ -7,10 +7,9 @@
 
 #include "base/path_text.h"
 #include "base/refusal.h"
-#include "builder/verify_user.h"
+#include "builder/verify_host.h"
 #include "container/name_code_page.h"
 #include "engine/patch_worker.h"
-#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "platform/text_conversion.h"
@@ -106,17 +105,13 @@ bool ApplyWithEngine(const CVerifyCase& check, const std::string& scratch, std::
   std::string stored;
   if (!ConvertCodePage(kCodePageUtf8, platform::AnsiCodePage(), scratch + "/", stored))
     return Refuse(why, scratch + ": the patcher cannot name this folder on this system");
-  verify_user::SetInstallPath(stored);
-  CPatchWorker worker;
-  worker.UseRelease(check.release->data, static_cast<uint32_t>(check.release->size));
-  MuteStandardOutput(true);
+  CVerifyHost host(stored);
+  CPatchWorker worker(host, CReleaseBytes{check.release->data, check.release->size});
   CPatchWorker::ThreadMain(&worker);
-  MuteStandardOutput(false);
-  if (verify_user::Completed()) return true;
-  std::string failure = worker.Failure();
-  std::replace(failure.begin(), failure.end(), '\n', ' ');
-  return Refuse(why,
-                "the patcher does not apply the release to " + check.oldFolder + ": " + failure);
+  const CPatchOutcome& outcome = host.Outcome();
+  if (outcome.completed) return true;
+  return Refuse(why, "the patcher does not apply the release to " + check.oldFolder + ": " +
+                         outcome.reason + (outcome.detail.empty() ? "" : " " + outcome.detail));
 }
 }  // namespace
 

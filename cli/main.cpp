@@ -2,8 +2,6 @@
 // program, the worker thread does all file work and posts one result; this
 // thread only shows progress from GetProgress, three times a second, and
 // waits for the result.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,9 +10,10 @@
 #include "base/version.h"
 #include "cli/patcher_options.h"
 #include "cli/progress_line.h"
-#include "cli/result_mailbox.h"
-#include "cli/terminal_user.h"
+#include "cli/terminal_host.h"
 #include "engine/patch_worker.h"
+#include "platform/command_line.h"
+#include "platform/embedded_data.h"
 #include "platform/folder_listing.h"
 
 namespace {
@@ -29,12 +28,21 @@ int Refused(const std::string& message) {
 
 // --game takes the place of the stored installation path, which names a
 // file in the folder: the folder followed by its separator does.
-bool UseGameFolder(const std::string& folder, std::string* why) {
+bool StoredPathOf(const std::string& folder, std::string& stored, std::string* why) {
   if (KindOfPath(folder) != PathKind::kFolder) return Refuse(why, folder + ": no such folder");
-  const std::string stored = folder.back() == '/' ? folder : folder + "/";
+  stored = folder.back() == '/' ? folder : folder + "/";
   if (stored.size() > kLongestStoredPath)
     return Refuse(why, folder + ": a path longer than the patcher's 1023 bytes");
-  return setenv("QELPATCH_INSTALL_PATH", stored.c_str(), 1) == 0;
+  return true;
+}
+
+// The release this program carries; null when none.
+CReleaseBytes CarriedRelease() {
+  CReleaseBytes release;
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (platform::FindPatchData(data, size)) release = CReleaseBytes{data, size};
+  return release;
 }
 }  // namespace
 
@@ -53,39 +61,39 @@ int main(int argc, char** argv) {
     std::printf("qelpatch %s\n", QELPATCH_VERSION);
     return 0;
   }
-  if (!options.game.empty() && !UseGameFolder(options.game, &why)) return Refused(why);
-  // Neither object is ever destroyed: the worker thread may still be using
-  // them when this thread ends the process; the chosen release's bytes too.
-  auto* worker = new CPatchWorker;
-  auto* mailbox = new CResultMailbox;
+  std::string stored;
+  if (!options.game.empty() && !StoredPathOf(options.game, stored, &why)) return Refused(why);
+  // None of these is ever destroyed: the worker thread may still be using
+  // them when this thread ends the process.
+  CReleaseBytes bytes = CarriedRelease();
   if (!options.release.empty()) {
     auto* release = new CChosenRelease;
     if (!release->Open(options.release, &why)) return Refused(why);
-    worker->UseRelease(release->Data(), release->Size());
+    bytes = CReleaseBytes{release->Data(), release->Size()};
   }
-  if (!worker->Start(mailbox, WM_PATCH_RESULT)) {
+  auto* host = new CTerminalHost(stored);
+  auto* worker = new CPatchWorker(*host, bytes);
+  if (!worker->Start()) {
     std::fprintf(stderr, "qelpatch: cannot start the worker thread\n");
     return 3;
   }
 
-  CProgressLine line(isatty(STDERR_FILENO) != 0);
-  uintptr_t result = 0;
+  CProgressLine line(StandardErrorIsTerminal());
+  CPatchOutcome outcome;
   float ratio = 0;
   std::string text;
-  while (!mailbox->WaitFor(kRepaintMilliseconds, result)) {
-    if (PromptOpen()) continue;
+  while (!host->WaitFor(kRepaintMilliseconds, outcome)) {
+    if (host->PromptOpen()) continue;
     worker->GetProgress(ratio, text);
     line.Show(ratio, text);
   }
-  if (result == 1) {
+  if (outcome.completed) {
     line.Show(1.0f, worker->CompletionText());
     line.End();
   } else {
-    worker->GetProgress(ratio, text);
-    line.EndWithFailure(text);
+    line.EndWithFailure(outcome.reason, outcome.detail);
   }
 
-  std::printf("%s\n", result == 1 ? " Patch is completed." : " Patch is failed.");
-  std::fflush(stdout);
-  _exit(result == 1 ? 0 : 1);
+  std::printf("%s\n", outcome.completed ? " Patch is completed." : " Patch is failed.");
+  ExitNow(outcome.completed ? 0 : 1);
 }

@@ -4,14 +4,9 @@
 
 namespace {
 constexpr int kBarWidth = 30;
-
-std::string FirstLine(const std::string& text) {
-  return text.substr(0, text.find('\n'));
-}
 }  // namespace
 
-void CProgressLine::Show(float ratio, const std::string& fullText) {
-  std::string text = FirstLine(fullText);
+void CProgressLine::Show(float ratio, const std::string& text) {
   if (!terminal_) {
     if (text != lastText_ && !text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
     lastText_ = text;
@@ -28,13 +23,9 @@ void CProgressLine::End() {
   std::fflush(stderr);
 }
 
-void CProgressLine::EndWithFailure(const std::string& fullText) {
+void CProgressLine::EndWithFailure(const std::string& reason, const std::string& detail) {
   End();
-  std::string rest = fullText;
-  if (!terminal_ && FirstLine(fullText) == lastText_) {
-    const size_t lineEnd = fullText.find('\n');
-    rest = lineEnd == std::string::npos ? "" : fullText.substr(lineEnd + 1);
-  }
-  if (!rest.empty()) std::fprintf(stderr, "%s\n", rest.c_str());
+  if (terminal_ || reason != lastText_) std::fprintf(stderr, "%s\n", reason.c_str());
+  if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
   std::fflush(stderr);
 }

@@ -9,12 +9,11 @@ class CProgressLine {
  public:
   explicit CProgressLine(bool terminal) : terminal_(terminal) {}
 
-  // Shows the ratio and the status text's first line.
-  void Show(float ratio, const std::string& fullText);
+  void Show(float ratio, const std::string& text);
   void End();
   // Ends with why the run failed, whole: a damaged release says what is
-  // damaged on a second line. A first line already shown is not repeated.
-  void EndWithFailure(const std::string& fullText);
+  // damaged on a second line. A reason already shown is not repeated.
+  void EndWithFailure(const std::string& reason, const std::string& detail);
 
  private:
   bool terminal_;

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "base/byte_cursor.h"
-#include "base/diagnostics.h"
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "platform/files.h"
@@ -73,10 +72,7 @@ class CSequentialReader {
 std::string GetPackageIndexDigest(const std::string& path) {
   CMD5Hash md5;
   platform::CFile file;
-  if (!file.OpenRead(path)) {
-    diagnostics::NotExist(path);
-    return std::string();
-  }
+  if (!file.OpenRead(path)) return std::string();
 
   uint8_t header[kPackageHeaderSize] = {};
   uint8_t indexHeader[kIndexHeaderSize] = {};

@@ -7,8 +7,7 @@
 
 #include "digest/package_format.h"
 
-// Of the package file at `path`; an empty text when it cannot be opened (the
-// line "LocalFile: <path> is not exist!!" then goes to standard output). A
+// Of the package file at `path`; an empty text when it cannot be opened. A
 // damaged package ends the digest at its first short read, with some text.
 std::string GetPackageIndexDigest(const std::string& path);
 

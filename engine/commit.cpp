@@ -48,12 +48,13 @@ bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::st
   CUnpackResult unpacked;
   RetryWhileInUse(progress_, name, CInUseErrors::kSharing, [&] {
     made = CContentDigest();
-    unpacked = UnpackArchiveEntry(archivePath, ReleaseNameOf(entry), outputPath, &made);
+    unpacked = UnpackArchiveEntry(archivePath, release_.ReleaseNameOf(entry), outputPath, &made);
     return unpacked.outcome == CUnpackOutcome::kArchiveInUse ? platform::FileError::kInUse
                                                              : unpacked.error;
   });
   if (unpacked.outcome == CUnpackOutcome::kUnpacked) return true;
-  NoteFailure(FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(container_, entry))));
+  NoteFailure(
+      FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(release_.container, entry))));
   return false;
 }
 
@@ -95,7 +96,7 @@ bool CPatchWorker::InstallFile(const std::string& from, const std::string& name)
 }
 
 void CPatchWorker::RemoveLeftoverWorkingFiles() {
-  for (const CContainerEntry& entry : container_.entries) {
+  for (const CContainerEntry& entry : release_.container.entries) {
     for (const std::string& working :
          {TemporaryName(entry.name, codePage_), UnpackedName(entry.name, codePage_)}) {
       if (platform::FileExists(InstallDir + working)) platform::DeleteFile(InstallDir + working);

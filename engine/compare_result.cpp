@@ -13,7 +13,7 @@ const char kDifferentQuestion[] =
 
 }  // namespace
 
-bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
+bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
   CPatchContainer container;
   if (!ValidatePatchContainer(patchData, patchDataSize, platform::AnsiCodePage(), nullptr,
@@ -21,14 +21,13 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner, const uint8
     refusal_ = "The patch data is damaged; download the patch again";
     return false;
   }
-  return ComparePatchFiles(owner, container);
+  return ComparePatchFiles(host, container);
 }
 
-bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
-                                       const CPatchContainer& container,
+bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& container,
                                        const CReleaseManifest* manifest, CPatchProgress* progress) {
   const uint32_t codePage = platform::AnsiCodePage();
-  diagnostics::CompareStart();
+  host.Diagnostic(diagnostics::kCompareStart);
   for (size_t i = 0; i < container.entries.size(); ++i) {
     const CContainerEntry& entry = container.entries[i];
     const CManifestEntry* listed = manifest ? &manifest->entries[i] : nullptr;
@@ -44,8 +43,8 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
         names_.push_back(name);
       continue;
     }
-    diagnostics::Compared(name);
-    const std::string digest = GetPackageIndexDigest(name);
+    host.Diagnostic(diagnostics::Compared(name));
+    const std::string digest = GetPackageIndexDigest(host, name);
     // Only a package whose index is already the new one can be the new
     // package: its bytes are read only then.
     if (listed && !digest.empty() && digest == entry.digestAfter && isExact()) continue;
@@ -59,7 +58,7 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
         refusal_ = FileFailure(name, CFailureCause::kInstalledDamaged);
         return false;
       }
-    } else if (platform::AskYesNo(owner, kDifferentQuestion, name.c_str())) {
+    } else if (host.AskYesNo(kDifferentQuestion, name.c_str())) {
       kept_.push_back(name);
     } else {
       refusal_ = FileFailure(
@@ -70,8 +69,15 @@ bool CCompareResult::ComparePatchFiles(platform::WindowHandle owner,
   return true;
 }
 
-std::string CCompareResult::GetPackageIndexDigest(const std::string& name) const {
-  return ::GetPackageIndexDigest(InstallDir + name);
+std::string CCompareResult::GetPackageIndexDigest(CPatchHost& host, const std::string& name) const {
+  return InstalledIndexDigest(host, name);
+}
+
+std::string InstalledIndexDigest(CPatchHost& host, const std::string& name) {
+  const std::string path = InstallDir + name;
+  std::string digest = ::GetPackageIndexDigest(path);
+  if (digest.empty()) host.Diagnostic(diagnostics::NotExist(path));
+  return digest;
 }
 
 void CCompareResult::CopyNames(std::vector<std::string>& destination) const {

@@ -8,8 +8,8 @@
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
+#include "engine/patch_host.h"
 #include "engine/patch_progress.h"
-#include "platform/user.h"
 
 class CCompareResult {
  public:
@@ -26,17 +26,17 @@ class CCompareResult {
   // the new size and digest is passed over, whatever its kind, and a package
   // whose index is already the new one but whose bytes are not is refused:
   // no patch can make it new.
-  // `progress`, when given, names each installed file while it is read.
-  bool ComparePatchFiles(platform::WindowHandle owner, const CPatchContainer& container,
+  // `host` answers the question and takes the diagnostic lines; `progress`,
+  // when given, names each installed file while it is read.
+  bool ComparePatchFiles(CPatchHost& host, const CPatchContainer& container,
                          const CReleaseManifest* manifest = nullptr,
                          CPatchProgress* progress = nullptr);
   // The same on bytes not yet validated: a malformed container ends with false.
-  bool ComparePatchFiles(platform::WindowHandle owner, const uint8_t* patchData,
-                         uint32_t patchDataSize);
+  bool ComparePatchFiles(CPatchHost& host, const uint8_t* patchData, uint32_t patchDataSize);
   const std::string& Refusal() const { return refusal_; }
 
   // The index digest of InstallDir + name; empty when it cannot be opened.
-  std::string GetPackageIndexDigest(const std::string& name) const;
+  std::string GetPackageIndexDigest(CPatchHost& host, const std::string& name) const;
 
   void CopyNames(std::vector<std::string>& destination) const;
   // The files the user chose to go on without; they stay as they are.
@@ -49,3 +49,7 @@ class CCompareResult {
   uint32_t total_ = 0;
   std::string refusal_;
 };
+
+// The index digest of the package InstallDir + name; empty, with the line
+// "LocalFile: <path> is not exist!!" to the host, when it cannot be opened.
+std::string InstalledIndexDigest(CPatchHost& host, const std::string& name);

@@ -47,11 +47,11 @@ uint32_t SpanOfCopies(const CChunkRecord& first, CByteCursor table, uint32_t lef
 bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
                                  std::vector<const CContainerEntry*>& entries) {
   entries.clear();
-  auto next = container_.entries.begin();
+  auto next = release_.container.entries.begin();
   for (const std::string& name : names) {
-    next = std::find_if(next, container_.entries.end(),
+    next = std::find_if(next, release_.container.entries.end(),
                         [&](const CContainerEntry& entry) { return name == entry.name; });
-    if (next == container_.entries.end()) {
+    if (next == release_.container.entries.end()) {
       NoteFailure(FileFailure(name, CFailureCause::kDamaged));
       return false;
     }
@@ -109,8 +109,7 @@ bool CPatchWorker::MakeWorkingFile(const CContainerEntry& entry, std::string& wo
   } else {
     working = tempPath;
     // A package rebuilt from pieces must carry the index this patch makes.
-    if (kind == CEntryKind::kDelta &&
-        CCompareResult().GetPackageIndexDigest(tempName) != entry.digestAfter) {
+    if (kind == CEntryKind::kDelta && InstalledIndexDigest(host_, tempName) != entry.digestAfter) {
       NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
       return false;
     }
@@ -119,7 +118,7 @@ bool CPatchWorker::MakeWorkingFile(const CContainerEntry& entry, std::string& wo
 }
 
 bool CPatchWorker::IsAsListed(const CContainerEntry& entry, const CContentDigest& made) {
-  const CManifestEntry* listed = ManifestOf(entry);
+  const CManifestEntry* listed = release_.ManifestOf(entry);
   if (listed == nullptr || (made.Length() == listed->newSize && made.Final() == listed->newDigest))
     return true;
   // The payload was checked when the release was loaded, so what differs
@@ -146,7 +145,7 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   });
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
-  CByteCursor table = ChunkTable(container_, entry);
+  CByteCursor table = ChunkTable(release_.container, entry);
   CBufferedOutput buffered(out, digest);
   std::vector<uint8_t> copyBuffer;
   for (uint32_t i = 0; i < entry.chunkCount; ++i) {
@@ -154,7 +153,8 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
       // Straight from the container's memory (the validation placed it).
-      if (ok && !buffered.Write(container_.data + currentChunk_.offset, size)) failOnFileError();
+      if (ok && !buffered.Write(release_.container.data + currentChunk_.offset, size))
+        failOnFileError();
       progress_.AddDone(size);
       continue;
     }

@@ -1,19 +1,22 @@
 #include "engine/patch_worker.h"
 
 #include <algorithm>
+#include <new>
 
 #include "base/path_text.h"
 #include "container/entry_kind.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
-#include "platform/embedded_data.h"
-#include "platform/text_conversion.h"
 #include "platform/threads.h"
 
 namespace {
 const char kEmptySetting[] = "empty";
 const char kSelectDirectory[] = "Select Directory";
+const char kOutOfMemory[] =
+    "Not enough memory to unpack the patch data; close other programs and run the patch again";
+const char kOutOfMemoryInRun[] =
+    "Not enough memory to patch the game; close other programs and run the patch again";
 
 // "12.3 MB", rounded up, so that a shortfall never reads as none.
 std::string Megabytes(uint64_t bytes) {
@@ -22,47 +25,58 @@ std::string Megabytes(uint64_t bytes) {
 }
 }  // namespace
 
-CPatchWorker::CPatchWorker() : codePage_(platform::AnsiCodePage()) {}
+CPatchWorker::CPatchWorker(CPatchHost& host, CReleaseBytes release)
+    : host_(host), bytes_(release), codePage_(platform::AnsiCodePage()) {}
 CPatchWorker::~CPatchWorker() = default;
 
-bool CPatchWorker::Start(platform::WindowHandle window, uint32_t message) {
-  targetWindow_ = window;
-  resultMessage_ = message;
+bool CPatchWorker::Start() {
   return platform::StartThread(&CPatchWorker::ThreadMain, this);
 }
 
 unsigned CPatchWorker::ThreadMain(void* parameter) {
   auto* worker = static_cast<CPatchWorker*>(parameter);
-  if (!worker->FindInstallDir() || !worker->LockInstallDir() || !worker->LoadPatchData()) {
-    worker->PostResult(0);
-    return 0;
+  bool installed = false;
+  try {
+    installed = worker->Run();
+  } catch (const std::bad_alloc&) {
+    // A 32-bit process can run out of address space anywhere: the run ends
+    // as a failure the player can read, never as a vanished program, and
+    // leaves no working file behind where it can help it.
+    worker->NoteFailure(kOutOfMemoryInRun);
+    try {
+      if (!InstallDir.empty()) worker->RemoveLeftoverWorkingFiles();
+    } catch (const std::bad_alloc&) {
+      // The next run removes them.
+    }
   }
-  CCompareResult compare;
-  if (!compare.ComparePatchFiles(worker->targetWindow_, worker->container_,
-                                 worker->hasManifest_ ? &worker->manifest_ : nullptr,
-                                 &worker->progress_)) {
-    worker->NoteFailure(compare.Refusal());
-    worker->PostResult(0);
-    return 0;
-  }
-  std::vector<std::string> names;
-  compare.CopyNames(names);
-  worker->kept_ = compare.Kept();
-  worker->progress_.SetTotal(compare.GetTotal());
-  bool installed = worker->RunPatch(names);
-  worker->PostResult(installed ? 1 : 0);
+  worker->PostResult(installed);
   return 0;
 }
 
+bool CPatchWorker::Run() {
+  if (!FindInstallDir() || !LockInstallDir() || !LoadPatchData()) return false;
+  CCompareResult compare;
+  if (!compare.ComparePatchFiles(host_, release_.container,
+                                 release_.view.hasManifest ? &release_.view.manifest : nullptr,
+                                 &progress_)) {
+    NoteFailure(compare.Refusal());
+    return false;
+  }
+  std::vector<std::string> names;
+  compare.CopyNames(names);
+  kept_ = compare.Kept();
+  progress_.SetTotal(compare.GetTotal());
+  return RunPatch(names);
+}
+
 bool CPatchWorker::FindInstallDir() {
-  CInstallPathLocation location = InstallPathLocationFor(platform::GetSystemDefaultLanguage());
+  CInstallPathLocation location = InstallPathLocationFor(host_.SystemDefaultLanguage());
   std::string stored;
-  if (platform::ReadMachineSetting(location.key, location.valueName, stored) &&
-      stored != kEmptySetting) {
+  if (host_.ReadInstallPath(location.key, location.valueName, stored) && stored != kEmptySetting) {
     InstallDir = FolderPartOfPath(stored, codePage_);
     if (InstallDir.empty()) NoteFailure("The game's installation path names no folder: " + stored);
   } else {
-    std::string chosen = platform::BrowseForFolder(targetWindow_, kSelectDirectory);
+    std::string chosen = host_.ChooseFolder(kSelectDirectory);
     if (chosen.empty()) {
       NoteFailure("No game folder was chosen");
       return false;
@@ -81,75 +95,30 @@ bool CPatchWorker::LockInstallDir() {
 }
 
 bool CPatchWorker::LoadPatchData() {
-  const uint8_t* data = chosenRelease_;
-  uint32_t size = chosenReleaseSize_;
-  if (data == nullptr && (!platform::FindPatchData(data, size) || data == nullptr)) {
+  if (bytes_.data == nullptr) {
     NoteFailure("This program carries no patch data");
     return false;
   }
   progress_.SetStatusText("Creating PatchData....");
   std::string why;
-  CReleaseView release;
-  auto damaged = [&] {
-    // The window shows the first line; the second is for whoever looks closer.
-    NoteFailure("The patch data is damaged; download the patch again\n" + why);
-    return false;
-  };
-  if (!ReadReleaseFile(data, size, release, &why)) {
-    if (!release.outOfMemory) return damaged();
-    NoteFailure(
-        "Not enough memory to unpack the patch data; close other programs and run the "
-        "patch again\n" +
-        why);
-    return false;
+  CLoadRefusal refusal;
+  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{codePage_, codePage_}, release_, refusal,
+                  &why)) {
+    patchData = release_.view.container;
+    patchDataSize = release_.view.containerSize;
+    return true;
   }
-  const uint32_t namesCodePage =
-      release.hasManifest && release.manifest.codePage != 0 ? release.manifest.codePage : codePage_;
-  if (!ValidatePatchContainer(release.container, release.containerSize, namesCodePage, &why,
-                              &container_) ||
-      (release.hasManifest && !CheckManifest(release.manifest, container_, namesCodePage, &why)))
-    return damaged();
-  if (namesCodePage != codePage_ && !UseLocalNames(namesCodePage)) return false;
-  hasManifest_ = release.hasManifest;
-  manifest_ = std::move(release.manifest);
-  unpackedContainer_ = std::move(release.unpacked);
-  patchData = release.container;
-  patchDataSize = release.containerSize;
-  return true;
-}
-
-bool CPatchWorker::UseLocalNames(uint32_t releaseCodePage) {
-  // Windows names files in its ANSI code page; a name written for another
-  // would name another file. A UTF-8 system (Linux) takes any name.
-  if (codePage_ != kCodePageUtf8) {
-    NoteFailure("This patch is for code page " + std::to_string(releaseCodePage) +
-                "; this system uses code page " + std::to_string(codePage_));
-    return false;
+  switch (refusal) {
+    case CLoadRefusal::kOutOfMemory:
+      NoteFailure(kOutOfMemory, why);
+      break;
+    case CLoadRefusal::kOtherCodePage:
+      NoteFailure(why);
+      break;
+    default:
+      NoteFailure("The patch data is damaged; download the patch again", why);
   }
-  localNames_.assign(container_.entries.size(), std::string());
-  releaseNames_.assign(container_.entries.size(), nullptr);
-  for (size_t i = 0; i < container_.entries.size(); ++i) {
-    CContainerEntry& entry = container_.entries[i];
-    releaseNames_[i] = entry.name;
-    if (!ConvertCodePage(releaseCodePage, kCodePageUtf8, entry.name, localNames_[i])) {
-      NoteFailure("The patch data is damaged; download the patch again\n" +
-                  std::string(entry.name) + ": not a name of code page " +
-                  std::to_string(releaseCodePage));
-      return false;
-    }
-    entry.name = localNames_[i].c_str();
-  }
-  return true;
-}
-
-const char* CPatchWorker::ReleaseNameOf(const CContainerEntry& entry) const {
-  if (releaseNames_.empty()) return entry.name;
-  return releaseNames_[static_cast<size_t>(&entry - container_.entries.data())];
-}
-
-const CManifestEntry* CPatchWorker::ManifestOf(const CContainerEntry& entry) const {
-  if (!hasManifest_) return nullptr;
-  return &manifest_.entries[static_cast<size_t>(&entry - container_.entries.data())];
+  return false;
 }
 
 bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries) {
@@ -159,7 +128,7 @@ bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries
   uint64_t largestArchive = 0;
   for (const CContainerEntry* entry : entries) {
     uint64_t rebuilt = 0;
-    CByteCursor table = ChunkTable(container_, *entry);
+    CByteCursor table = ChunkTable(release_.container, *entry);
     CChunkRecord chunk;
     for (uint32_t i = 0; i < entry->chunkCount && ReadChunkRecord(table, chunk); ++i)
       rebuilt += chunk.size;
@@ -167,7 +136,7 @@ bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries
       needed += rebuilt;
       continue;
     }
-    const CManifestEntry* listed = ManifestOf(*entry);
+    const CManifestEntry* listed = release_.ManifestOf(*entry);
     needed += listed ? listed->newSize : rebuilt;
     largestArchive = std::max(largestArchive, rebuilt);
   }
@@ -193,12 +162,19 @@ void CPatchWorker::GetProgress(float& ratio, std::string& text) {
   progress_.Snapshot(ratio, text);
 }
 
-void CPatchWorker::NoteFailure(const std::string& reason) {
-  if (failure_.empty()) failure_ = reason;
+void CPatchWorker::NoteFailure(const std::string& reason, const std::string& detail) {
+  if (!failure_.reason.empty()) return;
+  failure_.reason = reason;
+  failure_.detail = detail;
 }
 
-void CPatchWorker::PostResult(uintptr_t wParam) {
-  // The player learns why before the result box opens.
-  if (wParam != 1 && !failure_.empty()) progress_.SetStatusText(failure_);
-  platform::PostResult(targetWindow_, resultMessage_, wParam);
+void CPatchWorker::PostResult(bool completed) {
+  CPatchOutcome outcome;
+  if (!completed) {
+    outcome = failure_;
+    // The player learns why before the result box opens.
+    if (!outcome.reason.empty()) progress_.SetStatusText(outcome.reason);
+  }
+  outcome.completed = completed;
+  host_.PostResult(outcome);
 }

@@ -3,43 +3,41 @@
 // installation folder and locks it against a second patcher, loads and
 // checks the embedded release, compares the installed files, rebuilds and
 // checks every listed file beside its installed one, installs them all once
-// every one is right, and posts one result message to the target window.
+// every one is right, and posts one result to its host.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "container/patch_container.h"
-#include "container/release_manifest.h"
+#include "container/release_loader.h"
 #include "engine/local_file_reader.h"
+#include "engine/patch_host.h"
 #include "engine/patch_progress.h"
 #include "platform/folder_lock.h"
-#include "platform/user.h"
 
-// The result message: wParam 1 completed, 0 failed; lParam 0.
-constexpr uint32_t WM_PATCH_RESULT = 0x0400 + 10;
+// The release a run applies: the bytes the program carries or a file the
+// front end chose. They must outlive the run.
+struct CReleaseBytes {
+  const uint8_t* data = nullptr;  // null: the program carries none
+  uint64_t size = 0;
+};
 
 class CPatchWorker {
  public:
-  CPatchWorker();
+  // One run of `release`, answered and reported by `host`; both outlive it.
+  CPatchWorker(CPatchHost& host, CReleaseBytes release);
   ~CPatchWorker();
   CPatchWorker(const CPatchWorker&) = delete;
   CPatchWorker& operator=(const CPatchWorker&) = delete;
 
-  // The release to apply instead of the one the executable carries (the
-  // Linux patcher's --release, the builder's check); its bytes must outlive
-  // the run.
-  void UseRelease(const uint8_t* data, uint32_t size) {
-    chosenRelease_ = data;
-    chosenReleaseSize_ = size;
-  }
   // Starts the worker thread on ThreadMain; false when it cannot be created.
-  bool Start(platform::WindowHandle window, uint32_t message);
-  // The thread entry: one run, one posted result. Always returns 0.
+  bool Start();
+  // The thread entry: one run, one result posted to the host. Always
+  // returns 0. Running out of memory anywhere ends the run with a reason.
   static unsigned ThreadMain(void* worker);
 
-  // Finds the embedded release, sets "Creating PatchData...." and validates
+  // Takes the release, sets "Creating PatchData...." and validates
   // its container and manifest, keeping the entries it checked for the
   // passes that follow. False for a missing or damaged release, or one whose
   // names were written for another code page than this system's.
@@ -54,23 +52,18 @@ class CPatchWorker {
   // What the window shows once the run completed: "Patch Complete.", and
   // the files the user chose to leave as they were.
   std::string CompletionText() const;
-  // Why the run failed, for the status line: the first failure's reason.
-  const std::string& Failure() const { return failure_; }
+  // Why the run failed: the first failure's reason and detail.
+  const CPatchOutcome& Failure() const { return failure_; }
 
   const uint8_t* patchData = nullptr;
   uint32_t patchDataSize = 0;
 
  private:
+  // The run's steps, from the folder to the installed files.
+  bool Run();
   bool FindInstallDir();
   // One patcher per game folder; false when another one runs there.
   bool LockInstallDir();
-  // Takes the entries' names from the release's code page into this
-  // system's; false when this system cannot name them.
-  bool UseLocalNames(uint32_t releaseCodePage);
-  // The manifest's word on an entry; null for a release without one.
-  const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
-  // The entry's name as its archive holds it.
-  const char* ReleaseNameOf(const CContainerEntry& entry) const;
   // Whether the game folder's disk holds every working file the run makes.
   bool HasRoomFor(const std::vector<const CContainerEntry*>& entries);
   // The entries of the listed names, found in container order; false when a
@@ -102,31 +95,22 @@ class CPatchWorker {
   // left behind.
   void RemoveLeftoverWorkingFiles();
   // Keeps the first reason only: later failures often follow from it.
-  void NoteFailure(const std::string& reason);
-  void PostResult(uintptr_t wParam);
+  void NoteFailure(const std::string& reason, const std::string& detail = std::string());
+  void PostResult(bool completed);
 
-  const uint8_t* chosenRelease_ = nullptr;
-  uint32_t chosenReleaseSize_ = 0;
-  platform::WindowHandle targetWindow_ = nullptr;
-  uint32_t resultMessage_ = 0;
-  CPatchContainer container_;
-  bool hasManifest_ = false;
-  CReleaseManifest manifest_;
-  // The container unpacked from a compressed release: it lasts as long as
-  // the worker, as a container in the program's image would.
-  std::unique_ptr<uint8_t[]> unpackedContainer_;
-  // The entries' names in this system's code page, where the release's
-  // differ (a release for code page 932 applied on Linux).
-  std::vector<std::string> localNames_;
-  // Their names as the release writes them, which its archives use.
-  std::vector<const char*> releaseNames_;
+  CPatchHost& host_;
+  const CReleaseBytes bytes_;
+  // The release as loaded: its entries, its manifest, and a container
+  // unpacked from a compressed release, which lasts as long as the worker,
+  // as a container in the program's image would.
+  CLoadedRelease release_;
   platform::CFolderLock folderLock_;
   CChunkRecord currentChunk_ = {};
   CLocalFileReader localReader_;
   // Per listed entry: its checked working file.
   std::vector<std::string> working_;
   std::vector<std::string> kept_;
-  std::string failure_;
+  CPatchOutcome failure_;
   const uint32_t codePage_;
   CPatchProgress progress_;
 };

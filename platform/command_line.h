@@ -9,10 +9,9 @@
 // since argv holds them in the ANSI code page); the console then takes UTF-8.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 bool StandardErrorIsTerminal();
-// Sends standard output nowhere while `mute` holds, and back where it went:
-// the patcher's engine writes its diagnostic lines there, which are the Linux
-// patcher's, not the builder's.
-void MuteStandardOutput(bool mute);
+// Ends the process at once with `code`, running no destructors: a worker
+// thread may still be using objects that exit would tear down.
+[[noreturn]] void ExitNow(int code);
 
 // The folder of the running builder, ending with '/'; empty when unknown.
 std::string ToolFolder();

@@ -1,16 +1,15 @@
 #pragma once
-// Talking to the user and to the window: the installation path setting, the
-// folder chooser, the question, and the posted result. On Windows the
-// registry and the system's dialogs; on Linux the environment and the
-// terminal (the front end in cli/).
+// The window program's registry value, dialogs and posted message
+// (platform/win32 only): what its host (app/window_host.h) answers the engine
+// with. The Linux patcher's host answers from the environment and the
+// terminal instead.
 
 #include <cstdint>
 #include <string>
 
 namespace platform {
 
-// An opaque window handle: the main window on Windows, the front end's result
-// mailbox on POSIX. The worker only passes it on.
+// The main window, as the dialogs' owner and the message's target.
 using WindowHandle = void*;
 
 // The system's default language identifier (GetSystemDefaultLangID).
@@ -27,7 +26,7 @@ std::string BrowseForFolder(WindowHandle owner, const char* title);
 // Asks a Yes/No question (Yes is the default button). True only for Yes.
 bool AskYesNo(WindowHandle owner, const char* text, const char* caption);
 
-// Posts the worker's result message to the window (never sends).
-void PostResult(WindowHandle window, uint32_t message, uintptr_t wParam);
+// Posts a message to the window (never sends).
+void PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam);
 
 }  // namespace platform

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/../.."
 ROOT=$PWD
 scripts/setup >/dev/null || exit 1
 cmake --preset linux >/dev/null && cmake --build --preset linux --target qelpatch-bench-limit \
-  qelpatch-testable qelpatch-build >/dev/null || exit 1
+  qelpatch qelpatch-build >/dev/null || exit 1
 cmake --preset windows >/dev/null && cmake --build --preset windows --target QelPatchStub \
   qelpatch_e2e_probe >/dev/null || exit 1
 bin=build/linux/bin
@@ -31,8 +31,8 @@ same() { cmp -s "$work/game/big.pkg" "$work/new/big.pkg" && echo "equal to the n
 # container, as releases were before manifests.
 for release in release.qpd release-bare.qpd; do
   fresh_game
-  /usr/bin/time -f "%e %M" -o "$work/time" env QELPATCH_TEST_DATA="$work/$release" \
-    QELPATCH_INSTALL_PATH="$work/game/" "$bin/qelpatch-testable" </dev/null >/dev/null 2>&1
+  /usr/bin/time -f "%e %M" -o "$work/time" env \
+    QELPATCH_INSTALL_PATH="$work/game/" "$bin/qelpatch" --release "$work/$release" </dev/null >/dev/null 2>&1
   read -r wall rss <"$work/time"
   echo "Linux patcher, $release: $wall s, $rss KiB peak; $(same)"
 done

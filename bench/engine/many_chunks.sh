@@ -4,7 +4,7 @@
 # and shuffled, against cp + sync of the new file; medians of three runs.
 # "checked" applies the release with its manifest (digests checked end to
 # end), "bare" the same container without one, as releases were before.
-# With BASE=path/to/qelpatch-testable the same runs of another build are
+# With BASE=path/to/qelpatch the same runs of another build are
 # shown beside it (the build before a change).
 #
 #   bench/engine/many_chunks.sh [SIZE_MIB] [PIECES]    (default 64 100000)
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/../.."
 size=${1:-64}
 pieces=${2:-100000}
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target qelpatch-bench-release qelpatch-testable >/dev/null
+cmake --build --preset linux --target qelpatch-bench-release qelpatch >/dev/null
 bin=build/linux/bin
 work=$(mktemp -d /var/tmp/qelpatch-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -35,7 +35,7 @@ prepare() {  # a fresh copy of the old game, on the disk before the run
 }
 
 patcher() {  # binary [release]: the command line of one run
-  echo env QELPATCH_TEST_DATA="$work/${2:-release.qpd}" QELPATCH_INSTALL_PATH="$work/game/" "$1"
+  echo env QELPATCH_INSTALL_PATH="$work/game/" "$1" --release "$work/${2:-release.qpd}"
 }
 
 printf '%-10s %14s %12s %12s %12s %12s\n' order "release bytes" "cp + sync" checked bare \
@@ -44,9 +44,9 @@ for order in in-order shuffled; do
   rm -rf "$work/old" "$work/new"
   "$bin/qelpatch-bench-release" "$work" "$size" "$pieces" 5 "$order" >/dev/null
   copy=$(median3 sh -c "cp '$work/new/big.pkg' '$work/copy.pkg' && sync '$work/copy.pkg'")
-  ours=$(median3 $(patcher "$bin/qelpatch-testable"))
+  ours=$(median3 $(patcher "$bin/qelpatch"))
   cmp -s "$work/game/big.pkg" "$work/new/big.pkg" || { echo "qelpatch: wrong result" >&2; exit 1; }
-  bare=$(median3 $(patcher "$bin/qelpatch-testable" release-bare.qpd))
+  bare=$(median3 $(patcher "$bin/qelpatch" release-bare.qpd))
   base=
   [ -n "${BASE:-}" ] && base=$(median3 $(patcher "$BASE" release-bare.qpd))
   printf '%-10s %14d %10s s %10s s %10s s %10s\n' "$order" "$(stat -c %s "$work/release.qpd")" \

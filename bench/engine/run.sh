@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 size=${1:-1024}
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target qelpatch-bench-release qelpatch-testable >/dev/null
+cmake --build --preset linux --target qelpatch-bench-release qelpatch >/dev/null
 bin=build/linux/bin
 work=$(mktemp -d /var/tmp/qelpatch-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -26,8 +26,8 @@ apply_qelpatch() {  # release: one run of the Linux patcher on a fresh copy of o
   rm -rf "$work/game" && mkdir "$work/game" && cp "$work/old/big.pkg" "$work/game/"
   cat "$work/game/big.pkg" "$1" >/dev/null
   sync  # the copy of old/ must not be flushed during the measured run
-  measure "qelpatch (fsync included)" env QELPATCH_TEST_DATA="$1" QELPATCH_INSTALL_PATH="$work/game/" \
-    "$bin/qelpatch-testable"
+  measure "qelpatch (fsync included)" env QELPATCH_INSTALL_PATH="$work/game/" \
+    "$bin/qelpatch" --release "$1"
   cmp "$work/game/big.pkg" "$work/new/big.pkg" && echo "  result equals the new package"
 }
 

@@ -1,6 +1,5 @@
 // The command line and the program's folder on POSIX (Linux): arguments
 // and paths are UTF-8 bytes already.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,21 +15,10 @@ bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
 }
 
-void MuteStandardOutput(bool mute) {
-  static int saved = -1;
+void ExitNow(int code) {
   std::fflush(stdout);
-  if (mute && saved < 0) {
-    saved = dup(STDOUT_FILENO);
-    const int nowhere = open("/dev/null", O_WRONLY);
-    if (nowhere >= 0) {
-      dup2(nowhere, STDOUT_FILENO);
-      close(nowhere);
-    }
-  } else if (!mute && saved >= 0) {
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    saved = -1;
-  }
+  std::fflush(stderr);
+  _exit(code);
 }
 
 std::string ToolFolder() {

@@ -4,8 +4,6 @@
 #include "platform/win32/wide_path.h"
 
 // After <windows.h>, which wide_path.h brings.
-#include <fcntl.h>
-#include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -25,21 +23,10 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void MuteStandardOutput(bool mute) {
-  static int saved = -1;
+void ExitNow(int code) {
   std::fflush(stdout);
-  if (mute && saved < 0) {
-    saved = _dup(_fileno(stdout));
-    const int nowhere = _open("NUL", _O_WRONLY);
-    if (nowhere >= 0) {
-      _dup2(nowhere, _fileno(stdout));
-      _close(nowhere);
-    }
-  } else if (!mute && saved >= 0) {
-    _dup2(saved, _fileno(stdout));
-    _close(saved);
-    saved = -1;
-  }
+  std::fflush(stderr);
+  ExitProcess(static_cast<UINT>(code));
 }
 
 std::string ToolFolder() {

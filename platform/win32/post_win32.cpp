@@ -3,7 +3,7 @@
 
 namespace platform {
 
-void PostResult(WindowHandle window, uint32_t message, uintptr_t wParam) {
+void PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam) {
   PostMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam), 0);
 }
 

@@ -43,6 +43,6 @@ CCommandResult RunBuilder(const std::vector<std::string>& args) {
 
 CCommandResult RunPatcher(const std::string& release, const std::string& folder,
                           const std::string& answers) {
-  return RunCommand({QELPATCH_TESTABLE}, answers,
-                    {"QELPATCH_TEST_DATA=" + release, "QELPATCH_INSTALL_PATH=" + folder});
+  return RunCommand({QELPATCH_PATCHER, "--release", release}, answers,
+                    {"QELPATCH_INSTALL_PATH=" + folder});
 }

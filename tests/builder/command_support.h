@@ -17,7 +17,7 @@ CCommandResult RunCommand(const std::vector<std::string>& args, const std::strin
 // qelpatch-build with these arguments.
 CCommandResult RunBuilder(const std::vector<std::string>& args);
 
-// The Linux patcher's test twin applying `release` to `folder`, answering
+// The Linux patcher applying `release` (--release) to `folder`, answering
 // the questions with `answers`.
 CCommandResult RunPatcher(const std::string& release, const std::string& folder,
                           const std::string& answers = "");

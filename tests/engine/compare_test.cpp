@@ -9,7 +9,7 @@ namespace {
 class Compare : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     InstallDir = folder.Path();
     for (uint32_t i = 0; i < 3; ++i) {
       pairs.push_back(MakePackagePair("p" + std::to_string(i) + ".pkg", 20 + i));
@@ -20,7 +20,7 @@ class Compare : public testing::Test {
   bool Compare3(CCompareResult& result) {
     container = BuildContainer({DeltaEntry(pairs[0]), DeltaEntry(pairs[1]), DeltaEntry(pairs[2])});
     testing::internal::CaptureStdout();
-    bool go = result.ComparePatchFiles(nullptr, container.data(),
+    bool go = result.ComparePatchFiles(TestHost(), container.data(),
                                        static_cast<uint32_t>(container.size()));
     out = testing::internal::GetCapturedStdout();
     return go;
@@ -51,22 +51,22 @@ TEST_F(Compare, MatchingPackagesAreListedInContainerOrder) {
   ASSERT_TRUE(Compare3(result));
   EXPECT_EQ(Names(result), (std::vector<std::string>{"p0.pkg", "p1.pkg", "p2.pkg"}));
   EXPECT_EQ(result.GetTotal(), PayloadSum());
-  EXPECT_TRUE(TestUser().questionCaptions.empty());
+  EXPECT_TRUE(TestHost().questionCaptions.empty());
 }
 
 TEST_F(Compare, YesForTheSecondOfThreeGoesOnWithoutIt) {
   WriteWholeFile(folder / "p1.pkg", pairs[0].oldPackage.bytes);  // another index
-  TestUser().answers = {true};
+  TestHost().answers = {true};
   CCompareResult result;
   ASSERT_TRUE(Compare3(result));
   EXPECT_EQ(Names(result), (std::vector<std::string>{"p0.pkg", "p2.pkg"}));
   EXPECT_EQ(result.GetTotal(), PayloadSum());  // every entry counts
-  EXPECT_EQ(TestUser().questionCaptions, std::vector<std::string>{"p1.pkg"});
+  EXPECT_EQ(TestHost().questionCaptions, std::vector<std::string>{"p1.pkg"});
 }
 
 TEST_F(Compare, NoForTheSecondOfThreeStopsBeforeTheThird) {
   WriteWholeFile(folder / "p1.pkg", pairs[0].oldPackage.bytes);
-  TestUser().answers = {false};
+  TestHost().answers = {false};
   CCompareResult result;
   EXPECT_FALSE(Compare3(result));
   EXPECT_EQ(out,
@@ -78,20 +78,20 @@ TEST_F(Compare, NoForTheSecondOfThreeStopsBeforeTheThird) {
 TEST_F(Compare, TwoDifferingPackagesAreAskedInOrderEachUnderItsName) {
   WriteWholeFile(folder / "p0.pkg", pairs[1].oldPackage.bytes);
   WriteWholeFile(folder / "p2.pkg", pairs[1].oldPackage.bytes);
-  TestUser().answers = {true, true};
+  TestHost().answers = {true, true};
   CCompareResult result;
   ASSERT_TRUE(Compare3(result));
-  EXPECT_EQ(TestUser().questionCaptions, (std::vector<std::string>{"p0.pkg", "p2.pkg"}));
+  EXPECT_EQ(TestHost().questionCaptions, (std::vector<std::string>{"p0.pkg", "p2.pkg"}));
   EXPECT_EQ(Names(result), std::vector<std::string>{"p1.pkg"});
 }
 
 TEST_F(Compare, MissingPackageIsReportedThenAsked) {
   std::remove((folder / "p2.pkg").c_str());
-  TestUser().answers = {true};
+  TestHost().answers = {true};
   CCompareResult result;
   ASSERT_TRUE(Compare3(result));
   EXPECT_NE(out.find("LocalFile: " + (folder / "p2.pkg") + " is not exist!!\n"), std::string::npos);
-  EXPECT_EQ(TestUser().questionCaptions, std::vector<std::string>{"p2.pkg"});
+  EXPECT_EQ(TestHost().questionCaptions, std::vector<std::string>{"p2.pkg"});
 }
 
 TEST_F(Compare, EntriesThatDoNotDependOnTheInstalledFileAreListedUnread) {
@@ -105,12 +105,12 @@ TEST_F(Compare, EntriesThatDoNotDependOnTheInstalledFileAreListedUnread) {
   container = BuildContainer({archive, upper, whole, unchecked});
   CCompareResult result;
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(
-      result.ComparePatchFiles(nullptr, container.data(), static_cast<uint32_t>(container.size())));
+  ASSERT_TRUE(result.ComparePatchFiles(TestHost(), container.data(),
+                                       static_cast<uint32_t>(container.size())));
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(Names(result),
             (std::vector<std::string>{"readme.txt", "BIG.PKG", "one.pkg", "p0.pkg"}));
-  EXPECT_TRUE(TestUser().questionCaptions.empty());
+  EXPECT_TRUE(TestHost().questionCaptions.empty());
   EXPECT_EQ(out.find("readme.txt file is compared"), std::string::npos);
   EXPECT_EQ(out.find("one.pkg file is compared"), std::string::npos);
 }
@@ -120,7 +120,7 @@ TEST_F(Compare, PackageAlreadyAtTheNewIndexIsUpToDate) {
   CCompareResult result;
   ASSERT_TRUE(Compare3(result));
   EXPECT_EQ(Names(result), (std::vector<std::string>{"p0.pkg", "p2.pkg"}));
-  EXPECT_TRUE(TestUser().questionCaptions.empty());
+  EXPECT_TRUE(TestHost().questionCaptions.empty());
   EXPECT_EQ(result.GetTotal(), PayloadSum());
 }
 
@@ -128,7 +128,7 @@ TEST_F(Compare, EmptyContainerListsNothing) {
   container = BuildContainer({});
   CCompareResult result;
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(result.ComparePatchFiles(nullptr, container.data(), 4));
+  EXPECT_TRUE(result.ComparePatchFiles(TestHost(), container.data(), 4));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "To Compare File Start ..\n");
   EXPECT_TRUE(Names(result).empty());
   EXPECT_EQ(result.GetTotal(), 0u);

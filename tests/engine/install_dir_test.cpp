@@ -71,15 +71,14 @@ namespace {
 class WorkerFolder : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     InstallDir.clear();
     container = BuildContainer({WholeEntry("x.pkg", RandomBytes(10, 1))});
-    SetTestPatchData(&container);
+    release = BytesOf(container);
   }
-  void TearDown() override { SetTestPatchData(nullptr); }
 
   void Run() {
-    CPatchWorker worker;
+    CPatchWorker worker(TestHost(), release);
     testing::internal::CaptureStdout();
     CPatchWorker::ThreadMain(&worker);
     testing::internal::GetCapturedStdout();
@@ -88,56 +87,57 @@ class WorkerFolder : public testing::Test {
 
   CTempFolder folder;
   Bytes container;
+  CReleaseBytes release;
   std::string status;  // the status line when the run ended
 };
 }  // namespace
 
 TEST_F(WorkerFolder, StoredPathGivesTheFolderWithoutAsking) {
-  TestUser().hasSetting = true;
-  TestUser().setting = folder / "launcher.exe";
+  TestHost().hasSetting = true;
+  TestHost().setting = folder / "launcher.exe";
   Run();
   EXPECT_EQ(InstallDir, folder.Path());
-  EXPECT_TRUE(TestUser().folderTitles.empty());
-  EXPECT_EQ(TestUser().settingKeys,
+  EXPECT_TRUE(TestHost().folderTitles.empty());
+  EXPECT_EQ(TestHost().settingKeys,
             std::vector<std::string>{"SOFTWARE\\KESTA\\Quelvane|Destination"});
-  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
 }
 
 TEST_F(WorkerFolder, StoredTextEmptyOrAbsentAsksForAFolder) {
   for (bool stored : {false, true}) {
-    ResetTestUser();
-    TestUser().hasSetting = stored;
-    TestUser().setting = "empty";
+    ResetTestHost();
+    TestHost().hasSetting = stored;
+    TestHost().setting = "empty";
     std::string chosen = folder.Path().substr(0, folder.Path().size() - 1);
-    TestUser().chosenFolder = chosen;
+    TestHost().chosenFolder = chosen;
     Run();
-    EXPECT_EQ(TestUser().folderTitles, std::vector<std::string>{"Select Directory"});
+    EXPECT_EQ(TestHost().folderTitles, std::vector<std::string>{"Select Directory"});
     EXPECT_EQ(InstallDir.size(), chosen.size() + 1);
-    EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{1});
+    EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
   }
 }
 
 TEST_F(WorkerFolder, CancelledChooserFailsWithoutTouchingAnything) {
   Run();
-  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{0});
   EXPECT_EQ(status, "No game folder was chosen");
   EXPECT_TRUE(ListFiles(folder.Path()).empty());
 }
 
 TEST_F(WorkerFolder, BareFileNameStoredFailsWithoutAsking) {
-  TestUser().hasSetting = true;
-  TestUser().setting = "launcher.exe";
+  TestHost().hasSetting = true;
+  TestHost().setting = "launcher.exe";
   Run();
-  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
-  EXPECT_TRUE(TestUser().folderTitles.empty());
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{0});
+  EXPECT_TRUE(TestHost().folderTitles.empty());
   EXPECT_EQ(status, "The game's installation path names no folder: launcher.exe");
 }
 
 TEST_F(WorkerFolder, MissingPatchDataFails) {
-  SetTestPatchData(nullptr);
-  TestUser().hasSetting = true;
-  TestUser().setting = folder.Path();
+  release = CReleaseBytes();
+  TestHost().hasSetting = true;
+  TestHost().setting = folder.Path();
   Run();
-  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{0});
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{0});
   EXPECT_EQ(status, "This program carries no patch data");
 }

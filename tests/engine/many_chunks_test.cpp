@@ -68,7 +68,7 @@ void Install(const CManyChunks& made, const CTempFolder& folder, size_t keep) {
 
 TEST(ManyChunks, AHundredThousandChunksInOrderOrShuffledRebuildTheNewBytes) {
   for (bool shuffled : {false, true}) {
-    ResetTestUser();
+    ResetTestHost();
     const CManyChunks made = MakeManyChunks(100000, shuffled);
     CTempFolder folder;
     Install(made, folder, made.oldPackage.bytes.size());
@@ -80,7 +80,7 @@ TEST(ManyChunks, AHundredThousandChunksInOrderOrShuffledRebuildTheNewBytes) {
 }
 
 TEST(ManyChunks, AnInstalledFileCutShortInsideAReadAheadIsAnotherVersion) {
-  ResetTestUser();
+  ResetTestHost();
   CManyChunks made = MakeManyChunks(2000, false);
   made.entry.digestBefore.clear();  // not checked first: the copies meet the cut
   CTempFolder folder;

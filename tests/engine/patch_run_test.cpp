@@ -9,7 +9,7 @@
 namespace {
 class PatchRun : public testing::Test {
  protected:
-  void SetUp() override { ResetTestUser(); }
+  void SetUp() override { ResetTestHost(); }
 
   CTempFolder folder;
 };
@@ -47,19 +47,17 @@ TEST_F(PatchRun, DoneEndsEqualToTheTotalWhenEveryEntryIsRebuilt) {
   CPackagePair a = MakePackagePair("a.pkg", 4);
   WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
   Bytes container = BuildContainer({DeltaEntry(a), WholeEntry("x.pkg", RandomBytes(100, 5))});
-  ResetTestUser();
-  TestUser().hasSetting = true;
-  TestUser().setting = folder.Path();
-  SetTestPatchData(&container);
-  CPatchWorker worker;
+  ResetTestHost();
+  TestHost().hasSetting = true;
+  TestHost().setting = folder.Path();
+  CPatchWorker worker(TestHost(), BytesOf(container));
   CPatchWorker::ThreadMain(&worker);
-  SetTestPatchData(nullptr);
   float ratio = 0;
   std::string text;
   worker.GetProgress(ratio, text);
   EXPECT_EQ(ratio, 1.0f);
   EXPECT_EQ(text, "Patch x.pkg ");
-  EXPECT_EQ(TestUser().results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
 }
 
 TEST_F(PatchRun, RebuiltPackageWithAnotherIndexIsDiscarded) {
@@ -123,15 +121,13 @@ TEST_F(PatchRun, MalformedContainerFailsBeforeAnyFileIsTouched) {
 
 TEST_F(PatchRun, ListedNameNotInTheContainerFailsTheRun) {
   Bytes container = BuildContainer({WholeEntry("x.pkg", RandomBytes(10, 9))});
-  ResetTestUser();
-  TestUser().hasSetting = true;
-  TestUser().setting = folder.Path();
-  SetTestPatchData(&container);
-  CPatchWorker worker;
+  ResetTestHost();
+  TestHost().hasSetting = true;
+  TestHost().setting = folder.Path();
+  CPatchWorker worker(TestHost(), BytesOf(container));
   InstallDir = folder.Path();
   ASSERT_TRUE(worker.LoadPatchData());
   EXPECT_FALSE(worker.RunPatch({"x.pkg", "missing.pkg"}));
-  SetTestPatchData(nullptr);
   EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{});  // nothing installed
 }
 

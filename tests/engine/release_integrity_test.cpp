@@ -65,7 +65,7 @@ const char kDamagedDownload[] = "The patch data is damaged; download the patch a
 class ReleaseIntegrity : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     Install(game.before);
   }
 

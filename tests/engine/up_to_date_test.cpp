@@ -43,7 +43,7 @@ struct CMovie {
 
 class UpToDate : public testing::Test {
  protected:
-  void SetUp() override { ResetTestUser(); }
+  void SetUp() override { ResetTestHost(); }
 
   CRunOutcome RunCountingChanges(const Bytes& container, CChanges& changes) {
     CScopedFaultHook hook(std::ref(changes));

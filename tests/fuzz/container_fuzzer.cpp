@@ -20,9 +20,7 @@
 #include "container/patch_container.h"
 #include "container/working_names.h"
 #include "engine/patch_worker.h"
-#include "platform/embedded_data.h"
 #include "platform/files.h"
-#include "platform/user.h"
 
 namespace fs = std::filesystem;
 
@@ -30,7 +28,21 @@ namespace {
 const uint8_t* g_data = nullptr;
 uint32_t g_size = 0;
 std::string g_folder;
-int g_results = 0;
+
+// The game folder from the stored path, Yes to every question: the run goes
+// on as far as it can.
+struct CFuzzHost : CPatchHost {
+  uint16_t SystemDefaultLanguage() override { return 0x0409; }
+  bool ReadInstallPath(const char*, const char*, std::string& path) override {
+    path = g_folder + "launcher.exe";
+    return true;
+  }
+  std::string ChooseFolder(const char*) override { return std::string(); }
+  bool AskYesNo(const char*, const char*) override { return true; }
+  void Diagnostic(const std::string&) override {}
+  void PostResult(const CPatchOutcome&) override { ++results; }
+  int results = 0;
+};
 
 // The installed game the seed releases patch. make_patch_data_corpus.py
 // makes the same bytes.
@@ -107,10 +119,10 @@ void ApplyToGameFolder() {
   std::error_code error;
   fs::remove_all(g_folder, error);
   WriteGameFolder();
-  g_results = 0;
-  CPatchWorker worker;
+  CFuzzHost host;
+  CPatchWorker worker(host, CReleaseBytes{g_data, g_size});
   CPatchWorker::ThreadMain(&worker);
-  Check(g_results == 1, "not exactly one result posted");
+  Check(host.results == 1, "not exactly one result posted");
   for (const auto& item : fs::recursive_directory_iterator(g_folder)) {
     if (!item.is_regular_file()) continue;
     std::string name = fs::relative(item.path(), g_folder).generic_string();
@@ -118,31 +130,6 @@ void ApplyToGameFolder() {
   }
 }
 }  // namespace
-
-namespace platform {
-uint16_t GetSystemDefaultLanguage() {
-  return 0x0409;
-}
-bool ReadMachineSetting(const char*, const char*, std::string& value) {
-  value = g_folder + "launcher.exe";
-  return true;
-}
-std::string BrowseForFolder(WindowHandle, const char*) {
-  return std::string();
-}
-// Yes to every question: the run goes on as far as it can.
-bool AskYesNo(WindowHandle, const char*, const char*) {
-  return true;
-}
-void PostResult(WindowHandle, uint32_t, uintptr_t) {
-  ++g_results;
-}
-bool FindPatchData(const uint8_t*& data, uint32_t& size) {
-  data = g_data;
-  size = g_size;
-  return true;
-}
-}  // namespace platform
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // One folder per process, so parallel jobs do not meet. The diagnostics

@@ -19,7 +19,7 @@ mode_t ModeOf(const std::string& path) {
 
 class FilePosix : public testing::Test {
  protected:
-  void SetUp() override { ResetTestUser(); }
+  void SetUp() override { ResetTestHost(); }
   CTempFolder folder;
 };
 }  // namespace

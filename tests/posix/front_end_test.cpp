@@ -20,11 +20,11 @@ CProcessRun RunPatcher(const CTempFolder& work, const Bytes& container, const st
                        const std::string& input) {
   WriteWholeFile(work / "release.qpd", container);
   WriteWholeFile(work / "input.txt", input);
-  std::string command =
-      "env -u QELPATCH_INSTALL_PATH QELPATCH_TEST_DATA='" + (work / "release.qpd") + "' ";
+  std::string command = "env -u QELPATCH_INSTALL_PATH ";
   if (!setting.empty()) command += "QELPATCH_INSTALL_PATH='" + setting + "' ";
-  command += "'" QELPATCH_TESTABLE "' <'" + (work / "input.txt") + "' >'" + (work / "out.txt") +
-             "' 2>'" + (work / "err.txt") + "'";
+  command += "'" QELPATCH_PATCHER "' --release '" + (work / "release.qpd") + "' <'" +
+             (work / "input.txt") + "' >'" + (work / "out.txt") + "' 2>'" + (work / "err.txt") +
+             "'";
   int status = std::system(command.c_str());
   CProcessRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -155,9 +155,8 @@ TEST_F(FrontEnd, ASecondPatcherOnTheSameFolderEndsWhileTheFirstRuns) {
   const Bytes other = MakePackagePair("a.pkg", 99).oldPackage.bytes;
   WriteWholeFile(game / "a.pkg", other);
   WriteWholeFile(work / "release.qpd", container);
-  const std::string patcher = "QELPATCH_TEST_DATA='" + (work / "release.qpd") +
-                              "' QELPATCH_INSTALL_PATH='" + game.Path() +
-                              "' '" QELPATCH_TESTABLE "'";
+  const std::string patcher = "QELPATCH_INSTALL_PATH='" + game.Path() +
+                              "' '" QELPATCH_PATCHER "' --release '" + (work / "release.qpd") + "'";
   const std::string script = "cd '" + work.Path() + "'\nmkfifo answer\n(" + patcher +
                              " <answer >out1 2>err1; echo $? >rc1) &\n"
                              "exec 3>answer\n"

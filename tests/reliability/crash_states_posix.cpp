@@ -49,7 +49,7 @@ std::string Describe(const CDiskOp& op) {
 class CrashStates : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     release_ = MakeRepresentativeRelease(kDataSize, 43);
   }
 

@@ -51,7 +51,7 @@ const uint32_t kDataSize = 20000;
 class FaultInjection : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     release_ = MakeRepresentativeRelease(kDataSize, 40);
     CountCleanRun();
   }

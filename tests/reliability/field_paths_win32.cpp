@@ -60,7 +60,7 @@ void ExpectAllNew(const CRelease& release, const std::string& folder) {
 }  // namespace
 
 TEST(FieldPaths, AGameFolderWhosePathsPassThreeHundredCharactersIsPatched) {
-  ResetTestUser();
+  ResetTestHost();
   CTempFolder base;
   std::string game = base.Path();
   while (game.size() < 280) {
@@ -82,7 +82,7 @@ TEST(FieldPaths, AGameFolderWhosePathsPassThreeHundredCharactersIsPatched) {
 
 TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
   if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
-  ResetTestUser();
+  ResetTestHost();
   CTempFolder base;
   // ゲーム: the game folder; its launcher is ソフト.exe, whose ソ ends in 5C.
   const std::string game = base.Path() + Narrow(L"\u30b2\u30fc\u30e0");
@@ -98,15 +98,13 @@ TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
   Put(game + "\\a.pkg", package.oldPackage.bytes);
   Bytes container = BuildContainer({DeltaEntry(package), ArchiveEntry(note, noteBytes, true)});
 
-  CTestUser& user = TestUser();
+  CTestHost& user = TestHost();
   user.hasSetting = true;
   user.setting = launcher;
-  SetTestPatchData(&container);
-  CPatchWorker worker;
+  CPatchWorker worker(user, BytesOf(container));
   testing::internal::CaptureStdout();
   CPatchWorker::ThreadMain(&worker);
   testing::internal::GetCapturedStdout();
-  SetTestPatchData(nullptr);
 
   EXPECT_EQ(user.results, std::vector<uintptr_t>{1}) << worker.Progress().GetStatusText();
   EXPECT_EQ(Get(game + "\\a.pkg"), package.newPackage.bytes);
@@ -125,7 +123,7 @@ TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
 TEST(FieldPaths, AReleaseForCodePage1252IsRefusedInCodePage932) {
   if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
   CTempFolder folder;
-  ResetTestUser();
+  ResetTestHost();
   const Bytes old = TextBytes("old");
   WriteWholeFile(folder / "caf\xe9.txt", old);
   const Bytes content = TextBytes("new");

@@ -21,7 +21,7 @@ HANDLE Hold(const std::string& path) {
 class FileInUse : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     release_ = MakeRepresentativeRelease(20000, 55);
     InstallOldVersion(release_, folder_.Path());
   }

@@ -39,13 +39,12 @@ class KilledRun : public testing::Test {
     delete release_;
   }
 
-  // Starts the patcher's kill twin on the folder, with nothing on standard
+  // Starts the killable patcher on the folder, with nothing on standard
   // input (every question would be answered No).
   static pid_t Start(const std::string& folder, uint64_t killAt) {
     std::vector<std::string> variables;
     for (char** e = environ; *e; ++e)
       if (std::string(*e).rfind("QELPATCH_", 0) != 0) variables.push_back(*e);
-    variables.push_back("QELPATCH_TEST_DATA=" + (*work_ / "release.qpd"));
     variables.push_back("QELPATCH_INSTALL_PATH=" + folder + "launcher.exe");
     if (killAt != 0) variables.push_back("QELPATCH_KILL_AT_OPERATION=" + std::to_string(killAt));
     std::vector<char*> envp;
@@ -59,7 +58,9 @@ class KilledRun : public testing::Test {
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     char program[] = QELPATCH_KILLABLE;
-    char* argv[] = {program, nullptr};
+    char option[] = "--release";
+    std::string release = *work_ / "release.qpd";
+    char* argv[] = {program, option, &release[0], nullptr};
     pid_t pid = -1;
     int error = posix_spawn(&pid, program, &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -121,7 +121,7 @@ std::map<std::string, CModelFile> Model(const CRelease& release, const Bytes& co
 class MalformedContainer : public testing::Test {
  protected:
   void SetUp() override {
-    ResetTestUser();
+    ResetTestHost();
     release_ = MakeRepresentativeRelease(1600, 90);
     InstallOldVersion(release_, refusedFolder_.Path());
     CTempFolder probe;
@@ -143,14 +143,12 @@ class MalformedContainer : public testing::Test {
       return platform::Fault::None;
     });
     // Straight to the worker: a refused container prints nothing to capture.
-    CTestUser& user = TestUser();
+    CTestHost& user = TestHost();
     user.hasSetting = true;
     user.setting = refusedFolder_ / "launcher.exe";
     user.results.clear();
-    SetTestPatchData(&mutant.container);
-    CPatchWorker worker;
+    CPatchWorker worker(user, BytesOf(mutant.container));
     CPatchWorker::ThreadMain(&worker);
-    SetTestPatchData(nullptr);
     if (user.results == std::vector<uintptr_t>{0} && operations == 0) return;
     ADD_FAILURE() << mutant.what << ": refused container, yet " << operations
                   << " file operations and results " << user.results.size();

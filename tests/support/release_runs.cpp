@@ -4,7 +4,6 @@
 
 #include "base/path_text.h"
 #include "container/working_names.h"
-#include "tests/support/test_patch_data.h"
 #include "tests/support/zip_maker.h"
 
 namespace {
@@ -103,13 +102,12 @@ Bytes CompressedRelease(const Bytes& release) {
 }
 
 CRunOutcome RunWorker(const Bytes& container, const std::string& folder) {
-  CTestUser& user = TestUser();
+  CTestHost& user = TestHost();
   user.hasSetting = true;
   user.setting = folder + "launcher.exe";
   user.results.clear();
   user.questionCaptions.clear();
-  SetTestPatchData(&container);
-  CPatchWorker worker;
+  CPatchWorker worker(user, BytesOf(container));
   testing::internal::CaptureStdout();
   CPatchWorker::ThreadMain(&worker);
   CRunOutcome outcome;
@@ -117,7 +115,7 @@ CRunOutcome RunWorker(const Bytes& container, const std::string& folder) {
   outcome.results = user.results;
   outcome.questions = user.questionCaptions;
   outcome.status = worker.Progress().GetStatusText();
-  SetTestPatchData(nullptr);
+  outcome.detail = user.outcome.detail;
   return outcome;
 }
 

@@ -10,8 +10,7 @@
 #include "engine/patch_worker.h"
 #include "tests/support/package_file.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/test_patch_data.h"
-#include "tests/support/test_user.h"
+#include "tests/support/test_host.h"
 
 struct CPackagePair {
   std::string name;
@@ -48,6 +47,7 @@ struct CRunOutcome {
   std::string out;  // standard output
   std::vector<std::string> questions;
   std::string status;  // the status line when the run ended
+  std::string detail;  // what lies behind a failure's reason
 };
 
 // One whole run of the worker on this thread, with the installation folder

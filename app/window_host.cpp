@@ -1,0 +1,40 @@
+#include "app/window_host.h"
+
+#include <cstdio>
+
+#include "platform/embedded_data.h"
+#include "platform/user.h"
+
+uint16_t CWindowHost::SystemDefaultLanguage() {
+  return platform::GetSystemDefaultLanguage();
+}
+
+bool CWindowHost::ReadInstallPath(const char* key, const char* valueName, std::string& path) {
+  return platform::ReadMachineSetting(key, valueName, path);
+}
+
+std::string CWindowHost::ChooseFolder(const char* title) {
+  return platform::BrowseForFolder(window, title);
+}
+
+bool CWindowHost::AskYesNo(const char* text, const char* caption) {
+  return platform::AskYesNo(window, text, caption);
+}
+
+void CWindowHost::Diagnostic(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+void CWindowHost::PostResult(const CPatchOutcome& outcome) {
+  // The window reads the reason from the status line it already shows.
+  platform::PostWindowMessage(window, WM_PATCH_RESULT, outcome.completed ? 1 : 0);
+}
+
+CReleaseBytes CarriedRelease() {
+  CReleaseBytes release;
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (platform::FindPatchData(data, size)) release = CReleaseBytes{data, size};
+  return release;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The window program's host: the installation path from the registry, the
+// shell's folder chooser and the question box owned by the main window, and
+// the result posted to it as WM_PATCH_RESULT. Diagnostic lines go to
+// standard output, which the window program has no console for.
+
+#include "engine/patch_host.h"
+#include "engine/patch_worker.h"
+#include "platform/win32/windows_api.h"
+
+// The result message: wParam 1 completed, 0 failed; lParam 0.
+constexpr UINT WM_PATCH_RESULT = WM_USER + 10;
+
+class CWindowHost : public CPatchHost {
+ public:
+  // The window that owns the dialogs and takes the result; set before the
+  // worker starts.
+  HWND window = nullptr;
+
+  uint16_t SystemDefaultLanguage() override;
+  bool ReadInstallPath(const char* key, const char* valueName, std::string& path) override;
+  std::string ChooseFolder(const char* title) override;
+  bool AskYesNo(const char* text, const char* caption) override;
+  void Diagnostic(const std::string& line) override;
+  void PostResult(const CPatchOutcome& outcome) override;
+};
+
+// The release this program carries (resource "DAT" 136); null when none.
+CReleaseBytes CarriedRelease();

@@ -1,0 +1,69 @@
+#include "container/release_loader.h"
+
+#include "base/path_text.h"
+#include "base/refusal.h"
+#include "platform/text_conversion.h"
+
+namespace {
+bool Refused(CLoadRefusal& refusal, CLoadRefusal kind, std::string* why, const std::string& text) {
+  refusal = kind;
+  return Refuse(why, text);
+}
+
+// Windows names files in its ANSI code page, so a name written for another
+// would name another file there; a UTF-8 system takes any name.
+bool TakeNames(CLoadedRelease& release, uint32_t localCodePage, CLoadRefusal& refusal,
+               std::string* why) {
+  const uint32_t written = release.namesCodePage;
+  if (written == localCodePage) return true;
+  if (localCodePage != kCodePageUtf8)
+    return Refused(refusal, CLoadRefusal::kOtherCodePage, why,
+                   "This patch is for code page " + std::to_string(written) +
+                       "; this system uses code page " + std::to_string(localCodePage));
+  std::vector<CContainerEntry>& entries = release.container.entries;
+  release.localNames.assign(entries.size(), std::string());
+  release.releaseNames.assign(entries.size(), nullptr);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    release.releaseNames[i] = entries[i].name;
+    if (!ConvertCodePage(written, kCodePageUtf8, entries[i].name, release.localNames[i]))
+      return Refused(
+          refusal, CLoadRefusal::kDamaged, why,
+          std::string(entries[i].name) + ": not a name of code page " + std::to_string(written));
+    entries[i].name = release.localNames[i].c_str();
+  }
+  return true;
+}
+}  // namespace
+
+const char* CLoadedRelease::ReleaseNameOf(const CContainerEntry& entry) const {
+  if (releaseNames.empty()) return entry.name;
+  return releaseNames[static_cast<size_t>(&entry - container.entries.data())];
+}
+
+const CManifestEntry* CLoadedRelease::ManifestOf(const CContainerEntry& entry) const {
+  if (!view.hasManifest) return nullptr;
+  return &view.manifest.entries[static_cast<size_t>(&entry - container.entries.data())];
+}
+
+uint32_t NamesCodePageOf(const CReleaseView& view, uint32_t fallback) {
+  return view.hasManifest && view.manifest.codePage != 0 ? view.manifest.codePage : fallback;
+}
+
+bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
+                 CLoadedRelease& release, CLoadRefusal& refusal, std::string* why) {
+  refusal = CLoadRefusal::kNone;
+  release = CLoadedRelease();
+  std::string reason;
+  if (!ReadReleaseFile(data, size, release.view, &reason))
+    return Refused(refusal,
+                   release.view.outOfMemory ? CLoadRefusal::kOutOfMemory : CLoadRefusal::kDamaged,
+                   why, reason);
+  const CReleaseView& view = release.view;
+  release.namesCodePage = NamesCodePageOf(view, rules.fallbackCodePage);
+  if (!ValidatePatchContainer(view.container, view.containerSize, release.namesCodePage, &reason,
+                              &release.container) ||
+      (view.hasManifest &&
+       !CheckManifest(view.manifest, release.container, release.namesCodePage, &reason)))
+    return Refused(refusal, CLoadRefusal::kDamaged, why, reason);
+  return rules.localCodePage == 0 || TakeNames(release, rules.localCodePage, refusal, why);
+}

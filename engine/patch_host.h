@@ -1,0 +1,38 @@
+#pragma once
+// What one run asks of the world around it. Each front end hands the worker
+// its own host: the window program the registry and the system's dialogs,
+// the Linux patcher the environment and the terminal, the builder's check
+// its scratch folder, the tests their scripted answers. Several runs can
+// live in one process, each with its host.
+
+#include <cstdint>
+#include <string>
+
+// How a run ended, told once: the status line's reason and, for whoever
+// looks closer, what lies behind it.
+struct CPatchOutcome {
+  bool completed = false;
+  std::string reason;  // empty after a completed run
+  std::string detail;  // e.g. which part of the patch data is damaged
+};
+
+class CPatchHost {
+ public:
+  virtual ~CPatchHost() = default;
+
+  // The system's default language identifier, which chooses where the
+  // installation path is stored.
+  virtual uint16_t SystemDefaultLanguage() = 0;
+  // The stored installation path (a file inside the game folder) under
+  // `key`, `valueName`; false when there is none.
+  virtual bool ReadInstallPath(const char* key, const char* valueName, std::string& path) = 0;
+  // The folder chooser titled `title`: the chosen path without its final
+  // separator, or an empty text for a cancel.
+  virtual std::string ChooseFolder(const char* title) = 0;
+  // A Yes/No question; true only for Yes.
+  virtual bool AskYesNo(const char* text, const char* caption) = 0;
+  // One diagnostic line ("To Compare File Start .."), without its line end.
+  virtual void Diagnostic(const std::string& line) = 0;
+  // The run's one result; called on the worker's thread, never twice.
+  virtual void PostResult(const CPatchOutcome& outcome) = 0;
+};
