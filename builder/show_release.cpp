@@ -9,6 +9,7 @@
 #include "builder/release_input.h"
 #include "builder/release_limits.h"
 #include "container/entry_kind.h"
+#include "container/release_loader.h"
 #include "pe/exe_stamp.h"
 #include "platform/mapped_file.h"
 
@@ -71,26 +72,21 @@ bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, u
                   uint64_t sizeLimit, CPatchContainer* container, std::string* why,
                   CReleaseView* view) {
   if (size > sizeLimit) return Refuse(why, OverReleaseLimit(path, size, sizeLimit));
-  CReleaseView release;
-  CPatchContainer checked;
+  CLoadedRelease release;
+  CLoadRefusal refusal;
   std::string reason;
-  if (!ReadReleaseFile(data, size, release, &reason))
+  // The names stay as the release writes them: the review decodes them.
+  if (!LoadRelease(data, size, CLoadRules{codePage, 0}, release, refusal, &reason))
     return Refuse(why, path + ": the patcher would refuse this release: " + reason);
-  const uint64_t footprint = LoadFootprint(size, release.manifest);
+  const uint64_t footprint = LoadFootprint(size, release.view.manifest);
   if (footprint > sizeLimit)
     return Refuse(why, path + ": " + std::to_string(size) + " bytes that unpack to " +
-                           std::to_string(release.containerSize) + ", " +
+                           std::to_string(release.view.containerSize) + ", " +
                            std::to_string(footprint) + " bytes in memory, over the limit of " +
                            std::to_string(sizeLimit) +
                            " bytes that the 32-bit QelPatch.exe can load");
-  // A manifest names the code page the names were written for.
-  if (release.hasManifest && release.manifest.codePage != 0) codePage = release.manifest.codePage;
-  if (!ValidatePatchContainer(release.container, release.containerSize, codePage, &reason,
-                              &checked) ||
-      (release.hasManifest && !CheckManifest(release.manifest, checked, codePage, &reason)))
-    return Refuse(why, path + ": the patcher would refuse this release: " + reason);
-  if (container) *container = std::move(checked);
-  if (view) *view = std::move(release);
+  if (container) *container = std::move(release.container);
+  if (view) *view = std::move(release.view);
   return true;
 }
 

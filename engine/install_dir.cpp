@@ -5,7 +5,7 @@
 #include "base/path_text.h"
 #include "platform/files.h"
 
-std::string InstallDir;
+thread_local std::string InstallDir;
 
 CInstallPathLocation InstallPathLocationFor(uint16_t languageId) {
   // Only the exact identifier 0x0804 selects the first location; other Chinese

@@ -1,12 +1,13 @@
 #pragma once
-// The installation folder: one process-wide text, ending with a separator,
-// written once by the worker before any data work. Every local path is
+// The installation folder: one text per worker thread, ending with a
+// separator, written once by the worker before any data work, so that runs
+// on several threads of one process each have their own. Every local path is
 // InstallDir followed by a relative name.
 
 #include <cstdint>
 #include <string>
 
-extern std::string InstallDir;
+extern thread_local std::string InstallDir;
 
 // Where the installation path is stored, chosen by the system's default
 // language identifier.

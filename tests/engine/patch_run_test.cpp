@@ -1,6 +1,9 @@
 // Whole runs of the worker on real files: rebuild, verify, install.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 #include "engine/install_dir.h"
 #include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
@@ -214,4 +217,39 @@ TEST_F(PatchRun, FolderThatCannotBeMadeFailsTheRunBeforeAnythingIsInstalled) {
   CRunOutcome run = RunWorker(container, folder.Path());
   EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
   EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{});
+}
+
+// Each run has its host and its folder: two engines in one process, on two
+// threads at once, each patch their own game and tell their own host.
+TEST_F(PatchRun, TwoRunsInOneProcessEachPatchTheirOwnFolder) {
+  struct CWaitedHost : CTestHost {
+    void PostResult(const CPatchOutcome& posted) override {
+      CTestHost::PostResult(posted);
+      done.set_value(posted.completed);
+    }
+    std::promise<bool> done;
+  };
+  CTempFolder other;
+  CPackagePair a = MakePackagePair("a.pkg", 21);
+  CPackagePair b = MakePackagePair("a.pkg", 22);
+  WriteWholeFile(folder / "a.pkg", a.oldPackage.bytes);
+  WriteWholeFile(other / "a.pkg", b.oldPackage.bytes);
+  const Bytes first = BuildContainer({DeltaEntry(a)});
+  const Bytes second = BuildContainer({DeltaEntry(b)});
+  CWaitedHost hosts[2];
+  const std::string folders[2] = {folder.Path(), other.Path()};
+  for (int i = 0; i < 2; ++i) {
+    hosts[i].hasSetting = true;
+    hosts[i].setting = folders[i] + "launcher.exe";
+  }
+  CPatchWorker one(hosts[0], BytesOf(first));
+  CPatchWorker two(hosts[1], BytesOf(second));
+  std::future<bool> ends[2] = {hosts[0].done.get_future(), hosts[1].done.get_future()};
+  ASSERT_TRUE(one.Start() && two.Start());
+  for (std::future<bool>& end : ends) {
+    ASSERT_EQ(end.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_TRUE(end.get());
+  }
+  EXPECT_EQ(ReadWholeFile(folder / "a.pkg"), a.newPackage.bytes);
+  EXPECT_EQ(ReadWholeFile(other / "a.pkg"), b.newPackage.bytes);
 }
