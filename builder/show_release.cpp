@@ -31,12 +31,11 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
 CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry& entry,
                          const CNameEncoder& names) {
   CEntryReview review;
-  CByteCursor table = ChunkTable(container, entry);
+  CChunkWalk walk(container, entry);
   CChunkRecord first = {};
-  for (uint32_t c = 0; c < entry.chunkCount; ++c) {
-    CChunkRecord chunk;
-    ReadChunkRecord(table, chunk);
-    if (c == 0) first = chunk;
+  CChunkRecord chunk;
+  while (walk.Next(chunk)) {
+    if (walk.Left() + 1 == entry.chunkCount) first = chunk;
     if (!chunk.IsPayload()) review.copied += chunk.size;
   }
   const CEntryKind kind = KindOf(entry, kCodePageUtf8);

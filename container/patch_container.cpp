@@ -118,18 +118,32 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
 }
 }  // namespace
 
-CByteCursor ChunkTable(const CPatchContainer& container, const CContainerEntry& entry) {
-  CByteCursor cursor(container.data, container.size);
-  cursor.Seek(entry.tableOffset);
-  return cursor;
+CChunkWalk::CChunkWalk(const CPatchContainer& container, const CContainerEntry& entry)
+    : data_(container.data), table_(container.data, container.size), left_(entry.chunkCount) {
+  table_.Seek(entry.tableOffset);
+}
+
+bool CChunkWalk::Next(CChunkRecord& chunk) {
+  if (left_ == 0 || !ReadChunkRecord(table_, chunk)) return false;
+  --left_;
+  at_ = next_;
+  next_ += chunk.size;
+  return true;
 }
 
 bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entry) {
-  CByteCursor table = ChunkTable(container, entry);
+  CChunkWalk walk(container, entry);
   CChunkRecord chunk;
-  for (uint32_t i = 0; i < entry.chunkCount && ReadChunkRecord(table, chunk); ++i)
+  while (walk.Next(chunk))
     if (!chunk.IsPayload()) return true;
   return false;
+}
+
+uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry) {
+  CChunkWalk walk(container, entry);
+  CChunkRecord chunk;
+  while (walk.Next(chunk)) continue;
+  return walk.Made();
 }
 
 bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage, std::string* why,

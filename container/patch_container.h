@@ -118,10 +118,37 @@ struct CPatchContainer {
   std::vector<CContainerEntry> entries;
 };
 
-// A cursor at the entry's chunk table, for its chunkCount records.
-CByteCursor ChunkTable(const CPatchContainer& container, const CContainerEntry& entry);
+// The chunks of a validated entry, in the order of its table, each with
+// where its bytes stand in the file it makes. Every walk of an entry's
+// chunks goes through one; a copy of it walks on from the same place
+// without moving the original.
+class CChunkWalk {
+ public:
+  CChunkWalk(const CPatchContainer& container, const CContainerEntry& entry);
+
+  // The next chunk; false after the last one.
+  bool Next(CChunkRecord& chunk);
+  // Chunks not yet given by Next.
+  uint32_t Left() const { return left_; }
+  // Where the chunk Next gave last begins in the file the entry makes.
+  uint64_t At() const { return at_; }
+  // The bytes of that file the chunks given so far make.
+  uint64_t Made() const { return next_; }
+  // A payload chunk's bytes, inside the container.
+  const uint8_t* PayloadOf(const CChunkRecord& chunk) const { return data_ + chunk.offset; }
+
+ private:
+  const uint8_t* data_;
+  CByteCursor table_;
+  uint32_t left_;
+  uint64_t at_ = 0;
+  uint64_t next_ = 0;
+};
+
 // Whether the entry copies bytes from the installed file.
 bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entry);
+// The size of the file the entry makes: all its chunks' sizes.
+uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry);
 
 // Checks the whole container once, before anything is touched: records and
 // tables inside the range, texts NUL-terminated in their fields, at least one

@@ -25,14 +25,12 @@ constexpr uint32_t kReadAheadChunks = 4096;
 
 // The span of the installed file that the copy chunk `first` and the copies
 // after it need, as long as they go forward with small gaps and fit one
-// read window: the records are read from a copy of the table cursor.
-uint32_t SpanOfCopies(const CChunkRecord& first, CByteCursor table, uint32_t left) {
+// read window: the records are read from a copy of the walk.
+uint32_t SpanOfCopies(const CChunkRecord& first, CChunkWalk rest) {
   const uint64_t start = first.offset;
   uint64_t end = start + first.size;
-  for (uint32_t n = 0; n < left && n < kReadAheadChunks; ++n) {
-    CChunkRecord next;
-    ReadChunkRecord(table, next);
-    if (table.Failed()) break;
+  CChunkRecord next;
+  for (uint32_t n = 0; n < kReadAheadChunks && rest.Next(next); ++n) {
     if (next.IsPayload()) continue;
     const uint64_t nextEnd = uint64_t{next.offset} + next.size;
     if (next.offset < start || next.offset > end + kReadGap ||
@@ -145,16 +143,14 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   });
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
-  CByteCursor table = ChunkTable(release_.container, entry);
+  CChunkWalk walk(release_.container, entry);
   CBufferedOutput buffered(out, digest);
   std::vector<uint8_t> copyBuffer;
-  for (uint32_t i = 0; i < entry.chunkCount; ++i) {
-    ReadChunkRecord(table, currentChunk_);
+  while (walk.Next(currentChunk_)) {
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
       // Straight from the container's memory (the validation placed it).
-      if (ok && !buffered.Write(release_.container.data + currentChunk_.offset, size))
-        failOnFileError();
+      if (ok && !buffered.Write(walk.PayloadOf(currentChunk_), size)) failOnFileError();
       progress_.AddDone(size);
       continue;
     }
@@ -162,7 +158,7 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
     // reader's blocks, keeping the window of the copies around it.
     if (size < CLocalFileReader::kWindowSize / 2 &&
         !localReader_.InWindow(currentChunk_.offset, size)) {
-      const uint32_t span = SpanOfCopies(currentChunk_, table, entry.chunkCount - i - 1);
+      const uint32_t span = SpanOfCopies(currentChunk_, walk);
       if (span > size || size > CLocalFileReader::kBlockSize)
         localReader_.ReadAhead(currentChunk_.offset, span);
     }

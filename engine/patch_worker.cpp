@@ -127,11 +127,7 @@ bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries
   uint64_t needed = 0;
   uint64_t largestArchive = 0;
   for (const CContainerEntry* entry : entries) {
-    uint64_t rebuilt = 0;
-    CByteCursor table = ChunkTable(release_.container, *entry);
-    CChunkRecord chunk;
-    for (uint32_t i = 0; i < entry->chunkCount && ReadChunkRecord(table, chunk); ++i)
-      rebuilt += chunk.size;
+    const uint64_t rebuilt = MadeSize(release_.container, *entry);
     if (KindOf(*entry, codePage_) != CEntryKind::kArchive) {
       needed += rebuilt;
       continue;

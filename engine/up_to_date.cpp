@@ -22,15 +22,10 @@ struct CPiece {
 };
 
 std::vector<CPiece> PiecesOf(const CPatchContainer& container, const CContainerEntry& entry) {
-  CByteCursor cursor = ChunkTable(container, entry);
+  CChunkWalk walk(container, entry);
   std::vector<CPiece> pieces;
-  uint64_t at = 0;
-  for (uint32_t i = 0; i < entry.chunkCount; ++i) {
-    CPiece piece{at, {}};
-    if (!ReadChunkRecord(cursor, piece.chunk)) break;
-    pieces.push_back(piece);
-    at += piece.chunk.size;
-  }
+  CChunkRecord chunk;
+  while (walk.Next(chunk)) pieces.push_back(CPiece{walk.At(), chunk});
   return pieces;
 }
 
