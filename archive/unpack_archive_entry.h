@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "archive/zip_source.h"
 #include "digest/content_digest.h"
 #include "platform/files.h"
 
@@ -26,4 +27,8 @@ struct CUnpackResult {
 // any other outcome nothing is left at `outputPath`. The archive stays as it
 // is: its owner removes it. `digest`, when given, is fed every byte written.
 CUnpackResult UnpackArchiveEntry(const std::string& archivePath, const std::string& entryName,
+                                 const std::string& outputPath, CContentDigest* digest = nullptr);
+// The same for an archive from `archive`, which may never lie on disk
+// whole: a failed read of it is kDataError with its error.
+CUnpackResult UnpackArchiveEntry(CZipSource& archive, const std::string& entryName,
                                  const std::string& outputPath, CContentDigest* digest = nullptr);

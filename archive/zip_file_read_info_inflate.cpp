@@ -8,9 +8,8 @@ namespace {
 constexpr int kRawDeflateWindowBits = -15;
 }  // namespace
 
-CZipFileReadInfoInflate::CZipFileReadInfoInflate(const CZipFileEntry& entry,
-                                                 platform::CFile& stream, uint8_t* input,
-                                                 uint8_t* output)
+CZipFileReadInfoInflate::CZipFileReadInfoInflate(const CZipFileEntry& entry, CZipSource& stream,
+                                                 uint8_t* input, uint8_t* output)
     : entry_(entry), stream_(stream), input_(input), output_(output) {}
 
 CZipFileReadInfoInflate::~CZipFileReadInfoInflate() {

@@ -8,14 +8,14 @@
 
 #include "archive/zip_file_entry.h"
 #include "archive/zip_file_read_info.h"
-#include "platform/files.h"
+#include "archive/zip_source.h"
 
 constexpr uint32_t kInflateBufferSize = 16384;
 
 class CZipFileReadInfoInflate : public CZipFileReadInfo {
  public:
   // input and output each point at kInflateBufferSize bytes that the archive owns.
-  CZipFileReadInfoInflate(const CZipFileEntry& entry, platform::CFile& stream, uint8_t* input,
+  CZipFileReadInfoInflate(const CZipFileEntry& entry, CZipSource& stream, uint8_t* input,
                           uint8_t* output);
   ~CZipFileReadInfoInflate() override;
   CZipFileReadInfoInflate(const CZipFileReadInfoInflate&) = delete;
@@ -40,7 +40,7 @@ class CZipFileReadInfoInflate : public CZipFileReadInfo {
   bool initialised_ = false;
   bool finished_ = false;
   z_stream inflate_ = {};
-  platform::CFile& stream_;
+  CZipSource& stream_;
   int32_t compressedRead_ = 0;
   uint32_t delivered_ = 0;
   uint32_t crc_ = 0;

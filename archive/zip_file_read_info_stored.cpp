@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-CZipFileReadInfoStored::CZipFileReadInfoStored(const CZipFileEntry& entry, platform::CFile& stream)
+CZipFileReadInfoStored::CZipFileReadInfoStored(const CZipFileEntry& entry, CZipSource& stream)
     : entry_(entry), stream_(stream), crc_(static_cast<uint32_t>(crc32(0, nullptr, 0))) {}
 
 int32_t CZipFileReadInfoStored::Read(uint8_t* buffer, int32_t size) {

@@ -3,11 +3,11 @@
 
 #include "archive/zip_file_entry.h"
 #include "archive/zip_file_read_info.h"
-#include "platform/files.h"
+#include "archive/zip_source.h"
 
 class CZipFileReadInfoStored : public CZipFileReadInfo {
  public:
-  CZipFileReadInfoStored(const CZipFileEntry& entry, platform::CFile& stream);
+  CZipFileReadInfoStored(const CZipFileEntry& entry, CZipSource& stream);
 
   // A short read (the file shrank) delivers what there is; the CRC check then
   // tells. A non-positive size or a read error gives -1.
@@ -16,7 +16,7 @@ class CZipFileReadInfoStored : public CZipFileReadInfo {
 
  private:
   const CZipFileEntry& entry_;
-  platform::CFile& stream_;
+  CZipSource& stream_;
   int32_t bytesRead_ = 0;
   bool end_ = false;
   uint32_t crc_;

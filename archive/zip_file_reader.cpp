@@ -22,9 +22,18 @@ CZipFileReader::~CZipFileReader() {
 
 bool CZipFileReader::Open(const std::string& path) {
   Close();
-  auto stream = std::make_unique<platform::CFile>();
-  if (!stream->OpenRead(path)) return false;
-  stream_ = std::move(stream);
+  auto file = std::make_unique<CZipFileSource>();
+  if (!file->Open(path)) return false;
+  file_ = std::move(file);
+  return Open(*file_);
+}
+
+bool CZipFileReader::Open(CZipSource& source) {
+  current_.reset();
+  index_.clear();
+  entries_.clear();
+  if (&source != file_.get()) file_.reset();
+  stream_ = &source;
   int64_t fileLength = stream_->Size();
   if (ReadDirectory(fileLength) && CheckLocalHeaders(fileLength)) return true;
   Close();
@@ -35,8 +44,8 @@ void CZipFileReader::Close() {
   current_.reset();
   index_.clear();
   entries_.clear();
-  if (stream_) stream_->Close();  // read only: nothing to lose
-  stream_.reset();
+  stream_ = nullptr;
+  file_.reset();  // read only: nothing to lose
 }
 
 bool CZipFileReader::ReadBoundedField(uint64_t position, uint32_t length, std::string& value) {

@@ -16,7 +16,7 @@
 
 #include "archive/zip_file_entry.h"
 #include "archive/zip_file_read_info.h"
-#include "platform/files.h"
+#include "archive/zip_source.h"
 
 class CZipFileReader {
  public:
@@ -28,6 +28,9 @@ class CZipFileReader {
   // Closes whatever was open, then opens the archive and builds and checks
   // its index. On false the archive is closed.
   bool Open(const std::string& path);
+  // The same for an archive from `source`, which must outlive the reader's
+  // open state.
+  bool Open(CZipSource& source);
   void Close();
 
   // Ends the current entry (without a CRC check), then opens the named one:
@@ -51,7 +54,9 @@ class CZipFileReader {
   // keeps at most its first 1024 bytes, up to the first zero byte.
   bool ReadBoundedField(uint64_t position, uint32_t length, std::string& value);
 
-  std::unique_ptr<platform::CFile> stream_;
+  // The open archive: the file of Open(path), or the caller's source.
+  std::unique_ptr<CZipFileSource> file_;
+  CZipSource* stream_ = nullptr;
   std::vector<std::unique_ptr<CZipFileEntry>> entries_;
   // std::string orders bytes as unsigned chars, shorter first on a tie.
   std::map<std::string, CZipFileEntry*> index_;

@@ -8,6 +8,7 @@
 #include "engine/in_use_wait.h"
 #include "engine/install_dir.h"
 #include "engine/patch_worker.h"
+#include "engine/rebuilt_archive.h"
 #include "platform/files.h"
 
 namespace {
@@ -42,19 +43,25 @@ void NoteInstalled(platform::CFolderSyncs& folders, const std::string& name, uin
 }
 }  // namespace
 
-bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::string& archivePath,
-                                     const std::string& outputPath, CContentDigest& made) {
+bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::string& outputPath,
+                                     CContentDigest& made) {
   const std::string name = entry.name;
+  CRebuiltArchive archive(release_.container, entry, localReader_, progress_);
   CUnpackResult unpacked;
+  // A leftover of an earlier run may still be held by a virus scanner.
   RetryWhileInUse(progress_, name, CInUseErrors::kSharing, [&] {
     made = CContentDigest();
-    unpacked = UnpackArchiveEntry(archivePath, release_.ReleaseNameOf(entry), outputPath, &made);
-    return unpacked.outcome == CUnpackOutcome::kArchiveInUse ? platform::FileError::kInUse
-                                                             : unpacked.error;
+    unpacked = UnpackArchiveEntry(archive, release_.ReleaseNameOf(entry), outputPath, &made);
+    return unpacked.outcome == CUnpackOutcome::kOutputFailed ? unpacked.error
+                                                             : platform::FileError::kNone;
   });
+  archive.FinishProgress();
   if (unpacked.outcome == CUnpackOutcome::kUnpacked) return true;
-  NoteFailure(
-      FileFailure(name, UnpackFailureCause(unpacked, HasCopyChunks(release_.container, entry))));
+  // The installed file's reader knows why a copy could not be read.
+  NoteFailure(FileFailure(
+      name, archive.CopyFailed()
+                ? localReader_.FailureCause()
+                : UnpackFailureCause(unpacked, HasCopyChunks(release_.container, entry))));
   return false;
 }
 

@@ -91,26 +91,18 @@ bool CPatchWorker::MakeWorkingFile(const CContainerEntry& entry, std::string& wo
   const std::string tempName = TemporaryName(name, codePage_);
   const std::string tempPath = InstallDir + tempName;
   CContentDigest made;
+  // An archive entry's file is unpacked straight from its archive as the
+  // chunks make it: the archive itself is never written.
+  working = kind == CEntryKind::kArchive ? InstallDir + UnpackedName(name, codePage_) : tempPath;
   localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
-  const bool written =
-      WritePatchedPackage(entry, tempPath, kind == CEntryKind::kArchive ? nullptr : &made);
+  const bool written = kind == CEntryKind::kArchive ? UnpackWorkingFile(entry, working, made)
+                                                    : WritePatchedPackage(entry, tempPath, made);
   localReader_.CloseLocal();
   if (!written) return false;
-
-  if (kind == CEntryKind::kArchive) {
-    working = InstallDir + UnpackedName(name, codePage_);
-    // The archive has served either way; a scanner that holds it only delays
-    // its removal to the next run.
-    const bool unpacked = UnpackWorkingFile(entry, tempPath, working, made);
-    platform::DeleteFile(tempPath);
-    if (!unpacked) return false;
-  } else {
-    working = tempPath;
-    // A package rebuilt from pieces must carry the index this patch makes.
-    if (kind == CEntryKind::kDelta && InstalledIndexDigest(host_, tempName) != entry.digestAfter) {
-      NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
-      return false;
-    }
+  // A package rebuilt from pieces must carry the index this patch makes.
+  if (kind == CEntryKind::kDelta && InstalledIndexDigest(host_, tempName) != entry.digestAfter) {
+    NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
+    return false;
   }
   return IsAsListed(entry, made);
 }
@@ -127,7 +119,7 @@ bool CPatchWorker::IsAsListed(const CContainerEntry& entry, const CContentDigest
 }
 
 bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath,
-                                       CContentDigest* digest) {
+                                       CContentDigest& digest) {
   const std::string name = entry.name;
   bool ok = true;
   auto fail = [&](CFailureCause cause) {
@@ -144,7 +136,7 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
   CChunkWalk walk(release_.container, entry);
-  CBufferedOutput buffered(out, digest);
+  CBufferedOutput buffered(out, &digest);
   std::vector<uint8_t> copyBuffer;
   while (walk.Next(currentChunk_)) {
     const uint32_t size = currentChunk_.size;
@@ -174,10 +166,8 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
       done += piece;
     }
   }
-  // A package is installed as it was written, so it reaches the disk first;
-  // an archive is only read back for the file unpacked from it, which is.
-  const bool installedAsWritten = KindOf(entry, codePage_) != CEntryKind::kArchive;
-  if (ok && (!buffered.Drain() || (installedAsWritten && !out.Flush()))) failOnFileError();
+  // A package is installed as it was written, so it reaches the disk first.
+  if (ok && (!buffered.Drain() || !out.Flush())) failOnFileError();
   if (!out.Close()) failOnFileError();
   return ok;
 }

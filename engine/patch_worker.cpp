@@ -123,9 +123,8 @@ bool CPatchWorker::LoadPatchData() {
 
 bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries) {
   // Every working file stands beside its installed file until all are
-  // checked; an archive lasts only until its file is unpacked.
+  // checked; an archive entry's archive is never written.
   uint64_t needed = 0;
-  uint64_t largestArchive = 0;
   for (const CContainerEntry* entry : entries) {
     const uint64_t rebuilt = MadeSize(release_.container, *entry);
     if (KindOf(*entry, codePage_) != CEntryKind::kArchive) {
@@ -134,9 +133,7 @@ bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries
     }
     const CManifestEntry* listed = release_.ManifestOf(*entry);
     needed += listed ? listed->newSize : rebuilt;
-    largestArchive = std::max(largestArchive, rebuilt);
   }
-  needed += largestArchive;
   uint64_t available = 0;
   // When the system cannot tell, the writes will.
   if (!platform::FreeDiskSpace(InstallDir, available) || available >= needed) return true;

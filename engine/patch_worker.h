@@ -76,13 +76,13 @@ class CPatchWorker {
   // file removed, as soon as one entry cannot be made or is not right.
   bool WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries);
   bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath,
-                           CContentDigest* digest);
+                           CContentDigest& digest);
   // Makes one entry's working file and checks it: its path goes to `working`.
   bool MakeWorkingFile(const CContainerEntry& entry, std::string& working);
-  // Unpacks an archive entry's file, fed to `made` as it is written, waiting
-  // while another program holds the archive.
-  bool UnpackWorkingFile(const CContainerEntry& entry, const std::string& archivePath,
-                         const std::string& outputPath, CContentDigest& made);
+  // Unpacks an archive entry's file from its rebuilt archive, fed to `made`
+  // as it is written.
+  bool UnpackWorkingFile(const CContainerEntry& entry, const std::string& outputPath,
+                         CContentDigest& made);
   // Whether a working file is the new version the manifest describes.
   bool IsAsListed(const CContainerEntry& entry, const CContentDigest& made);
   // The second pass: installs the working files the first made and checked.

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/memory_inflater.h"
+#include "archive/zip_file_read_info_inflate.h"
 #include "archive/zip_records.h"
 #include "base/byte_cursor.h"
 #include "container/entry_kind.h"
@@ -58,10 +58,10 @@ class CInstalledFile {
   }
 
   // The whole file equals what the inflater makes, no more and no less.
-  bool HoldsInflated(CMemoryInflater& inflater, uint64_t size) {
+  bool HoldsInflated(CZipFileReadInfo& inflater, uint64_t size) {
     std::vector<uint8_t> expected(kBlockSize);
     for (uint64_t done = 0;; done += kBlockSize) {
-      const int64_t made = inflater.Read(expected.data(), kBlockSize);
+      const int64_t made = inflater.Read(expected.data(), static_cast<int32_t>(kBlockSize));
       const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, kBlockSize));
       if (made != static_cast<int64_t>(piece)) return false;
       if (piece != 0 &&
@@ -141,6 +141,22 @@ const uint8_t* DeflatedData(const uint8_t* container, const std::vector<CPiece>&
   return start;
 }
 
+// The installed file is what the deflated data inflates to, read through
+// the zip reader's own inflate.
+bool HoldsInflated(const uint8_t* deflated, const CZipLocalHeader& header,
+                   CInstalledFile& installed) {
+  if (header.compressedSize > INT32_MAX || header.uncompressedSize > INT32_MAX) return false;
+  CZipFileEntry entry;
+  entry.compressionMethod = kZipMethodDeflated;
+  entry.compressedSize = static_cast<int32_t>(header.compressedSize);
+  entry.uncompressedSize = static_cast<int32_t>(header.uncompressedSize);
+  entry.crc32 = header.crc32;
+  CZipBytesSource data(deflated, header.compressedSize);
+  std::vector<uint8_t> input(kInflateBufferSize), output(kInflateBufferSize);
+  CZipFileReadInfoInflate inflater(entry, data, input.data(), output.data());
+  return inflater.Start() && installed.HoldsInflated(inflater, header.uncompressedSize);
+}
+
 bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& pieces,
                        const std::string& name, CInstalledFile& installed) {
   CZipLocalHeader header;
@@ -158,10 +174,7 @@ bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& piec
       return false;
   } else if (header.compressionMethod == kZipMethodDeflated) {
     const uint8_t* deflated = DeflatedData(container, pieces, dataStart, header.compressedSize);
-    if (deflated != nullptr) {
-      CMemoryInflater inflater(deflated, header.compressedSize);
-      if (!installed.HoldsInflated(inflater, header.uncompressedSize)) return false;
-    }
+    if (deflated != nullptr && !HoldsInflated(deflated, header, installed)) return false;
   } else {
     return false;
   }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <future>
 
+#include "base/path_text.h"
+#include "container/working_names.h"
 #include "engine/install_dir.h"
 #include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
@@ -252,4 +254,34 @@ TEST_F(PatchRun, TwoRunsInOneProcessEachPatchTheirOwnFolder) {
   }
   EXPECT_EQ(ReadWholeFile(folder / "a.pkg"), a.newPackage.bytes);
   EXPECT_EQ(ReadWholeFile(other / "a.pkg"), b.newPackage.bytes);
+}
+
+// An archive entry's file is unpacked from its archive as the chunks make it:
+// the archive never lands on disk, with or without bytes copied from the
+// installed file.
+TEST_F(PatchRun, AnArchiveEntryWritesOnlyTheFileItUnpacks) {
+  const Bytes before = RandomBytes(300000, 31);
+  Bytes after = before;
+  const Bytes inserted = TextBytes("new frames");
+  after.insert(after.begin() + 1000, inserted.begin(), inserted.end());
+  WriteWholeFile(folder / "conf/setup.ini", kOldText);
+  WriteWholeFile(folder / "movie.bik", before);
+  const Bytes container =
+      BuildContainer({ArchiveEntry("conf/setup.ini", kNewText, true),
+                      StoredWithCopiesEntry(
+                          "movie.bik", after,
+                          {CChunkPlan::Copy(0, 1000), CChunkPlan::Payload(inserted),
+                           CChunkPlan::Copy(1000, static_cast<uint32_t>(before.size()) - 1000)})});
+  std::vector<std::string> created;
+  CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+    if (op == platform::FileOp::Create) created.push_back(path);
+    return platform::Fault::None;
+  });
+  CRunOutcome run = RunWorker(container, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1}) << run.status;
+  EXPECT_EQ(ReadWholeFile(folder / "conf/setup.ini"), kNewText);
+  EXPECT_EQ(ReadWholeFile(folder / "movie.bik"), after);
+  EXPECT_EQ(created,
+            (std::vector<std::string>{folder / UnpackedName("conf/setup.ini", kCodePageUtf8),
+                                      folder / UnpackedName("movie.bik", kCodePageUtf8)}));
 }

@@ -136,12 +136,13 @@ TEST_F(UpToDate, EntriesNamedXAndXZipAreBothPatched) {
   }
 }
 
-TEST_F(UpToDate, AHeldWorkingArchiveDoesNotCostTheVerifiedFile) {
+TEST_F(UpToDate, AHeldLeftoverWorkingFileDoesNotCostTheVerifiedFile) {
   const Bytes content = RandomBytes(5000, 41);
   WriteWholeFile(folder / "setup.ini", TextBytes("old"));
   Bytes container = BuildContainer({ArchiveEntry("setup.ini", content, true)});
-  // A scanner holds the working archive for the whole run.
+  // An earlier run's working archive, which a scanner holds for the whole run.
   const std::string held = folder / ".temp_setup.ini";
+  WriteWholeFile(held, TextBytes("left over"));
   CRunOutcome run;
   {
     CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
