@@ -65,12 +65,12 @@ bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::st
   return false;
 }
 
-bool CPatchWorker::CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries) {
+bool CPatchWorker::CommitPatchedFiles(const std::vector<CPlannedEntry>& entries) {
   bool allInstalled = true;
   platform::CFolderSyncs folders;
   for (size_t i = 0; i < entries.size() && i < working_.size(); ++i) {
-    if (InstallFile(working_[i], entries[i]->name)) {
-      NoteInstalled(folders, entries[i]->name, codePage_);
+    if (InstallFile(working_[i], entries[i].entry->name)) {
+      NoteInstalled(folders, entries[i].entry->name, codePage_);
       continue;
     }
     platform::DeleteFile(working_[i]);

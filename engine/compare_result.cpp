@@ -15,13 +15,12 @@ const char kDifferentQuestion[] =
 
 bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
-  CPatchContainer container;
   if (!ValidatePatchContainer(patchData, patchDataSize, platform::AnsiCodePage(), nullptr,
-                              &container)) {
+                              &validated_)) {
     refusal_ = "The patch data is damaged; download the patch again";
     return false;
   }
-  return ComparePatchFiles(host, container);
+  return ComparePatchFiles(host, validated_);
 }
 
 bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& container,
@@ -38,19 +37,27 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
       if (progress) progress->SetStatusText("Checking " + name);
       return IsInstalledFileExact(InstallDir + name, *listed);
     };
-    if (KindOf(entry, codePage) != CEntryKind::kDelta) {
-      if (listed ? !isExact() : !IsInstalledFileNew(container, entry, InstallDir + name, codePage))
-        names_.push_back(name);
+    const CEntryKind kind = KindOf(entry, codePage);
+    if (kind != CEntryKind::kDelta) {
+      const bool isNew =
+          listed ? isExact() : IsInstalledFileNew(container, entry, InstallDir + name, codePage);
+      Add(entry, isNew                               ? CPlannedAction::kUpToDate
+                 : kind == CEntryKind::kWholePackage ? CPlannedAction::kWhole
+                                                     : CPlannedAction::kUnpack);
       continue;
     }
     host.Diagnostic(diagnostics::Compared(name));
     const std::string digest = GetPackageIndexDigest(host, name);
     // Only a package whose index is already the new one can be the new
     // package: its bytes are read only then.
-    if (listed && !digest.empty() && digest == entry.digestAfter && isExact()) continue;
+    if (listed && !digest.empty() && digest == entry.digestAfter && isExact()) {
+      Add(entry, CPlannedAction::kUpToDate);
+      continue;
+    }
     const bool checked = entry.digestBefore[0] != '\0';
     if (!checked || digest == entry.digestBefore) {
-      if (checked || listed || digest != entry.digestAfter) names_.push_back(name);
+      Add(entry, checked || listed || digest != entry.digestAfter ? CPlannedAction::kRebuild
+                                                                  : CPlannedAction::kUpToDate);
     } else if (digest == entry.digestAfter) {
       // Already what this patch installs (an earlier run got this far), as
       // far as the index tells; the manifest tells the rest.
@@ -58,8 +65,9 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
         refusal_ = FileFailure(name, CFailureCause::kInstalledDamaged);
         return false;
       }
+      Add(entry, CPlannedAction::kUpToDate);
     } else if (host.AskYesNo(kDifferentQuestion, name.c_str())) {
-      kept_.push_back(name);
+      Add(entry, CPlannedAction::kKept);
     } else {
       refusal_ = FileFailure(
           name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
@@ -80,6 +88,9 @@ std::string InstalledIndexDigest(CPatchHost& host, const std::string& name) {
   return digest;
 }
 
-void CCompareResult::CopyNames(std::vector<std::string>& destination) const {
-  destination.insert(destination.end(), names_.begin(), names_.end());
+std::vector<std::string> CCompareResult::Kept() const {
+  std::vector<std::string> kept;
+  for (const CPlannedEntry& planned : plan_)
+    if (planned.action == CPlannedAction::kKept) kept.push_back(planned.entry->name);
+  return kept;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The pre-patch comparison: which entries the run rebuilds, and the progress
-// total of the whole run.
+// The pre-patch comparison: the plan of the run (what becomes of each entry
+// of the release), and the progress total of the whole run.
 
 #include <cstdint>
 #include <string>
@@ -10,6 +10,25 @@
 #include "container/release_manifest.h"
 #include "engine/patch_host.h"
 #include "engine/patch_progress.h"
+
+// What the run does with an entry.
+enum class CPlannedAction {
+  kRebuild,   // a package rebuilt from its installed one and the patch data
+  kWhole,     // a package sent whole
+  kUnpack,    // a file unpacked from its one-entry archive
+  kUpToDate,  // already the new version: left alone
+  kKept,      // not the version the patch expects; the user chose to go on without it
+};
+
+struct CPlannedEntry {
+  const CContainerEntry* entry;
+  CPlannedAction action;
+
+  // Whether the run makes the entry's file.
+  bool Makes() const {
+    return action != CPlannedAction::kUpToDate && action != CPlannedAction::kKept;
+  }
+};
 
 class CCompareResult {
  public:
@@ -38,14 +57,20 @@ class CCompareResult {
   // The index digest of InstallDir + name; empty when it cannot be opened.
   std::string GetPackageIndexDigest(CPatchHost& host, const std::string& name) const;
 
-  void CopyNames(std::vector<std::string>& destination) const;
+  // Every entry of the container, in its order, with its action.
+  const std::vector<CPlannedEntry>& Plan() const { return plan_; }
   // The files the user chose to go on without; they stay as they are.
-  const std::vector<std::string>& Kept() const { return kept_; }
+  std::vector<std::string> Kept() const;
   uint32_t GetTotal() const { return total_; }
 
  private:
-  std::vector<std::string> names_;
-  std::vector<std::string> kept_;
+  void Add(const CContainerEntry& entry, CPlannedAction action) {
+    plan_.push_back({&entry, action});
+  }
+
+  // The container checked by the overload on bytes, which the plan points into.
+  CPatchContainer validated_;
+  std::vector<CPlannedEntry> plan_;
   uint32_t total_ = 0;
   std::string refusal_;
 };

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "archive/unpack_archive_entry.h"
-#include "container/entry_kind.h"
 #include "container/working_names.h"
 #include "engine/buffered_output.h"
 #include "engine/compare_result.h"
@@ -42,34 +41,32 @@ uint32_t SpanOfCopies(const CChunkRecord& first, CChunkWalk rest) {
 }
 }  // namespace
 
-bool CPatchWorker::ListedEntries(const std::vector<std::string>& names,
-                                 std::vector<const CContainerEntry*>& entries) {
-  entries.clear();
-  auto next = release_.container.entries.begin();
-  for (const std::string& name : names) {
-    next = std::find_if(next, release_.container.entries.end(),
-                        [&](const CContainerEntry& entry) { return name == entry.name; });
-    if (next == release_.container.entries.end()) {
-      NoteFailure(FileFailure(name, CFailureCause::kDamaged));
+bool CPatchWorker::MadeEntries(const std::vector<CPlannedEntry>& plan,
+                               std::vector<CPlannedEntry>& made) {
+  const std::vector<CContainerEntry>& entries = release_.container.entries;
+  for (const CPlannedEntry& planned : plan) {
+    if (!planned.Makes()) continue;
+    if (entries.empty() || planned.entry < &entries.front() || planned.entry > &entries.back()) {
+      NoteFailure(FileFailure(planned.entry->name, CFailureCause::kDamaged));
       return false;
     }
-    entries.push_back(&*next++);
+    made.push_back(planned);
   }
   return true;
 }
 
-bool CPatchWorker::RunPatch(const std::vector<std::string>& names) {
+bool CPatchWorker::RunPatch(const std::vector<CPlannedEntry>& plan) {
   progress_.SetStatusText("Start Patch.....");
-  std::vector<const CContainerEntry*> entries;
-  return ListedEntries(names, entries) && HasRoomFor(entries) && WriteWorkingFiles(entries) &&
-         CommitPatchedFiles(entries);
+  std::vector<CPlannedEntry> made;
+  return MadeEntries(plan, made) && HasRoomFor(made) && WriteWorkingFiles(made) &&
+         CommitPatchedFiles(made);
 }
 
-bool CPatchWorker::WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries) {
+bool CPatchWorker::WriteWorkingFiles(const std::vector<CPlannedEntry>& entries) {
   working_.clear();
-  for (const CContainerEntry* entry : entries) {
+  for (const CPlannedEntry& planned : entries) {
     std::string working;
-    if (!MakeWorkingFile(*entry, working)) {
+    if (!MakeWorkingFile(planned, working)) {
       // Nothing is installed unless everything is right.
       RemoveLeftoverWorkingFiles();
       working_.clear();
@@ -80,27 +77,29 @@ bool CPatchWorker::WriteWorkingFiles(const std::vector<const CContainerEntry*>& 
   return true;
 }
 
-bool CPatchWorker::MakeWorkingFile(const CContainerEntry& entry, std::string& working) {
+bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& working) {
+  const CContainerEntry& entry = *planned.entry;
   const std::string name = entry.name;
   progress_.SetStatusText("Patch " + name + " ");
   if (!CreateEntryFolders(InstallDir, name, codePage_)) {
     NoteFailure(FileFailure(name, CauseOf(platform::LastFileError())));
     return false;
   }
-  const CEntryKind kind = KindOf(entry, codePage_);
+  const bool unpack = planned.action == CPlannedAction::kUnpack;
   const std::string tempName = TemporaryName(name, codePage_);
   const std::string tempPath = InstallDir + tempName;
   CContentDigest made;
   // An archive entry's file is unpacked straight from its archive as the
   // chunks make it: the archive itself is never written.
-  working = kind == CEntryKind::kArchive ? InstallDir + UnpackedName(name, codePage_) : tempPath;
+  working = unpack ? InstallDir + UnpackedName(name, codePage_) : tempPath;
   localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
-  const bool written = kind == CEntryKind::kArchive ? UnpackWorkingFile(entry, working, made)
-                                                    : WritePatchedPackage(entry, tempPath, made);
+  const bool written =
+      unpack ? UnpackWorkingFile(entry, working, made) : WritePatchedPackage(entry, tempPath, made);
   localReader_.CloseLocal();
   if (!written) return false;
   // A package rebuilt from pieces must carry the index this patch makes.
-  if (kind == CEntryKind::kDelta && InstalledIndexDigest(host_, tempName) != entry.digestAfter) {
+  if (planned.action == CPlannedAction::kRebuild &&
+      InstalledIndexDigest(host_, tempName) != entry.digestAfter) {
     NoteFailure(FileFailure(name, CFailureCause::kNotExpectedVersion));
     return false;
   }

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "base/path_text.h"
-#include "container/entry_kind.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
@@ -62,11 +61,9 @@ bool CPatchWorker::Run() {
     NoteFailure(compare.Refusal());
     return false;
   }
-  std::vector<std::string> names;
-  compare.CopyNames(names);
   kept_ = compare.Kept();
   progress_.SetTotal(compare.GetTotal());
-  return RunPatch(names);
+  return RunPatch(compare.Plan());
 }
 
 bool CPatchWorker::FindInstallDir() {
@@ -121,18 +118,14 @@ bool CPatchWorker::LoadPatchData() {
   return false;
 }
 
-bool CPatchWorker::HasRoomFor(const std::vector<const CContainerEntry*>& entries) {
+bool CPatchWorker::HasRoomFor(const std::vector<CPlannedEntry>& entries) {
   // Every working file stands beside its installed file until all are
   // checked; an archive entry's archive is never written.
   uint64_t needed = 0;
-  for (const CContainerEntry* entry : entries) {
-    const uint64_t rebuilt = MadeSize(release_.container, *entry);
-    if (KindOf(*entry, codePage_) != CEntryKind::kArchive) {
-      needed += rebuilt;
-      continue;
-    }
-    const CManifestEntry* listed = release_.ManifestOf(*entry);
-    needed += listed ? listed->newSize : rebuilt;
+  for (const CPlannedEntry& planned : entries) {
+    const uint64_t rebuilt = MadeSize(release_.container, *planned.entry);
+    const CManifestEntry* listed = release_.ManifestOf(*planned.entry);
+    needed += planned.action == CPlannedAction::kUnpack && listed ? listed->newSize : rebuilt;
   }
   uint64_t available = 0;
   // When the system cannot tell, the writes will.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "container/release_loader.h"
+#include "engine/compare_result.h"
 #include "engine/local_file_reader.h"
 #include "engine/patch_host.h"
 #include "engine/patch_progress.h"
@@ -42,9 +43,9 @@ class CPatchWorker {
   // passes that follow. False for a missing or damaged release, or one whose
   // names were written for another code page than this system's.
   bool LoadPatchData();
-  // Rebuilds every listed entry (container order) into its temporary file and
-  // commits them. True only when every listed file was installed.
-  bool RunPatch(const std::vector<std::string>& names);
+  // Makes every entry the plan makes (container order) into its working
+  // file and installs them all. True only when every one was installed.
+  bool RunPatch(const std::vector<CPlannedEntry>& plan);
 
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
@@ -65,20 +66,19 @@ class CPatchWorker {
   // One patcher per game folder; false when another one runs there.
   bool LockInstallDir();
   // Whether the game folder's disk holds every working file the run makes.
-  bool HasRoomFor(const std::vector<const CContainerEntry*>& entries);
-  // The entries of the listed names, found in container order; false when a
-  // name is not found after the one before it (the rest are left out).
-  bool ListedEntries(const std::vector<std::string>& names,
-                     std::vector<const CContainerEntry*>& entries);
+  bool HasRoomFor(const std::vector<CPlannedEntry>& entries);
+  // The plan's entries the run makes; false when one is not the loaded
+  // release's.
+  bool MadeEntries(const std::vector<CPlannedEntry>& plan, std::vector<CPlannedEntry>& made);
   // The first pass: every entry made into its working file beside the
   // installed one and checked (a package rebuilt, an archive rebuilt and its
   // file unpacked); no installed file changes. False, with every working
   // file removed, as soon as one entry cannot be made or is not right.
-  bool WriteWorkingFiles(const std::vector<const CContainerEntry*>& entries);
+  bool WriteWorkingFiles(const std::vector<CPlannedEntry>& entries);
   bool WritePatchedPackage(const CContainerEntry& entry, const std::string& tempPath,
                            CContentDigest& digest);
   // Makes one entry's working file and checks it: its path goes to `working`.
-  bool MakeWorkingFile(const CContainerEntry& entry, std::string& working);
+  bool MakeWorkingFile(const CPlannedEntry& planned, std::string& working);
   // Unpacks an archive entry's file from its rebuilt archive, fed to `made`
   // as it is written.
   bool UnpackWorkingFile(const CContainerEntry& entry, const std::string& outputPath,
@@ -87,7 +87,7 @@ class CPatchWorker {
   bool IsAsListed(const CContainerEntry& entry, const CContentDigest& made);
   // The second pass: installs the working files the first made and checked.
   // True only when every entry was installed.
-  bool CommitPatchedFiles(const std::vector<const CContainerEntry*>& entries);
+  bool CommitPatchedFiles(const std::vector<CPlannedEntry>& entries);
   // Moves a finished working file over the installed file, waiting while
   // another program holds either.
   bool InstallFile(const std::string& from, const std::string& name);

@@ -33,9 +33,11 @@ class Compare : public testing::Test {
     return sum;
   }
 
+  // The entries the run makes.
   static std::vector<std::string> Names(const CCompareResult& result) {
     std::vector<std::string> names;
-    result.CopyNames(names);
+    for (const CPlannedEntry& planned : result.Plan())
+      if (planned.Makes()) names.push_back(planned.entry->name);
     return names;
   }
 

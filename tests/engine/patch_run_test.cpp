@@ -124,15 +124,20 @@ TEST_F(PatchRun, MalformedContainerFailsBeforeAnyFileIsTouched) {
   EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"a.pkg"});
 }
 
-TEST_F(PatchRun, ListedNameNotInTheContainerFailsTheRun) {
+TEST_F(PatchRun, PlannedEntryNotInTheContainerFailsTheRun) {
   Bytes container = BuildContainer({WholeEntry("x.pkg", RandomBytes(10, 9))});
+  Bytes other = BuildContainer({WholeEntry("missing.pkg", RandomBytes(10, 8))});
   ResetTestHost();
   TestHost().hasSetting = true;
   TestHost().setting = folder.Path();
   CPatchWorker worker(TestHost(), BytesOf(container));
   InstallDir = folder.Path();
   ASSERT_TRUE(worker.LoadPatchData());
-  EXPECT_FALSE(worker.RunPatch({"x.pkg", "missing.pkg"}));
+  // A plan made for another release.
+  CCompareResult plan;
+  ASSERT_TRUE(
+      plan.ComparePatchFiles(TestHost(), other.data(), static_cast<uint32_t>(other.size())));
+  EXPECT_FALSE(worker.RunPatch(plan.Plan()));
   EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{});  // nothing installed
 }
 
