@@ -1,5 +1,7 @@
 #include "archive/zip_records.h"
 
+#include <cstring>
+
 #include "base/byte_cursor.h"
 
 // End of central directory record:
@@ -96,6 +98,16 @@ bool ParseDirectoryHeader(const uint8_t (&bytes)[kDirectoryHeaderSize],
 // method, sizes and CRC-32 (a data descriptor, flag bit 3, leaves zeros here).
 static_assert(4 + 2 + 2 + 2 + 2 + 2 + 4 + 4 + 4 + 2 + 2 == kLocalHeaderSize,
               "local header is 30 bytes");
+
+bool ParseLocalHeaderIn(const uint8_t* bytes, uint64_t size, CZipLocalHeader& header,
+                        std::string& name) {
+  uint8_t fixed[kLocalHeaderSize];
+  if (size < kLocalHeaderSize) return false;
+  std::memcpy(fixed, bytes, kLocalHeaderSize);
+  if (!ParseLocalHeader(fixed, header) || size - kLocalHeaderSize < header.nameLength) return false;
+  name.assign(reinterpret_cast<const char*>(bytes) + kLocalHeaderSize, header.nameLength);
+  return true;
+}
 
 bool ParseLocalHeader(const uint8_t (&bytes)[kLocalHeaderSize], CZipLocalHeader& header) {
   CByteCursor cursor(bytes, kLocalHeaderSize);

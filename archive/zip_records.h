@@ -5,6 +5,7 @@
 // little-endian.
 
 #include <cstdint>
+#include <string>
 
 constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kDirectoryHeaderSize = 46;
@@ -62,3 +63,7 @@ bool ParseEndRecord(const uint8_t (&bytes)[kEndRecordSize], CZipEndRecord& recor
 bool ParseDirectoryHeader(const uint8_t (&bytes)[kDirectoryHeaderSize],
                           CZipDirectoryHeader& header);
 bool ParseLocalHeader(const uint8_t (&bytes)[kLocalHeaderSize], CZipLocalHeader& header);
+// The local header at the start of `size` bytes in memory, and the name
+// after it; false when they do not fit or the signature does not match.
+bool ParseLocalHeaderIn(const uint8_t* bytes, uint64_t size, CZipLocalHeader& header,
+                        std::string& name);

@@ -1,7 +1,5 @@
 #include "builder/show_release.h"
 
-#include <cstring>
-
 #include "archive/zip_records.h"
 #include "archive/zip_writer.h"
 #include "base/path_text.h"
@@ -17,11 +15,10 @@ namespace {
 // What a non-package entry holds, read from the local header at the start of
 // its first payload chunk.
 std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool copies) {
-  uint8_t bytes[kLocalHeaderSize];
   CZipLocalHeader header;
-  if (first.size < kLocalHeaderSize) return "not a zip archive";
-  std::memcpy(bytes, data + first.offset, kLocalHeaderSize);
-  if (!ParseLocalHeader(bytes, header)) return "not a zip archive";
+  std::string name;
+  if (!ParseLocalHeaderIn(data + first.offset, first.size, header, name))
+    return "not a zip archive";
   if (header.compressionMethod == kZipMethodDeflated) return "archive, deflated";
   if (header.compressionMethod == kZipMethodStored)
     return copies ? "archive, stored+copies" : "archive, stored";

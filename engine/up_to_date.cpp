@@ -101,14 +101,10 @@ bool HoldsAllPayload(const uint8_t* container, const std::vector<CPiece>& pieces
 // the first chunk.
 bool ReadLocalHeader(const uint8_t* container, const CPiece& first, const std::string& name,
                      CZipLocalHeader& header) {
-  if (!first.chunk.IsPayload() || first.chunk.size < kLocalHeaderSize) return false;
-  const uint8_t* bytes = container + first.chunk.offset;
-  uint8_t fixed[kLocalHeaderSize];
-  std::memcpy(fixed, bytes, kLocalHeaderSize);
-  if (!ParseLocalHeader(fixed, header)) return false;
-  if (first.chunk.size - kLocalHeaderSize < header.nameLength) return false;
-  return std::string(reinterpret_cast<const char*>(bytes) + kLocalHeaderSize, header.nameLength) ==
-         name;
+  std::string recorded;
+  return first.chunk.IsPayload() &&
+         ParseLocalHeaderIn(container + first.chunk.offset, first.chunk.size, header, recorded) &&
+         recorded == name;
 }
 
 // A stored file's bytes that the patch data carries stand where they belong.
