@@ -4,19 +4,17 @@
 #include "builder/release_limits.h"
 #include "builder/show_release.h"
 #include "pe/exe_stamp.h"
-#include "pe/pe_image.h"
 
 bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput& input,
                       std::string* why) {
   if (!input.file.Open(path, why)) return false;
   const uint8_t* data = input.file.Data();
   const uint64_t size = input.file.Size();
-  const bool fits = size <= UINT32_MAX;
-  const uint32_t size32 = static_cast<uint32_t>(size);
   std::string asProgram;
   const uint8_t* inner = nullptr;
   uint32_t innerSize = 0;
-  if (fits && ReleaseInExe(data, size32, inner, innerSize, &asProgram)) {
+  const CReleaseFileForm form = FormOfReleaseFile(data, size, inner, innerSize, &asProgram);
+  if (form == CReleaseFileForm::kProgram) {
     input.program = true;
     input.data = inner;
     input.size = innerSize;
@@ -30,10 +28,9 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
     input.size = size;
     return true;
   }
-  CPeImage image;
-  if (fits && image.Parse(data, size32, nullptr)) return Refuse(why, path + ": " + asProgram);
+  if (form == CReleaseFileForm::kOtherProgram) return Refuse(why, path + ": " + asProgram);
   if (LooksLikeExe(data, size))
     return Refuse(why, asRelease + "; nor is it QelPatch.exe: " +
-                           (fits ? asProgram : "too large for a 32-bit program"));
+                           (size <= UINT32_MAX ? asProgram : "too large for a 32-bit program"));
   return Refuse(why, asRelease);
 }

@@ -2,7 +2,6 @@
 
 #include "base/refusal.h"
 #include "pe/exe_stamp.h"
-#include "pe/pe_image.h"
 
 const char kPatcherUsage[] =
     "usage: qelpatch [--release FILE] [--game DIR]\n"
@@ -45,12 +44,16 @@ bool CChosenRelease::Open(const std::string& path, std::string* why) {
   if (!file_.Open(path, why)) return false;
   if (file_.Size() > UINT32_MAX)
     return Refuse(why, path + ": 4 GiB or more, larger than any release");
-  const uint32_t size = static_cast<uint32_t>(file_.Size());
   std::string reason;
-  if (ReleaseInExe(file_.Data(), size, data_, size_, &reason)) return true;
-  CPeImage image;
-  if (image.Parse(file_.Data(), size, nullptr)) return Refuse(why, path + ": " + reason);
+  switch (FormOfReleaseFile(file_.Data(), file_.Size(), data_, size_, &reason)) {
+    case CReleaseFileForm::kProgram:
+      return true;
+    case CReleaseFileForm::kOtherProgram:
+      return Refuse(why, path + ": " + reason);
+    case CReleaseFileForm::kReleaseFile:
+      break;
+  }
   data_ = file_.Data();
-  size_ = size;
+  size_ = static_cast<uint32_t>(file_.Size());
   return true;
 }

@@ -158,6 +158,17 @@ bool CExeStamper::Finish(std::vector<uint8_t>& head, uint32_t& tailPadding,
   return true;
 }
 
+CReleaseFileForm FormOfReleaseFile(const uint8_t* data, uint64_t size, const uint8_t*& release,
+                                   uint32_t& releaseSize, std::string* whyNot) {
+  // A 32-bit program is smaller than 4 GiB.
+  if (size > UINT32_MAX) return CReleaseFileForm::kReleaseFile;
+  const auto size32 = static_cast<uint32_t>(size);
+  if (ReleaseInExe(data, size32, release, releaseSize, whyNot)) return CReleaseFileForm::kProgram;
+  CPeImage image;
+  return image.Parse(data, size32, nullptr) ? CReleaseFileForm::kOtherProgram
+                                            : CReleaseFileForm::kReleaseFile;
+}
+
 bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, uint32_t& releaseSize,
                   std::string* why) {
   CPeImage image;

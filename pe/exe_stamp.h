@@ -70,3 +70,12 @@ bool ReleaseInExe(const uint8_t* exe, uint32_t size, const uint8_t*& release, ui
 // Whether the bytes start like a Windows program ("MZ"), as a release of
 // 23,117 entries does too: only their whole make-up tells them apart.
 bool LooksLikeExe(const uint8_t* data, uint64_t size);
+
+// What a file given as a release is, told by its whole make-up, never by its
+// first bytes: a QelPatch.exe (signed or not), with `release` the release it
+// carries; a Windows program that carries none (a stub, another program),
+// with `whyNot` saying which; or anything else, which only a release file
+// can be.
+enum class CReleaseFileForm { kProgram, kOtherProgram, kReleaseFile };
+CReleaseFileForm FormOfReleaseFile(const uint8_t* data, uint64_t size, const uint8_t*& release,
+                                   uint32_t& releaseSize, std::string* whyNot);
