@@ -96,4 +96,24 @@ TEST(BuildRelease, DeflatedOverTheLimitIsRefusedWithItsSize) {
   EXPECT_NE(why.find(" bytes that the 32-bit QelPatch.exe can load"), std::string::npos) << why;
   EXPECT_FALSE(PathExists(game.root / "over.qpd"));
 }
+
+// The stored plan is of the file as it was; deflated again, the file as it
+// is now must be the same one.
+TEST(DeflateStoredArchive, AFileChangedSincePlanningIsRefusedNamingIt) {
+  CTempFolder folder;
+  const std::string path = folder / "quests.lua";
+  WriteWholeFile(path, TextOfSize(100000, 10));
+  CMappedFile planned;
+  std::string why;
+  ASSERT_TRUE(planned.Open(path, &why)) << why;
+  CEntryPlan stored;
+  ASSERT_TRUE(PlanArchiveEntry({"quests.lua", nullptr, &planned, false}, false, {}, stored, &why))
+      << why;
+  WriteWholeFile(path + ".new", TextOfSize(100000, 11));
+  CMappedFile changed;
+  ASSERT_TRUE(changed.Open(path + ".new", &why)) << why;
+  CEntryPlan entry;
+  EXPECT_FALSE(DeflateStoredArchive(stored, changed, entry, &why));
+  EXPECT_EQ(why, ChangedWhileRead(path + ".new"));
+}
 }  // namespace
