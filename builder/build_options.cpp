@@ -230,3 +230,10 @@ bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& opti
   }
   return CheckTask(options, given, why);
 }
+
+CFolderRules FolderRulesOf(const CBuildOptions& options) {
+  CFolderRules rules;
+  rules.followLinks = options.followLinks;
+  rules.exclude = options.exclude;
+  return rules;
+}

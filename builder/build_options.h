@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/game_folder.h"
 #include "pe/program_version.h"
 
 enum class CTask { kBuild, kStamp, kShow, kVerify, kHelp, kVersion };
@@ -35,3 +36,6 @@ struct CBuildOptions {
 // error: the usage text follows the message).
 bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& options,
                        std::string* why);
+
+// The rules both game folders are listed under.
+CFolderRules FolderRulesOf(const CBuildOptions& options);

@@ -1,28 +1,20 @@
 // qelpatch-build: makes the patch release that turns an old game folder into
 // a new one, checks it, and shows what a release holds.
 #include <cstdio>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "base/refusal.h"
 #include "base/version.h"
 #include "builder/build_options.h"
+#include "builder/build_release.h"
 #include "builder/progress_bar.h"
-#include "builder/release_builder.h"
-#include "builder/release_input.h"
 #include "builder/release_limits.h"
 #include "builder/review_format.h"
 #include "builder/show_release.h"
 #include "builder/stamp_release.h"
 #include "builder/task_paths.h"
-#include "builder/verify_release.h"
-#include "container/carried_container.h"
+#include "builder/verify_release_file.h"
 #include "container/name_code_page.h"
-#include "pe/exe_output.h"
-#include "platform/atomic_output.h"
 #include "platform/command_line.h"
-#include "platform/mapped_file.h"
 
 namespace {
 constexpr int kBadInput = 1;
@@ -104,209 +96,41 @@ int Stamp(const CBuildOptions& options) {
   return 0;
 }
 
-// The folder of a path, where the scratch folder of a check goes.
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-CFolderRules RulesOf(const CBuildOptions& options) {
-  CFolderRules rules;
-  rules.followLinks = options.followLinks;
-  rules.exclude = options.exclude;
-  return rules;
-}
-
-// Applies the release to OLD_DIR and compares with NEW_DIR.
-bool Check(const CBuildOptions& options, const CReleaseInput& release, const std::string& beside,
-           std::string* why) {
-  CVerifyCase check;
-  check.oldFolder = options.operands[0];
-  check.newFolder = options.operands[1];
-  check.rules = RulesOf(options);
-  check.release = &release;
-  check.codePage = options.codePage;
-  check.scratchBeside = beside;
-  return VerifyRelease(check, why);
-}
-
 int Verify(const CBuildOptions& options) {
-  const std::string& path = options.operands[2];
-  CTaskPaths paths;
-  paths.folders = {{options.operands[0], "the old game folder"},
-                   {options.operands[1], "the new game folder"}};
   std::string why;
-  CReleaseInput release;
-  if (!CheckTaskPaths(paths, &why) || !OpenReleaseInput(path, options.codePage, release, &why) ||
-      !Check(options, release, FolderOf(path), &why))
-    return Fail(path + ": does not turn " + options.operands[0] + " into " + options.operands[1] +
-                ": " + why);
-  std::printf("%s: turns %s into %s\n", path.c_str(), options.operands[0].c_str(),
+  if (!VerifyReleaseFile(options, &why)) return Fail(why);
+  std::printf("%s: turns %s into %s\n", options.operands[2].c_str(), options.operands[0].c_str(),
               options.operands[1].c_str());
   return 0;
 }
 
-// The check of what a build wrote, read back from its temporary file before
-// it replaces anything.
-int CheckWritten(const CBuildOptions& options, const std::string& written,
-                 const std::string& output) {
+int Build(const CBuildOptions& options) {
+  CProgressBar progress(StandardErrorIsTerminal());
+  CBuiltRelease built;
   std::string why;
-  CReleaseInput release;
-  if (!OpenReleaseInput(written, options.codePage, release, &why)) return Fail(why);
-  if (!CanVerifyHere(release, options.codePage, &why)) {
-    std::fprintf(stderr, "qelpatch-build: warning: %s: not verified: %s\n", output.c_str(),
-                 why.c_str());
-    return 0;
-  }
-  if (!Check(options, release, FolderOf(output), &why))
-    return Fail(output + ": the release does not turn " + options.operands[0] + " into " +
-                options.operands[1] + ", and is not written: " + why);
-  return 0;
-}
-
-CTaskPaths BuildPaths(const CBuildOptions& options) {
-  CTaskPaths paths;
-  paths.folders = {{options.operands[0], "the old game folder"},
-                   {options.operands[1], "the new game folder"}};
-  if (!options.exePath.empty()) paths.inputs.push_back({options.stubPath, "the stub"});
-  if (!options.releasePath.empty())
-    paths.outputs.push_back({options.releasePath, "the release (-o)"});
-  if (!options.exePath.empty()) paths.outputs.push_back({options.exePath, "the program (--exe)"});
-  paths.force = options.force;
-  return paths;
-}
-
-void PrintWarnings(const CReleaseBuilder& builder, const std::string& oldFolder,
-                   const std::string& newFolder) {
-  for (const std::string& warning : builder.Warnings())
+  const bool done = BuildRelease(options, kReleaseSizeLimit, progress, built, &why);
+  for (const std::string& warning : built.warnings)
     std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
-  if (!builder.Removed().empty()) {
+  if (!done) return Fail(why);
+  if (!built.removed.empty()) {
     std::fprintf(stderr,
                  "qelpatch-build: warning: a release cannot remove files; these files of %s are "
                  "not in %s and stay installed:\n",
-                 oldFolder.c_str(), newFolder.c_str());
-    for (const std::string& name : builder.Removed()) std::fprintf(stderr, "  %s\n", name.c_str());
+                 options.operands[0].c_str(), options.operands[1].c_str());
+    for (const std::string& name : built.removed) std::fprintf(stderr, "  %s\n", name.c_str());
   }
-}
-
-// The raw release of one attempt: the container, written to a scratch file
-// beside the first output that is never committed, and its manifest.
-struct CRawRelease {
-  CReleaseBuilder builder;
-  CAtomicOutput scratch;
-  CMappedFile container;
-  CReleaseManifest manifest;
-};
-
-bool WriteContainer(const CBuildOptions& options, bool deflate, const std::string& beside,
-                    CRawRelease& raw, std::string* why) {
-  raw.builder.SendWhole(options.whole);
-  raw.builder.DeflateArchives(deflate);
-  if (!raw.builder.Prepare(options.operands[0], options.operands[1], CNameEncoder(options.codePage),
-                           RulesOf(options), why) ||
-      !raw.scratch.Open(beside, why))
-    return false;
-  std::string sinkError;
-  const CByteSink sink = [&](const uint8_t* data, size_t count) {
-    if (!raw.scratch.Write(data, count)) sinkError = raw.scratch.Error();
-    return sinkError.empty();
-  };
-  CContainerStream stream(sink);
-  CProgressBar progress(StandardErrorIsTerminal());
-  // The entry count is known at the end; it then takes the place of a zero.
-  const bool written =
-      stream.Begin(0, why) && raw.builder.Write(stream, kReleaseSizeLimit, progress, why);
-  progress.Finish();
-  if (!written) return sinkError.empty() ? false : Refuse(why, sinkError);
-  uint8_t count[4];
-  CContainerStream::CountBytes(stream.Count(), count);
-  if (!raw.scratch.Overwrite(0, count, sizeof count) || !raw.scratch.Close())
-    return Refuse(why, raw.scratch.Error());
-  raw.manifest = raw.builder.Manifest(stream.Digests());
-  return raw.container.Open(raw.scratch.TemporaryPath(), why);
-}
-
-// The release file with its container compressed, when that is smaller and
-// QelPatch.exe can still load it; false when it is to stay as it is.
-bool Compress(const CRawRelease& raw, std::vector<uint8_t>& file, std::string* why, bool& failed) {
-  const uint64_t stored = raw.container.Size() + ManifestBytes(raw.manifest).size();
-  failed = !CompressedReleaseFile(raw.container.Data(), static_cast<uint32_t>(raw.container.Size()),
-                                  raw.manifest, file, why);
-  CReleaseView carried;
-  return !failed && file.size() < stored &&
-         ReadReleaseFile(file.data(), file.size(), carried, nullptr) &&
-         LoadFootprint(file.size(), carried.manifest) <= kReleaseSizeLimit;
-}
-
-int Build(const CBuildOptions& options) {
-  const std::string& oldFolder = options.operands[0];
-  const std::string& newFolder = options.operands[1];
-  std::string why;
-  if (!CheckTaskPaths(BuildPaths(options), &why)) return Fail(why);
-  // The stub is checked before anything is read or written.
-  CExeOutput exe;
-  const bool toExe = !options.exePath.empty();
-  if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, &why))
-    return Fail(why);
   const bool toFile = !options.releasePath.empty();
-  const std::string& beside = toFile ? options.releasePath : options.exePath;
-
-  // First as a release compressed as a whole, its archives stored; when that
-  // does not pay or is too large to unpack, as a release carried as it is,
-  // its archives deflated.
-  std::unique_ptr<CRawRelease> raw(new CRawRelease);
-  std::vector<uint8_t> packed;  // the release file, when compressed
-  bool compressed = false;
-  if (options.compress) {
-    if (WriteContainer(options, false, beside, *raw, &why)) {
-      bool failed = false;
-      compressed = Compress(*raw, packed, &why, failed);
-      if (failed) return Fail(why);
-    } else if (!raw->builder.OverLimit()) {
-      return Fail(why);
-    }
-  }
-  if (!compressed) {
-    packed.clear();
-    raw.reset(new CRawRelease);
-    if (!WriteContainer(options, true, beside, *raw, &why)) return Fail(why);
-  }
-
-  CAtomicOutput file;
-  if (toFile && !file.Open(options.releasePath, &why)) return Fail(why);
-  // The same bytes in the release file and in the program: the compressed
-  // release file, or the container and its manifest.
-  const std::vector<uint8_t> manifest =
-      compressed ? std::vector<uint8_t>() : ManifestBytes(raw->manifest);
-  const uint8_t* head = compressed ? packed.data() : raw->container.Data();
-  const size_t headSize = compressed ? packed.size() : raw->container.Size();
-  for (const auto& [data, size] :
-       {std::make_pair(head, headSize), std::make_pair(manifest.data(), manifest.size())}) {
-    if (toFile && !file.Write(data, size)) return Fail(file.Error());
-    if (toExe && !exe.Write(data, size)) return Fail(exe.Error());
-  }
-  if (toFile && !file.Close()) return Fail(file.Error());
-  if (toExe && !exe.Finish(&why)) return Fail(why);
-  if (options.verify) {
-    const int checked = toFile ? CheckWritten(options, file.TemporaryPath(), options.releasePath)
-                               : CheckWritten(options, exe.TemporaryPath(), options.exePath);
-    if (checked != 0) return checked;
-  }
-  if (toFile && !file.Commit(&why)) return Fail(why);
-  if (toExe && !exe.Commit(&why)) return Fail(why);
-
-  const CReleaseBuilder& builder = raw->builder;
-  PrintWarnings(builder, oldFolder, newFolder);
-  const CReleaseCounts& counts = builder.Counts();
+  const bool toExe = !options.exePath.empty();
   const std::string made = toFile && toExe ? options.releasePath + ", " + options.exePath
                            : toFile        ? options.releasePath
                                            : options.exePath;
+  const CReleaseCounts& counts = built.counts;
   std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
               counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
-  if (compressed)
+  if (built.compressed)
     std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
-                made.c_str(), static_cast<unsigned long long>(raw->container.Size()),
-                static_cast<unsigned long long>(packed.size()));
+                made.c_str(), static_cast<unsigned long long>(built.containerSize),
+                static_cast<unsigned long long>(built.compressedSize));
   return 0;
 }
 }  // namespace

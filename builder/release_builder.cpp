@@ -67,6 +67,10 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
 
 bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
                             std::string* why) {
+  counts_ = CReleaseCounts();
+  listed_.clear();
+  entryFiles_.clear();
+  warnings_.clear();
   progress.SetTotal(inputBytes_);
   uint64_t done = 0;
   uint64_t size = stream.Size();
@@ -88,14 +92,10 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
       CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest,
                      MatchesAnyPattern(whole_, name)};
-      if (!PlanEntry(pair, scanned, entry, why)) return false;
-      uint64_t entrySize = 0;
-      if (!CContainerStream::EntrySize(entry, entrySize, why)) return false;
-      size += entrySize;
-      // Past the limit, the rest is only measured, so the message can say
-      // how large the release would be.
-      over = over || size > sizeLimit;
-      if (!over && !stream.Add(entry, why)) return false;
+      if (!PlanEntry(pair, scanned, entry, why) ||
+          !AddWithinLimit(entry, sizeLimit, stream, size, over, why))
+        return false;
+      entryFiles_.push_back(i);
       const CFileBytes oldBytes =
           inOld ? CFileBytes{old.Data(), old.Size()} : CFileBytes{nullptr, 0};
       listed_.push_back(DescribeEntry(
@@ -106,16 +106,61 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     // What was read and written must be one version of each file.
     if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
   }
-  overLimit_ = over;
-  if (over)
-    return Refuse(why, "the release would be " + WithCommas(size) + " bytes, over the limit of " +
-                           WithCommas(sizeLimit) +
-                           " bytes that the 32-bit QelPatch.exe can load; split the change "
-                           "into releases applied one after the other");
+  if (!RefuseOverLimit(size, sizeLimit, why)) return false;
   if (listed_.empty())
     warnings_.push_back("nothing to patch: " + newFolder_ + " holds no file that differs from " +
                         oldFolder_ + "'s; the release is empty");
   return true;
+}
+
+bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStream& stream,
+                                    uint64_t sizeLimit, CProgressBar& progress, std::string* why) {
+  uint64_t total = 0;
+  for (const CManifestEntry& listed : listed_)
+    if (listed.kind == CEntryKind::kArchive) total += listed.newSize;
+  progress.SetTotal(total);
+  uint64_t done = 0;
+  uint64_t size = stream.Size();
+  bool over = false;
+  for (size_t i = 0; i < stored.entries.size(); ++i) {
+    CEntryPlan entry = PlanOfEntry(stored, stored.entries[i]);
+    CManifestEntry& listed = listed_[i];
+    if (listed.kind == CEntryKind::kArchive) {
+      const std::string& name = new_.files[entryFiles_[i]];
+      CMappedFile latest;
+      CEntryPlan planned = std::move(entry);
+      if (!latest.Open(newFolder_ + "/" + name, why) ||
+          !DeflateStoredArchive(planned, latest, entry, why) || !latest.Unchanged(why))
+        return false;
+      listed.copies = HasCopies(entry);
+      if (!listed.copies) listed.copiedDigest = CDigest128();
+      done += latest.Size();
+      progress.Update(done, name);
+    }
+    if (!AddWithinLimit(entry, sizeLimit, stream, size, over, why)) return false;
+  }
+  return RefuseOverLimit(size, sizeLimit, why);
+}
+
+bool CReleaseBuilder::AddWithinLimit(const CEntryPlan& entry, uint64_t sizeLimit,
+                                     CContainerStream& stream, uint64_t& size, bool& over,
+                                     std::string* why) {
+  uint64_t entrySize = 0;
+  if (!CContainerStream::EntrySize(entry, entrySize, why)) return false;
+  size += entrySize;
+  // Past the limit, the rest is only measured, so the message can say how
+  // large the release would be.
+  over = over || size > sizeLimit;
+  return over || stream.Add(entry, why);
+}
+
+bool CReleaseBuilder::RefuseOverLimit(uint64_t size, uint64_t sizeLimit, std::string* why) {
+  overLimit_ = size > sizeLimit;
+  if (!overLimit_) return true;
+  return Refuse(why, "the release would be " + WithCommas(size) + " bytes, over the limit of " +
+                         WithCommas(sizeLimit) +
+                         " bytes that the 32-bit QelPatch.exe can load; split the change into "
+                         "releases applied one after the other");
 }
 
 bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scanned,

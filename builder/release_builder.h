@@ -45,11 +45,21 @@ class CReleaseBuilder {
   // what was written.
   bool Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
              std::string* why);
+  // Writes again what Write wrote with archives stored (`stored`, validated),
+  // as Write writes it with archives deflated: every package entry and every
+  // copy as planned, only the archives' files read again and deflated. The
+  // counts and warnings stay Write's; the manifest becomes the new release's.
+  // False, with `why`, as Write.
+  bool WriteDeflated(const CPatchContainer& stored, CContainerStream& stream, uint64_t sizeLimit,
+                     CProgressBar& progress, std::string* why);
 
   bool OverLimit() const { return overLimit_; }
   const CReleaseCounts& Counts() const { return counts_; }
   // The manifest of what Write wrote, given the digests of the container.
   CReleaseManifest Manifest(const CContainerDigests& digests) const;
+  // Both folders as Prepare listed them.
+  const CGameFolder& OldListing() const { return old_; }
+  const CGameFolder& NewListing() const { return new_; }
   // Files of the old folder that the new one lacks.
   const std::vector<std::string>& Removed() const { return removed_; }
   const std::vector<std::string>& Warnings() const { return warnings_; }
@@ -57,6 +67,11 @@ class CReleaseBuilder {
  private:
   bool PlanEntry(const CFilePair& pair, const CScanProgress& scanned, CEntryPlan& entry,
                  std::string* why);
+  // Adds the entry unless the release passes `sizeLimit` with it, which
+  // `size` and `over` keep track of.
+  bool AddWithinLimit(const CEntryPlan& entry, uint64_t sizeLimit, CContainerStream& stream,
+                      uint64_t& size, bool& over, std::string* why);
+  bool RefuseOverLimit(uint64_t size, uint64_t sizeLimit, std::string* why);
 
   std::string oldFolder_;
   std::string newFolder_;
@@ -70,6 +85,7 @@ class CReleaseBuilder {
   bool deflate_ = true;
   bool overLimit_ = false;
   std::vector<CManifestEntry> listed_;
+  std::vector<size_t> entryFiles_;  // per entry, its file in new_.files
   std::vector<std::string> removed_;
   std::vector<std::string> warnings_;
 };

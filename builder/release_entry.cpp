@@ -1,5 +1,8 @@
 #include "builder/release_entry.h"
 
+#include <cstring>
+
+#include "archive/zip_records.h"
 #include "archive/zip_writer.h"
 #include "base/path_text.h"
 #include "base/refusal.h"
@@ -47,7 +50,31 @@ void PlanStoredArchive(const std::string& name, uint32_t crc, uint32_t size,
   for (CChunkPlan& chunk : dataChunks) entry.chunks.push_back(std::move(chunk));
   entry.chunks.push_back(CChunkPlan::Payload(std::move(framing.trailer)));
 }
+
+// The archive deflated, when that makes it smaller than the file and it fits
+// a zip archive the patcher reads.
+bool PlanDeflatedArchive(const std::string& name, const uint8_t* data, uint64_t size, uint32_t crc,
+                         CEntryPlan& entry) {
+  std::vector<uint8_t> deflated;
+  if (!DeflateRaw(data, size, size, deflated) ||
+      ZipArchiveSize(name, deflated.size()) > kZipArchiveLimit)
+    return false;
+  CZipFraming framing =
+      MakeZipFraming(name, kZipMethodDeflated, crc, static_cast<uint32_t>(deflated.size()),
+                     static_cast<uint32_t>(size));
+  std::vector<uint8_t> archive = std::move(framing.localHeader);
+  archive.insert(archive.end(), deflated.begin(), deflated.end());
+  archive.insert(archive.end(), framing.trailer.begin(), framing.trailer.end());
+  entry.chunks.assign(1, CChunkPlan::Payload(std::move(archive)));
+  return true;
+}
 }  // namespace
+
+bool HasCopies(const CEntryPlan& entry) {
+  for (const CChunkPlan& chunk : entry.chunks)
+    if (!chunk.payload) return true;
+  return false;
+}
 
 uint64_t EntryCost(const CEntryPlan& entry) {
   uint64_t cost = 0;
@@ -111,24 +138,15 @@ bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& 
   // Deflated, when that is smaller than storing, unless the release is
   // compressed as a whole: it then finds more in the stored bytes (with
   // copies from the old file) than deflate leaves it.
-  std::vector<uint8_t> deflated;
   const uint32_t crc = Crc32(data, size);
-  if ((deflate || !storedFits) && DeflateRaw(data, size, size, deflated) &&
-      ZipArchiveSize(pair.name, deflated.size()) <= kZipArchiveLimit) {
-    CZipFraming framing =
-        MakeZipFraming(pair.name, kZipMethodDeflated, crc, static_cast<uint32_t>(deflated.size()),
-                       static_cast<uint32_t>(size));
-    std::vector<uint8_t> archive = std::move(framing.localHeader);
-    archive.insert(archive.end(), deflated.begin(), deflated.end());
-    archive.insert(archive.end(), framing.trailer.begin(), framing.trailer.end());
-    entry.chunks.push_back(CChunkPlan::Payload(std::move(archive)));
-  } else if (storedFits) {
-    PlanStoredArchive(pair.name, crc, static_cast<uint32_t>(size),
-                      {CChunkPlan::PayloadView(data, static_cast<uint32_t>(size))}, entry);
-  } else {
+  const bool deflated =
+      (deflate || !storedFits) && PlanDeflatedArchive(pair.name, data, size, crc, entry);
+  if (!deflated && !storedFits)
     return Refuse(
         why, latest.Path() + ": its archive would be 2 GiB or more, too large for the patcher");
-  }
+  if (!deflated)
+    PlanStoredArchive(pair.name, crc, static_cast<uint32_t>(size),
+                      {CChunkPlan::PayloadView(data, static_cast<uint32_t>(size))}, entry);
   if (progress) progress(size / 2);
 
   // Stored with copies from the installed file, when that is smaller still.
@@ -147,5 +165,45 @@ bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& 
     if (EntryCost(copying) < EntryCost(entry)) entry = std::move(copying);
   }
   if (progress) progress(size);
+  return true;
+}
+
+CEntryPlan PlanOfEntry(const CPatchContainer& container, const CContainerEntry& entry) {
+  CEntryPlan plan;
+  plan.name = entry.name;
+  plan.digestBefore = entry.digestBefore;
+  plan.digestAfter = entry.digestAfter;
+  CByteCursor table = ChunkTable(container, entry);
+  for (uint32_t c = 0; c < entry.chunkCount; ++c) {
+    CChunkRecord chunk;
+    ReadChunkRecord(table, chunk);
+    plan.chunks.push_back(chunk.IsPayload()
+                              ? CChunkPlan::PayloadView(container.data + chunk.offset, chunk.size)
+                              : CChunkPlan::Copy(chunk.offset, chunk.size));
+  }
+  return plan;
+}
+
+bool DeflateStoredArchive(const CEntryPlan& stored, const CMappedFile& latest, CEntryPlan& entry,
+                          std::string* why) {
+  const CChunkPlan& head = stored.chunks.front();
+  uint8_t bytes[kLocalHeaderSize] = {};
+  CZipLocalHeader header = {};
+  if (head.PayloadSize() >= kLocalHeaderSize)
+    std::memcpy(bytes, head.PayloadData(), kLocalHeaderSize);
+  entry = stored;
+  // Deflated already: its stored form would not fit a zip archive.
+  if (!ParseLocalHeader(bytes, header) || header.compressionMethod != kZipMethodStored) return true;
+  const uint32_t crc = Crc32(latest.Data(), latest.Size());
+  if (latest.Size() != header.uncompressedSize || crc != header.crc32)
+    return Refuse(why, ChangedWhileRead(latest.Path()));
+  CEntryPlan deflated;
+  deflated.name = stored.name;
+  // The rule of PlanArchiveEntry: copies only where they beat the deflated
+  // form; a stored entry without copies was found no smaller with them.
+  if (PlanDeflatedArchive(stored.name, latest.Data(), latest.Size(), crc, deflated) &&
+      !(HasCopies(stored) && EntryCost(deflated) >= kWholeBelow &&
+        EntryCost(stored) < EntryCost(deflated)))
+    entry = std::move(deflated);
   return true;
 }

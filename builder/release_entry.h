@@ -17,6 +17,7 @@
 
 #include "container/container_writer.h"
 #include "container/entry_kind.h"
+#include "container/patch_container.h"
 #include "delta/delta_matcher.h"
 #include "platform/mapped_file.h"
 
@@ -41,5 +42,17 @@ bool PlanPackageEntry(const CFilePair& pair, const CScanProgress& progress, CEnt
 bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& progress,
                       CEntryPlan& entry, std::string* why);
 
+// The plan that writes an entry of a validated container again, borrowing
+// its payload bytes from the container.
+CEntryPlan PlanOfEntry(const CPatchContainer& container, const CContainerEntry& entry);
+// The archive entry `stored` (planned with `deflate` unset) as PlanArchiveEntry
+// plans it with `deflate` set, from the file it was planned from: only the
+// deflating is done again. False, with `why`, when `latest` is no longer that
+// file.
+bool DeflateStoredArchive(const CEntryPlan& stored, const CMappedFile& latest, CEntryPlan& entry,
+                          std::string* why);
+
 // What an entry costs in the container beyond its entry record.
 uint64_t EntryCost(const CEntryPlan& entry);
+// Whether the entry copies bytes from the installed file.
+bool HasCopies(const CEntryPlan& entry);

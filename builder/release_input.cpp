@@ -34,3 +34,26 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
                            (size <= UINT32_MAX ? asProgram : "too large for a 32-bit program"));
   return Refuse(why, asRelease);
 }
+
+bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
+                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
+                        std::string* why) {
+  if (!input.file.Open(path, why)) return false;
+  input.program = program;
+  input.data = input.file.Data();
+  input.size = input.file.Size();
+  uint32_t innerSize = 0;
+  std::string reason;
+  if (program && (input.size > UINT32_MAX ||
+                  !ReleaseInExe(input.file.Data(), static_cast<uint32_t>(input.file.Size()),
+                                input.data, innerSize, &reason)))
+    return Refuse(why, path + ": " + reason);
+  if (program) input.size = innerSize;
+  if (input.size > sizeLimit) return Refuse(why, OverReleaseLimit(path, input.size, sizeLimit));
+  input.container = container;
+  input.release.container = container.data;
+  input.release.containerSize = container.size;
+  input.release.hasManifest = true;
+  input.release.manifest = manifest;
+  return true;
+}

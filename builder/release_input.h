@@ -26,3 +26,13 @@ struct CReleaseInput {
 // the release.
 bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput& input,
                       std::string* why);
+
+// The release the builder has just written to `path` (a program when
+// `program` is set), for checking it: the file is mapped and the release found
+// in it, and the container and manifest are the ones written (`container`
+// validated from the container's own bytes, which must outlive `input`), so
+// nothing is unpacked; the patcher's engine unpacks and checks it on its run.
+// False, with `why`, for a file that cannot be read or is over `sizeLimit`.
+bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
+                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
+                        std::string* why);

@@ -83,3 +83,8 @@ bool CheckTaskPaths(const CTaskPaths& paths, std::string* why) {
       return Refuse(why, output.path + ": exists; give --force (-f) to replace it");
   return true;
 }
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}

@@ -21,3 +21,6 @@ struct CTaskPaths {
 
 // False, with `why` naming the path, when a rule above is broken.
 bool CheckTaskPaths(const CTaskPaths& paths, std::string* why);
+
+// The folder of a path, where the scratch folder of a check goes.
+std::string FolderOf(const std::string& path);

@@ -126,10 +126,8 @@ bool CanVerifyHere(const CReleaseInput& release, uint32_t codePage, std::string*
 
 bool VerifyRelease(const CVerifyCase& check, std::string* why) {
   if (!CanVerifyHere(*check.release, check.codePage, why)) return false;
-  CGameFolder old, latest;
-  if (!ListGameFolder(check.oldFolder, check.rules, old, why) ||
-      !ListGameFolder(check.newFolder, check.rules, latest, why))
-    return false;
+  const CGameFolder& old = *check.oldListing;
+  const CGameFolder& latest = *check.newListing;
   const CNameEncoder names(NamesCodePage(*check.release, check.codePage));
   std::vector<std::string> made;
   for (const CContainerEntry& entry : check.release->container.entries)

@@ -14,7 +14,9 @@
 struct CVerifyCase {
   std::string oldFolder;
   std::string newFolder;
-  CFolderRules rules;  // as the release was built
+  // Both folders listed under the rules the release was built with.
+  const CGameFolder* oldListing = nullptr;
+  const CGameFolder* newListing = nullptr;
   const CReleaseInput* release = nullptr;
   uint32_t codePage = 0;      // of the names, when the release names none
   std::string scratchBeside;  // the folder that receives the scratch folder

@@ -1,0 +1,32 @@
+#pragma once
+// A build of qelpatch-build (CTask::kBuild): the release that turns the old
+// game folder into the new one, written to the release file, the program or
+// both. The folders are listed once and each file planned once; the
+// container is compressed when that makes the release smaller and
+// QelPatch.exe can still load it, and otherwise only the archives are
+// deflated again. What was written is checked by the patcher's engine before
+// it replaces any output.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "builder/build_options.h"
+#include "builder/progress_bar.h"
+#include "builder/release_builder.h"
+
+struct CBuiltRelease {
+  CReleaseCounts counts;
+  // In the order they were found; those found before a failure are kept.
+  std::vector<std::string> warnings;
+  std::vector<std::string> removed;  // files of the old folder the new one lacks
+  bool compressed = false;
+  uint64_t containerSize = 0;
+  uint64_t compressedSize = 0;  // the release file's bytes, when compressed
+};
+
+// Builds, checks and commits the outputs `options` name, the release no
+// larger than `sizeLimit` bytes (kReleaseSizeLimit for QelPatch.exe). False,
+// with `why` naming the file, for a refusal; no output is changed then.
+bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar& progress,
+                  CBuiltRelease& built, std::string* why);
