@@ -173,27 +173,25 @@ CEntryPlan PlanOfEntry(const CPatchContainer& container, const CContainerEntry& 
   plan.name = entry.name;
   plan.digestBefore = entry.digestBefore;
   plan.digestAfter = entry.digestAfter;
-  CByteCursor table = ChunkTable(container, entry);
-  for (uint32_t c = 0; c < entry.chunkCount; ++c) {
-    CChunkRecord chunk;
-    ReadChunkRecord(table, chunk);
+  CChunkWalk walk(container, entry);
+  CChunkRecord chunk;
+  while (walk.Next(chunk))
     plan.chunks.push_back(chunk.IsPayload()
-                              ? CChunkPlan::PayloadView(container.data + chunk.offset, chunk.size)
+                              ? CChunkPlan::PayloadView(walk.PayloadOf(chunk), chunk.size)
                               : CChunkPlan::Copy(chunk.offset, chunk.size));
-  }
   return plan;
 }
 
 bool DeflateStoredArchive(const CEntryPlan& stored, const CMappedFile& latest, CEntryPlan& entry,
                           std::string* why) {
   const CChunkPlan& head = stored.chunks.front();
-  uint8_t bytes[kLocalHeaderSize] = {};
   CZipLocalHeader header = {};
-  if (head.PayloadSize() >= kLocalHeaderSize)
-    std::memcpy(bytes, head.PayloadData(), kLocalHeaderSize);
+  std::string name;
   entry = stored;
   // Deflated already: its stored form would not fit a zip archive.
-  if (!ParseLocalHeader(bytes, header) || header.compressionMethod != kZipMethodStored) return true;
+  if (!ParseLocalHeaderIn(head.PayloadData(), head.PayloadSize(), header, name) ||
+      header.compressionMethod != kZipMethodStored)
+    return true;
   const uint32_t crc = Crc32(latest.Data(), latest.Size());
   if (latest.Size() != header.uncompressedSize || crc != header.crc32)
     return Refuse(why, ChangedWhileRead(latest.Path()));
