@@ -18,8 +18,6 @@
 
 namespace {
 constexpr int kRepaintMilliseconds = 333;
-// The longest stored path the patcher reads (settings_posix.cpp).
-constexpr size_t kLongestStoredPath = 1023;
 
 int Refused(const std::string& message) {
   std::fprintf(stderr, "qelpatch: %s\n", message.c_str());
@@ -31,7 +29,7 @@ int Refused(const std::string& message) {
 bool StoredPathOf(const std::string& folder, std::string& stored, std::string* why) {
   if (KindOfPath(folder) != PathKind::kFolder) return Refuse(why, folder + ": no such folder");
   stored = folder.back() == '/' ? folder : folder + "/";
-  if (stored.size() > kLongestStoredPath)
+  if (stored.size() > CTerminalHost::kLongestStoredPath)
     return Refuse(why, folder + ": a path longer than the patcher's 1023 bytes");
   return true;
 }

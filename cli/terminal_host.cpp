@@ -8,11 +8,6 @@
 
 #include "platform/command_line.h"
 
-namespace {
-// The registry value's buffer holds 1023 bytes and its end.
-constexpr size_t kLongestStoredPath = 1023;
-}  // namespace
-
 uint16_t CTerminalHost::SystemDefaultLanguage() {
   // No system language setting; English (US).
   return 0x0409;

@@ -15,6 +15,10 @@
 
 class CTerminalHost : public CPatchHost {
  public:
+  // The longest stored path taken, as the registry value's buffer holds
+  // 1023 bytes and its end.
+  static constexpr size_t kLongestStoredPath = 1023;
+
   // `gameFolder`: the folder --game named, or empty.
   explicit CTerminalHost(std::string gameFolder) : gameFolder_(std::move(gameFolder)) {}
 
