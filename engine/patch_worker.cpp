@@ -1,6 +1,5 @@
 #include "engine/patch_worker.h"
 
-#include <algorithm>
 #include <new>
 
 #include "base/path_text.h"
