@@ -1,6 +1,7 @@
 #include "app/qel_client_startup.h"
 
 #include "app/window_proc.h"
+#include "engine/carried_release.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/embedded_data.h"
 #include "platform/user.h"
 
 uint16_t CWindowHost::SystemDefaultLanguage() {
@@ -29,12 +28,4 @@ void CWindowHost::Diagnostic(const std::string& line) {
 void CWindowHost::PostResult(const CPatchOutcome& outcome) {
   // The window reads the reason from the status line it already shows.
   platform::PostWindowMessage(window, WM_PATCH_RESULT, outcome.completed ? 1 : 0);
-}
-
-CReleaseBytes CarriedRelease() {
-  CReleaseBytes release;
-  const uint8_t* data = nullptr;
-  uint32_t size = 0;
-  if (platform::FindPatchData(data, size)) release = CReleaseBytes{data, size};
-  return release;
 }

@@ -5,7 +5,6 @@
 // standard output, which the window program has no console for.
 
 #include "engine/patch_host.h"
-#include "engine/patch_worker.h"
 #include "platform/win32/windows_api.h"
 
 // The result message: wParam 1 completed, 0 failed; lParam 0.
@@ -24,6 +23,3 @@ class CWindowHost : public CPatchHost {
   void Diagnostic(const std::string& line) override;
   void PostResult(const CPatchOutcome& outcome) override;
 };
-
-// The release this program carries (resource "DAT" 136); null when none.
-CReleaseBytes CarriedRelease();

@@ -11,9 +11,9 @@
 #include "cli/patcher_options.h"
 #include "cli/progress_line.h"
 #include "cli/terminal_host.h"
+#include "engine/carried_release.h"
 #include "engine/patch_worker.h"
 #include "platform/command_line.h"
-#include "platform/embedded_data.h"
 #include "platform/folder_listing.h"
 
 namespace {
@@ -34,14 +34,6 @@ bool StoredPathOf(const std::string& folder, std::string& stored, std::string* w
   return true;
 }
 
-// The release this program carries; null when none.
-CReleaseBytes CarriedRelease() {
-  CReleaseBytes release;
-  const uint8_t* data = nullptr;
-  uint32_t size = 0;
-  if (platform::FindPatchData(data, size)) release = CReleaseBytes{data, size};
-  return release;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
