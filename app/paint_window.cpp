@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/qel_client_startup.h"
+#include "platform/win32/wide_path.h"
 
 namespace {
 constexpr float kMinimumBarRatio = 0.01f;
@@ -79,7 +80,10 @@ void CQelClientStartup::PaintWindow(HDC dc) {
   // Only the status text's first line is shown.
   std::string firstLine = text.substr(0, text.find('\n'));
   RECT statusBox = {0, height - kStatusTopFromBottom, width, height - kStatusBottomFromBottom};
-  DrawTextA(dc, firstLine.c_str(), static_cast<int>(firstLine.size()), &statusBox, kStatusFormat);
+  // The engine's texts are UTF-8; a file named outside the ANSI code page
+  // keeps its characters in the wide call.
+  const std::wstring status = Widen(firstLine, CP_UTF8);
+  DrawTextW(dc, status.c_str(), static_cast<int>(status.size()), &statusBox, kStatusFormat);
 
   SelectObject(dc, keptFont);
 }

@@ -11,8 +11,7 @@
 
 class CVerifyHost : public CPatchHost {
  public:
-  // `installPath`: the scratch folder in the system's code page, ending with
-  // a separator.
+  // `installPath`: the scratch folder in UTF-8, ending with a separator.
   explicit CVerifyHost(std::string installPath) : installPath_(std::move(installPath)) {}
 
   uint16_t SystemDefaultLanguage() override { return 0x0409; }

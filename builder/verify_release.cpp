@@ -12,7 +12,6 @@
 #include "engine/patch_worker.h"
 #include "platform/files.h"
 #include "platform/mapped_file.h"
-#include "platform/text_conversion.h"
 
 namespace fs = std::filesystem;
 
@@ -102,10 +101,7 @@ bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
 
 // The engine's run, as the patcher makes it, on the scratch folder.
 bool ApplyWithEngine(const CVerifyCase& check, const std::string& scratch, std::string* why) {
-  std::string stored;
-  if (!ConvertCodePage(kCodePageUtf8, platform::AnsiCodePage(), scratch + "/", stored))
-    return Refuse(why, scratch + ": the patcher cannot name this folder on this system");
-  CVerifyHost host(stored);
+  CVerifyHost host(scratch + "/");
   CPatchWorker worker(host, CReleaseBytes{check.release->data, check.release->size});
   CPatchWorker::ThreadMain(&worker);
   const CPatchOutcome& outcome = host.Outcome();

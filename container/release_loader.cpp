@@ -11,15 +11,16 @@ bool Refused(CLoadRefusal& refusal, CLoadRefusal kind, std::string* why, const s
 }
 
 // Windows names files in its ANSI code page, so a name written for another
-// would name another file there; a UTF-8 system takes any name.
-bool TakeNames(CLoadedRelease& release, uint32_t localCodePage, CLoadRefusal& refusal,
+// would name another file there; a UTF-8 system takes any name. The names
+// are carried on in UTF-8, the file layer's paths.
+bool TakeNames(CLoadedRelease& release, uint32_t systemCodePage, CLoadRefusal& refusal,
                std::string* why) {
   const uint32_t written = release.namesCodePage;
-  if (written == localCodePage) return true;
-  if (localCodePage != kCodePageUtf8)
+  if (written != systemCodePage && systemCodePage != kCodePageUtf8)
     return Refused(refusal, CLoadRefusal::kOtherCodePage, why,
                    "This patch is for code page " + std::to_string(written) +
-                       "; this system uses code page " + std::to_string(localCodePage));
+                       "; this system uses code page " + std::to_string(systemCodePage));
+  if (written == kCodePageUtf8) return true;
   std::vector<CContainerEntry>& entries = release.container.entries;
   release.localNames.assign(entries.size(), std::string());
   release.releaseNames.assign(entries.size(), nullptr);
@@ -65,5 +66,5 @@ bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
       (view.hasManifest &&
        !CheckManifest(view.manifest, release.container, release.namesCodePage, &reason)))
     return Refused(refusal, CLoadRefusal::kDamaged, why, reason);
-  return rules.localCodePage == 0 || TakeNames(release, rules.localCodePage, refusal, why);
+  return rules.systemCodePage == 0 || TakeNames(release, rules.systemCodePage, refusal, why);
 }

@@ -23,10 +23,10 @@ struct CLoadRules {
   // The names' code page when the release names none (a release without a
   // manifest, or of ASCII names): the system's, or the builder's option.
   uint32_t fallbackCodePage = 0;
-  // Where set, the names are taken into this code page, which must be the
-  // release's unless it is UTF-8 (Linux takes any name); 0 leaves them as
-  // the release writes them.
-  uint32_t localCodePage = 0;
+  // Where set, the code page this system names files in, which must be the
+  // release's unless it is UTF-8 (Linux takes any name); the names are then
+  // taken into UTF-8. 0 leaves them as the release writes them.
+  uint32_t systemCodePage = 0;
 };
 
 struct CLoadedRelease {
@@ -39,7 +39,7 @@ struct CLoadedRelease {
   // The manifest's word on an entry; null for a release without one.
   const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
 
-  // Where the names were taken into another code page: the taken names,
+  // Where the names were taken into UTF-8 from another code page: the taken names,
   // which the entries point at, and the release's own.
   std::vector<std::string> localNames;
   std::vector<const char*> releaseNames;

@@ -70,7 +70,7 @@ bool CPatchWorker::CommitPatchedFiles(const std::vector<CPlannedEntry>& entries)
   platform::CFolderSyncs folders;
   for (size_t i = 0; i < entries.size() && i < working_.size(); ++i) {
     if (InstallFile(working_[i], entries[i].entry->name)) {
-      NoteInstalled(folders, entries[i].entry->name, codePage_);
+      NoteInstalled(folders, entries[i].entry->name, kCodePageUtf8);
       continue;
     }
     platform::DeleteFile(working_[i]);
@@ -105,7 +105,7 @@ bool CPatchWorker::InstallFile(const std::string& from, const std::string& name)
 void CPatchWorker::RemoveLeftoverWorkingFiles() {
   for (const CContainerEntry& entry : release_.container.entries) {
     for (const std::string& working :
-         {TemporaryName(entry.name, codePage_), UnpackedName(entry.name, codePage_)}) {
+         {TemporaryName(entry.name, kCodePageUtf8), UnpackedName(entry.name, kCodePageUtf8)}) {
       if (platform::FileExists(InstallDir + working)) platform::DeleteFile(InstallDir + working);
     }
   }

@@ -1,6 +1,7 @@
 #include "engine/compare_result.h"
 
 #include "base/diagnostics.h"
+#include "base/path_text.h"
 #include "container/entry_kind.h"
 #include "digest/package_index_digest.h"
 #include "engine/failure_reason.h"
@@ -15,8 +16,7 @@ const char kDifferentQuestion[] =
 
 bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
-  if (!ValidatePatchContainer(patchData, patchDataSize, platform::AnsiCodePage(), nullptr,
-                              &validated_)) {
+  if (!ValidatePatchContainer(patchData, patchDataSize, kCodePageUtf8, nullptr, &validated_)) {
     refusal_ = "The patch data is damaged; download the patch again";
     return false;
   }
@@ -25,7 +25,8 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchDat
 
 bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& container,
                                        const CReleaseManifest* manifest, CPatchProgress* progress) {
-  const uint32_t codePage = platform::AnsiCodePage();
+  // The loader carries the names in UTF-8.
+  const uint32_t codePage = kCodePageUtf8;
   host.Diagnostic(diagnostics::kCompareStart);
   for (size_t i = 0; i < container.entries.size(); ++i) {
     const CContainerEntry& entry = container.entries[i];

@@ -4,6 +4,11 @@
 // the Linux patcher the environment and the terminal, the builder's check
 // its scratch folder, the tests their scripted answers. Several runs can
 // live in one process, each with its host.
+//
+// Every text passed either way is UTF-8: paths, questions, status lines,
+// reasons. A host that meets a system of narrow texts in another code page
+// (the window program) converts at its own edge, in the wide forms, so that
+// no character of a folder's name is lost.
 
 #include <cstdint>
 #include <string>

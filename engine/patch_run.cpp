@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "archive/unpack_archive_entry.h"
+#include "base/path_text.h"
 #include "container/working_names.h"
-#include "engine/buffered_output.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/in_use_wait.h"
@@ -81,17 +81,17 @@ bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& wo
   const CContainerEntry& entry = *planned.entry;
   const std::string name = entry.name;
   progress_.SetStatusText("Patch " + name + " ");
-  if (!CreateEntryFolders(InstallDir, name, codePage_)) {
+  if (!CreateEntryFolders(InstallDir, name, kCodePageUtf8)) {
     NoteFailure(FileFailure(name, CauseOf(platform::LastFileError())));
     return false;
   }
   const bool unpack = planned.action == CPlannedAction::kUnpack;
-  const std::string tempName = TemporaryName(name, codePage_);
+  const std::string tempName = TemporaryName(name, kCodePageUtf8);
   const std::string tempPath = InstallDir + tempName;
   CContentDigest made;
   // An archive entry's file is unpacked straight from its archive as the
   // chunks make it: the archive itself is never written.
-  working = unpack ? InstallDir + UnpackedName(name, codePage_) : tempPath;
+  working = unpack ? InstallDir + UnpackedName(name, kCodePageUtf8) : tempPath;
   localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
   const bool written =
       unpack ? UnpackWorkingFile(entry, working, made) : WritePatchedPackage(entry, tempPath, made);
@@ -135,13 +135,17 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   if (created != platform::FileError::kNone) fail(CauseOf(created));
 
   CChunkWalk walk(release_.container, entry);
-  CBufferedOutput buffered(out, &digest);
+  // The file layer gathers the small writes; every byte is digested on its way.
+  auto write = [&](const uint8_t* data, uint32_t size) {
+    digest.Update(data, size);
+    return out.Write(data, size);
+  };
   std::vector<uint8_t> copyBuffer;
   while (walk.Next(currentChunk_)) {
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
       // Straight from the container's memory (the validation placed it).
-      if (ok && !buffered.Write(walk.PayloadOf(currentChunk_), size)) failOnFileError();
+      if (ok && !write(walk.PayloadOf(currentChunk_), size)) failOnFileError();
       progress_.AddDone(size);
       continue;
     }
@@ -160,13 +164,13 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
       if (!localReader_.ReadLocalAt(copyBuffer.data(), uint64_t{currentChunk_.offset} + done,
                                     piece))
         fail(localReader_.FailureCause());
-      else if (!buffered.Write(copyBuffer.data(), piece))
+      else if (!write(copyBuffer.data(), piece))
         failOnFileError();
       done += piece;
     }
   }
   // A package is installed as it was written, so it reaches the disk first.
-  if (ok && (!buffered.Drain() || !out.Flush())) failOnFileError();
+  if (ok && !out.Flush()) failOnFileError();
   if (!out.Close()) failOnFileError();
   return ok;
 }

@@ -24,7 +24,7 @@ std::string Megabytes(uint64_t bytes) {
 }  // namespace
 
 CPatchWorker::CPatchWorker(CPatchHost& host, CReleaseBytes release)
-    : host_(host), bytes_(release), codePage_(platform::AnsiCodePage()) {}
+    : host_(host), bytes_(release) {}
 CPatchWorker::~CPatchWorker() = default;
 
 bool CPatchWorker::Start() {
@@ -69,7 +69,7 @@ bool CPatchWorker::FindInstallDir() {
   CInstallPathLocation location = InstallPathLocationFor(host_.SystemDefaultLanguage());
   std::string stored;
   if (host_.ReadInstallPath(location.key, location.valueName, stored) && stored != kEmptySetting) {
-    InstallDir = FolderPartOfPath(stored, codePage_);
+    InstallDir = FolderPartOfPath(stored, kCodePageUtf8);
     if (InstallDir.empty()) NoteFailure("The game's installation path names no folder: " + stored);
   } else {
     std::string chosen = host_.ChooseFolder(kSelectDirectory);
@@ -98,8 +98,10 @@ bool CPatchWorker::LoadPatchData() {
   progress_.SetStatusText("Creating PatchData....");
   std::string why;
   CLoadRefusal refusal;
-  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{codePage_, codePage_}, release_, refusal,
-                  &why)) {
+  // The names must be written for this system's code page, and are carried
+  // on in UTF-8 with the folder, as the file layer takes paths.
+  const uint32_t system = platform::AnsiCodePage();
+  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{system, system}, release_, refusal, &why)) {
     patchData = release_.view.container;
     patchDataSize = release_.view.containerSize;
     return true;

@@ -111,6 +111,5 @@ class CPatchWorker {
   std::vector<std::string> working_;
   std::vector<std::string> kept_;
   CPatchOutcome failure_;
-  const uint32_t codePage_;
   CPatchProgress progress_;
 };

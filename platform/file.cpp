@@ -13,12 +13,14 @@ constexpr uint64_t kWriteBehind = 8 << 20;
 
 // Each thread's own, as errno and GetLastError are.
 thread_local FileError t_lastError = FileError::kNone;
+thread_local std::string t_lastText;
 
 // Starts an operation: asks the fault seam about it and records its error
 // (kNone when none is injected).
 Fault Injected(FileOp op, const std::string& path) {
   Fault fault = CheckFileFault(op, path);
   t_lastError = FaultError(fault);
+  t_lastText = fault == Fault::None ? std::string() : os::ErrorText(t_lastError);
   return fault;
 }
 
@@ -27,19 +29,40 @@ bool Recorded(FileOp op, const std::string& path, const std::string& to = std::s
   if (RecordingFiles()) RecordFileEvent(CFileEvent{op, path, to, 0, {}});
   return true;
 }
+
+// The largest piece one system call is handed.
+constexpr size_t kLargestCall = 1u << 30;
 }  // namespace
 
 FileError LastFileError() {
   return t_lastError;
 }
 
-bool FailWith(FileError error) {
+std::string LastFileErrorText() {
+  return t_lastText.empty() ? os::ErrorText(t_lastError) : t_lastText;
+}
+
+bool FailWith(FileError error, std::string text) {
   t_lastError = error;
+  t_lastText = std::move(text);
   return false;
 }
 
 CFile::~CFile() {
-  Close();
+  Abandon();
+}
+
+// A file not closed is abandoned: what it gathered is dropped, and the
+// failure that made its owner abandon it stays this thread's last.
+void CFile::Abandon() {
+  if (!IsOpen()) return;
+  const FileError error = t_lastError;
+  std::string text = t_lastText;
+  os::Close(handle_);
+  handle_ = kClosed;
+  buffer_.clear();
+  Recorded(FileOp::Close, path_);
+  FailWith(error, std::move(text));
 }
 
 bool CFile::OpenRead(const std::string& path) {
@@ -51,9 +74,31 @@ bool CFile::OpenRead(const std::string& path) {
 
 bool CFile::Create(const std::string& path) {
   Close();
-  if (Injected(FileOp::Create, path) != Fault::None || !os::Create(path, handle_)) return false;
+  return Injected(FileOp::Create, path) == Fault::None && os::Create(path, handle_) && Opened(path);
+}
+
+bool CFile::CreateBeside(const std::string& path, std::string& temporary) {
+  Close();
+  const size_t slash = path.find_last_of("/\\");
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name =
+        path.substr(0, base) + "." + path.substr(base) + "." + os::UniqueSuffix();
+    if (Injected(FileOp::Create, name) != Fault::None) return false;
+    bool exists = false;
+    if (os::CreateNew(name, handle_, exists)) {
+      temporary = name;
+      return Opened(name);
+    }
+    if (!exists) return false;
+  }
+  return false;
+}
+
+bool CFile::Opened(const std::string& path) {
   path_ = path;
   written_ = writeBack_ = 0;
+  buffer_.clear();
   return Recorded(FileOp::Create, path);
 }
 
@@ -71,43 +116,75 @@ int64_t CFile::ReadAt(uint64_t position, void* buffer, uint32_t size) {
   return got;
 }
 
-bool CFile::Write(const void* buffer, uint32_t size) {
+bool CFile::Write(const void* buffer, size_t size) {
   if (!IsOpen()) return false;
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  if (buffer_.size() + size > kBufferSize && !Drain()) return false;
+  if (size >= kBufferSize) return WriteOut(in, size, written_) && Advance(size);
+  if (buffer_.capacity() == 0) buffer_.reserve(kBufferSize);
+  buffer_.insert(buffer_.end(), in, in + size);
+  return true;
+}
+
+bool CFile::WriteAt(uint64_t position, const void* buffer, size_t size) {
+  return IsOpen() && Drain() && WriteOut(static_cast<const uint8_t*>(buffer), size, position);
+}
+
+bool CFile::Drain() {
+  if (buffer_.empty()) return true;
+  const bool written =
+      WriteOut(buffer_.data(), buffer_.size(), written_) && Advance(buffer_.size());
+  buffer_.clear();
+  return written;
+}
+
+bool CFile::Advance(size_t size) {
+  written_ += size;
+  if (written_ - writeBack_ >= kWriteBehind) {
+    os::WriteBehind(handle_, writeBack_, written_);
+    writeBack_ = written_;
+  }
+  return true;
+}
+
+// One piece to the system at `position`, asked of the fault seam once.
+bool CFile::WriteOut(const uint8_t* data, size_t size, uint64_t position) {
   const Fault fault = Injected(FileOp::Write, path_);
   if (fault == Fault::ShortWrite)
     size /= 2;
   else if (fault != Fault::None)
     return false;
-  auto* in = static_cast<const unsigned char*>(buffer);
-  uint32_t put = 0;
+  size_t put = 0;
   while (put < size) {
-    const int64_t n = os::WriteSome(handle_, in + put, size - put);
+    const size_t piece = size - put < kLargestCall ? size - put : kLargestCall;
+    const int64_t n =
+        os::WriteSomeAt(handle_, position + put, data + put, static_cast<uint32_t>(piece));
     if (n < 0) return false;
-    if (n == 0) return FailWith(FileError::kDiskFull);
-    put += static_cast<uint32_t>(n);
+    if (n == 0) return FailWith(FileError::kDiskFull, os::ErrorText(FileError::kDiskFull));
+    put += static_cast<size_t>(n);
   }
   if (RecordingFiles())
-    RecordFileEvent(CFileEvent{FileOp::Write, path_, {}, written_, {in, in + put}});
-  written_ += put;
-  if (written_ - writeBack_ >= kWriteBehind) {
-    os::WriteBehind(handle_, writeBack_, written_);
-    writeBack_ = written_;
-  }
+    RecordFileEvent(CFileEvent{FileOp::Write, path_, {}, position, {data, data + put}});
   // A short write stored part of the bytes and then met a full disk.
-  return fault == Fault::None || FailWith(FileError::kDiskFull);
+  return fault == Fault::None ||
+         FailWith(FileError::kDiskFull, os::ErrorText(FileError::kDiskFull));
 }
 
 bool CFile::Flush() {
-  return IsOpen() && Injected(FileOp::Flush, path_) == Fault::None && os::Flush(handle_) &&
-         Recorded(FileOp::Flush, path_);
+  return IsOpen() && Drain() && Injected(FileOp::Flush, path_) == Fault::None &&
+         os::Flush(handle_) && Recorded(FileOp::Flush, path_);
 }
 
 int64_t CFile::Size() {
-  return IsOpen() ? os::Size(handle_) : -1;
+  return IsOpen() && Drain() ? os::Size(handle_) : -1;
 }
 
 bool CFile::Close() {
   if (!IsOpen()) return true;
+  if (!Drain()) {
+    Abandon();
+    return false;
+  }
   const bool injected = Injected(FileOp::Close, path_) != Fault::None;
   const bool closed = os::Close(handle_);
   handle_ = kClosed;

@@ -1,5 +1,7 @@
 #include "platform/file_faults.h"
 
+#include "platform/file_os.h"
+
 namespace platform {
 namespace {
 FaultHook g_hook = nullptr;
@@ -68,10 +70,19 @@ const char* FileOpName(FileOp op) {
       return "delete";
     case FileOp::QuerySpace:
       return "QuerySpace";
+    case FileOp::ListFolder:
+      return "ListFolder";
+    case FileOp::Map:
+      return "Map";
     case FileOp::SyncFolder:
       return "sync folder";
   }
   return "?";
+}
+
+std::string InjectedFailure(FileOp op, const std::string& path) {
+  const Fault fault = CheckFileFault(op, path);
+  return fault == Fault::None ? std::string() : os::ErrorText(FaultError(fault));
 }
 
 }  // namespace platform

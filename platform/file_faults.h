@@ -27,6 +27,11 @@ enum class FileOp {
   CreateFolder,
   SyncFolder,  // making a folder's entries durable (POSIX)
   QuerySpace,  // asking for the free space of a disk (ShortWrite: the disk is full)
+  ListFolder,  // reading the entries of a folder (the builder's listing)
+  // Mapping a file (the builder's inputs); asked once the file is mapped, so
+  // that a hook can also change the file under a live mapping, as another
+  // program would.
+  Map,
 };
 
 enum class Fault {
@@ -48,6 +53,10 @@ Fault CheckFileFault(FileOp op, const std::string& path);
 FileError FaultError(Fault fault);
 
 const char* FileOpName(FileOp op);
+
+// For the layers that tell failures in words: the system's words for the
+// failure the seam injects into this operation; empty when it injects none.
+std::string InjectedFailure(FileOp op, const std::string& path);
 
 // One operation that changed the disk, as the layer carried it out: a file
 // created (or truncated), bytes written at a position, a file flushed or

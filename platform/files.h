@@ -1,10 +1,13 @@
 #pragma once
-// Files. Every file operation of the core goes through here, so that tests can
-// make any one of them fail (file_faults.h). Positions are 64-bit. Paths are
-// narrow texts in AnsiCodePage(); on Windows they may be longer than MAX_PATH.
-// The portable half (file.cpp) asks the fault seam and loops over short reads
+// Files. Every file operation of the patcher and of the builder goes through
+// here, so that tests can make any one of them fail and record what reached
+// the disk (file_faults.h). Positions are 64-bit. Paths are UTF-8 on every
+// system, so that a folder named outside the ANSI code page is still reached;
+// on Windows they are widened, and may be longer than MAX_PATH. The portable
+// half (file.cpp) asks the seams, gathers writes and loops over short reads
 // and writes; posix/ and win32/ hold the system calls (file_os.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -13,8 +16,9 @@
 
 namespace platform {
 
-// The code page of the narrow texts the system hands out and takes (paths,
-// setting values): the ANSI code page on Windows, UTF-8 (65001) on POSIX.
+// The code page a release's names must be written in to name the same files
+// here: the ANSI code page on Windows (its programs and archives name files in
+// it), UTF-8 (65001) on POSIX. Paths reach the file layer in UTF-8 all the same.
 uint32_t AnsiCodePage();
 
 // Why the last file operation of this thread failed, in the terms a player
@@ -29,6 +33,9 @@ enum class FileError {
   kOther,  // a read or write error of the disk
 };
 FileError LastFileError();
+// The same failure in the system's words ("No space left on device"), for
+// the builder's messages.
+std::string LastFileErrorText();
 
 class CFile {
  public:
@@ -41,26 +48,44 @@ class CFile {
   bool OpenRead(const std::string& path);
   // Creates the file for writing, truncating an existing one.
   bool Create(const std::string& path);
+  // Creates a new file beside `path` under a name no other file has
+  // (".NAME.XXXXXX"), and says which in `temporary`.
+  bool CreateBeside(const std::string& path, std::string& temporary);
   bool IsOpen() const { return handle_ != kClosed; }
 
   // Reads up to size bytes at the absolute position; returns the count read,
   // 0 at the end, -1 on an error.
   int64_t ReadAt(uint64_t position, void* buffer, uint32_t size);
-  // Writes all size bytes at the current position; false on any shortfall.
-  bool Write(const void* buffer, uint32_t size);
+  // Writes all size bytes after those written before; false on any
+  // shortfall. Small writes are gathered into pieces of kBufferSize, so a
+  // file of many small chunks costs few system calls; large ones go through.
+  bool Write(const void* buffer, size_t size);
+  // Writes over bytes already written (a count known only at the end).
+  bool WriteAt(uint64_t position, const void* buffer, size_t size);
   // Forces the written bytes to the disk.
   bool Flush();
   // Size of the open file, or -1.
   int64_t Size();
   // Closes; false when the close reported an error (lost written data).
   bool Close();
+  // Closes a file given up on: what is gathered is dropped, and the failure
+  // that made its owner give up stays this thread's last. The destructor
+  // does this.
+  void Abandon();
 
   static constexpr intptr_t kClosed = -1;
+  static constexpr uint32_t kBufferSize = 1 << 20;
 
  private:
+  bool Opened(const std::string& path);
+  bool Drain();
+  bool Advance(size_t size);
+  bool WriteOut(const uint8_t* data, size_t size, uint64_t position);
+
   intptr_t handle_ = kClosed;
+  std::vector<uint8_t> buffer_;
   std::string path_;
-  uint64_t written_ = 0;    // bytes written since Create
+  uint64_t written_ = 0;    // bytes handed to the system since Create
   uint64_t writeBack_ = 0;  // of those, handed to the disk ahead of Flush
 };
 

@@ -3,6 +3,7 @@
 #include "platform/folder_listing.h"
 
 #include "base/refusal.h"
+#include "platform/file_faults.h"
 #include "platform/folder_listing_os.h"
 
 namespace {
@@ -34,8 +35,9 @@ class CWalk {
   // Walks the folder `relative` below the root ("" for the root itself).
   bool ListFolder(const std::string& relative, std::string* why) {
     std::vector<listing_os::CFolderEntry> entries;
-    std::string reason;
-    if (!listing_os::ReadFolder(Below(root_, relative), entries, &reason))
+    std::string reason =
+        platform::InjectedFailure(platform::FileOp::ListFolder, Below(root_, relative));
+    if (!reason.empty() || !listing_os::ReadFolder(Below(root_, relative), entries, &reason))
       return Refuse(why, Below(root_, relative) + ": cannot read the folder: " + reason);
     for (const listing_os::CFolderEntry& entry : entries) {
       const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;

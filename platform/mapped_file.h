@@ -51,6 +51,9 @@ class CMappedFile {
   bool Unchanged(std::string* why) const;
 
  private:
+  // The system's half of Open (posix/, win32/).
+  bool Map(const std::string& path, std::string* why);
+
   const uint8_t* data_ = &kEmpty;
   uint64_t size_ = 0;
   void* mapping_ = nullptr;

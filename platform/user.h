@@ -2,7 +2,7 @@
 // The window program's registry value, dialogs and posted message
 // (platform/win32 only): what its host (app/window_host.h) answers the engine
 // with. The Linux patcher's host answers from the environment and the
-// terminal instead.
+// terminal instead. Every text here is UTF-8; the calls are the wide ones.
 
 #include <cstdint>
 #include <string>

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <random>
+
 #include "platform/file_os.h"
 
 namespace platform {
@@ -31,7 +34,7 @@ FileError ErrorOf(int error) {
 }
 
 bool FailWithErrno() {
-  return FailWith(ErrorOf(errno));
+  return FailWith(ErrorOf(errno), std::strerror(errno));
 }
 
 int Fd(intptr_t handle) {
@@ -68,9 +71,15 @@ int64_t ReadSomeAt(intptr_t handle, uint64_t position, void* buffer, uint32_t si
   }
 }
 
-int64_t WriteSome(intptr_t handle, const void* buffer, uint32_t size) {
+bool CreateNew(const std::string& path, intptr_t& handle, bool& exists) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  exists = fd < 0 && errno == EEXIST;
+  return Opened(fd, handle);
+}
+
+int64_t WriteSomeAt(intptr_t handle, uint64_t position, const void* buffer, uint32_t size) {
   for (;;) {
-    const ssize_t n = ::write(Fd(handle), buffer, size);
+    const ssize_t n = ::pwrite(Fd(handle), buffer, size, static_cast<off_t>(position));
     if (n >= 0) return n;
     if (errno != EINTR) {
       FailWithErrno();
@@ -133,16 +142,40 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// errno stays as the failed call set it, for the builder's outputs, which
-// tell the reason in words (output_file_posix.cpp).
 bool SyncFolder(const std::string& folder) {
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return FailWithErrno();
   const bool synced = ::fsync(dir) == 0 || FailWithErrno();
-  const int error = errno;
   ::close(dir);
-  errno = error;
   return synced;
+}
+
+std::string ErrorText(FileError error) {
+  switch (error) {
+    case FileError::kNone:
+      return std::string();
+    case FileError::kInUse:
+      return std::strerror(EBUSY);
+    case FileError::kAccessDenied:
+      return std::strerror(EACCES);
+    case FileError::kDiskFull:
+      return std::strerror(ENOSPC);
+    case FileError::kNotFound:
+      return std::strerror(ENOENT);
+    case FileError::kPathTooLong:
+      return std::strerror(ENAMETOOLONG);
+    case FileError::kOther:
+      break;
+  }
+  return std::strerror(EIO);
+}
+
+std::string UniqueSuffix() {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::minstd_rand draw(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+  std::string suffix(6, 'a');
+  for (char& c : suffix) c = kLetters[draw() % 36];
+  return suffix;
 }
 
 }  // namespace os

@@ -30,8 +30,7 @@ CMappedFile::~CMappedFile() {
   if (mapping_) munmap(mapping_, static_cast<size_t>(size_));
 }
 
-bool CMappedFile::Open(const std::string& path, std::string* why) {
-  path_ = path;
+bool CMappedFile::Map(const std::string& path, std::string* why) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (why) *why = "cannot open " + path + ": " + std::strerror(errno);

@@ -1,9 +1,11 @@
 // The file layer's system calls on Windows: no sharing restriction, 64-bit
-// positions, and a replace that is one MoveFileEx step. Paths arrive narrow,
-// in the ANSI code page, and are turned into wide "\\?\" paths, so that a
+// positions, and a replace that is one MoveFileEx step. Paths arrive in
+// UTF-8 and are turned into wide "\\?\" paths, so that a
 // game folder deep enough to pass MAX_PATH (260) with the working names is
 // still reached. What a power cut leaves at each step of a commit, and what
 // the commit relies on here: power_loss.md.
+#include <atomic>
+
 #include "platform/file_os.h"
 #include "platform/win32/wide_path.h"
 
@@ -37,13 +39,16 @@ FileError ErrorOf(DWORD error) {
   }
 }
 
-bool FailWithLastError() {
-  return FailWith(ErrorOf(GetLastError()));
+bool FailWithCode(DWORD error) {
+  return FailWith(ErrorOf(error), ErrorMessage(error));
 }
 
-// The patcher's paths are narrow texts in the ANSI code page (files.h).
+bool FailWithLastError() {
+  return FailWithCode(GetLastError());
+}
+
 std::wstring SystemPath(const std::string& path) {
-  return LongPath(Widen(path, CP_ACP));
+  return LongPath(Widen(path, CP_UTF8));
 }
 
 // MoveFileEx refuses to replace a read-only file; the attribute comes back on
@@ -107,9 +112,21 @@ int64_t ReadSomeAt(intptr_t handle, uint64_t position, void* buffer, uint32_t si
   return -1;
 }
 
-int64_t WriteSome(intptr_t handle, const void* buffer, uint32_t size) {
+bool CreateNew(const std::string& path, intptr_t& handle, bool& exists) {
+  HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  exists = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+  if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
+  handle = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
+int64_t WriteSomeAt(intptr_t handle, uint64_t position, const void* buffer, uint32_t size) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
   DWORD n = 0;
-  if (WriteFile(Handle(handle), buffer, size, &n, nullptr)) return n;
+  if (WriteFile(Handle(handle), buffer, size, &n, &at)) return n;
   FailWithLastError();
   return -1;
 }
@@ -140,13 +157,13 @@ bool MakeFolder(const std::string& path) {
   DWORD error = GetLastError();
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
-  return FailWith(ErrorOf(error));
+  return FailWithCode(error);
 }
 
 bool Remove(const std::string& path) {
   if (DeleteFileW(SystemPath(path).c_str())) return true;
   DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWith(ErrorOf(error));
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWithCode(error);
 }
 
 bool Move(const std::string& from, const std::string& to) {
@@ -157,7 +174,7 @@ bool Move(const std::string& from, const std::string& to) {
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   DWORD error = GetLastError();
   readOnly.Restore(moved);
-  return moved || FailWith(ErrorOf(error));
+  return moved || FailWithCode(error);
 }
 
 // NTFS journals a new or renamed entry itself; there is no folder to sync.
@@ -172,6 +189,36 @@ std::string FolderOf(const std::string& path) {
 
 bool SyncFolder(const std::string&) {
   return true;
+}
+
+std::string ErrorText(FileError error) {
+  switch (error) {
+    case FileError::kNone:
+      return std::string();
+    case FileError::kInUse:
+      return ErrorMessage(ERROR_SHARING_VIOLATION);
+    case FileError::kAccessDenied:
+      return ErrorMessage(ERROR_ACCESS_DENIED);
+    case FileError::kDiskFull:
+      return ErrorMessage(ERROR_DISK_FULL);
+    case FileError::kNotFound:
+      return ErrorMessage(ERROR_PATH_NOT_FOUND);
+    case FileError::kPathTooLong:
+      return ErrorMessage(ERROR_FILENAME_EXCED_RANGE);
+    case FileError::kOther:
+      break;
+  }
+  return ErrorMessage(ERROR_WRITE_FAULT);
+}
+
+std::string UniqueSuffix() {
+  static std::atomic<unsigned> counter{0};
+  const unsigned tag =
+      (GetCurrentProcessId() * 2654435761u) ^ GetTickCount() ^ (++counter * 40503u);
+  std::string suffix(6, 'a');
+  for (int i = 0; i < 6; ++i)
+    suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[(tag >> (5 * i)) % 36];
+  return suffix;
 }
 
 }  // namespace os

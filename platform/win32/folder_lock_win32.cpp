@@ -26,7 +26,7 @@ CFolderLock::~CFolderLock() {
 CFolderLockResult CFolderLock::Lock(const std::string& folder) {
   // One folder, however it is spelled: the full path, letter case and a
   // trailing separator aside.
-  std::wstring path = LongPath(Widen(folder, CP_ACP));
+  std::wstring path = LongPath(Widen(folder, CP_UTF8));
   while (!path.empty() && path.back() == L'\\') path.pop_back();
   for (wchar_t& c : path) c = static_cast<wchar_t>(std::towupper(c));
   wchar_t name[64];

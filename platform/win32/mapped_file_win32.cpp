@@ -32,8 +32,7 @@ CMappedFile::~CMappedFile() {
   if (mapping_) UnmapViewOfFile(mapping_);
 }
 
-bool CMappedFile::Open(const std::string& path, std::string* why) {
-  path_ = path;
+bool CMappedFile::Map(const std::string& path, std::string* why) {
   HANDLE file = CreateFileW(LongPath(Widen(path, CP_UTF8)).c_str(), GENERIC_READ, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

@@ -1,7 +1,7 @@
 // The installation path setting. The key is opened for reading only and never
 // created, so a standard user gets the stored path too.
 #include "platform/user.h"
-#include "platform/win32/windows_api.h"
+#include "platform/win32/wide_path.h"
 
 namespace platform {
 namespace {
@@ -13,7 +13,8 @@ class CKey {
     if (key_ != nullptr) RegCloseKey(key_);
   }
   bool Open(const char* path) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key_) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(path, CP_UTF8).c_str(), 0, KEY_QUERY_VALUE,
+                         &key_) == ERROR_SUCCESS;
   }
   HKEY Get() const { return key_; }
 
@@ -30,23 +31,26 @@ bool ReadMachineSetting(const char* key, const char* valueName, std::string& val
   CKey opened;
   if (!opened.Open(key)) return false;
 
-  // A value that is not text, does not fit, or lacks its terminator is absent.
-  char buffer[kValueBufferSize] = {};
+  // A value that is not text, does not fit, or lacks its terminator is
+  // absent. Read in its wide form, so that a folder named outside the ANSI
+  // code page keeps every character.
+  wchar_t buffer[kValueBufferSize] = {};
   DWORD type = 0;
   DWORD size = sizeof(buffer);
-  if (RegQueryValueExA(opened.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                       &size) != ERROR_SUCCESS)
+  if (RegQueryValueExW(opened.Get(), Widen(valueName, CP_UTF8).c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
     return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-  if (size == 0 || size > sizeof(buffer) || buffer[size - 1] != '\0') return false;
+  const DWORD units = size / sizeof(wchar_t);
+  if (units == 0 || size > sizeof(buffer) || buffer[units - 1] != L'\0') return false;
 
   if (type == REG_EXPAND_SZ) {
-    char expanded[kValueBufferSize];
-    DWORD needed = ExpandEnvironmentStringsA(buffer, expanded, sizeof(expanded));
-    if (needed == 0 || needed > sizeof(expanded)) return false;
-    value = expanded;
+    wchar_t expanded[kValueBufferSize];
+    DWORD needed = ExpandEnvironmentStringsW(buffer, expanded, kValueBufferSize);
+    if (needed == 0 || needed > kValueBufferSize) return false;
+    value = Utf8(expanded);
   } else {
-    value = buffer;
+    value = Utf8(buffer);
   }
   return true;
 }
