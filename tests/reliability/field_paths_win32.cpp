@@ -1,8 +1,10 @@
 // Windows only, whole runs on game folders as players have them: paths longer
-// than MAX_PATH, and folder and file names in a double-byte ANSI code page
-// whose second bytes are '\' (ソ is 83 5C in code page 932). The second kind
-// runs only when the process's ANSI code page is 932 (ctest starts the suite
-// once more with a Japanese locale for it).
+// than MAX_PATH, a folder named in letters the ANSI code page lacks, and
+// folder and file names in a double-byte ANSI code page whose second bytes
+// are '\' (ソ is 83 5C in code page 932). The last kind runs only when the
+// process's ANSI code page is 932 (ctest starts the suite once more with a
+// Japanese locale for it). The file layer takes UTF-8 paths; the release's
+// names are in the ANSI code page.
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -28,12 +30,16 @@ Bytes Get(const std::string& path) {
   return bytes;
 }
 
-std::string Narrow(const std::wstring& wide) {
-  int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+std::string Narrow(const std::wstring& wide, UINT codePage = CP_ACP) {
+  int length = WideCharToMultiByte(codePage, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, wide.c_str(), -1, &narrow[0], length, nullptr, nullptr);
   narrow.pop_back();
   return narrow;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  return Narrow(wide, CP_UTF8);
 }
 
 // The release's files, installed and judged through the file layer.
@@ -80,20 +86,39 @@ TEST(FieldPaths, AGameFolderWhosePathsPassThreeHundredCharactersIsPatched) {
   }
 }
 
+// Thai and Hangul: no ANSI code page holds both.
+TEST(FieldPaths, AFolderNamedOutsideTheCodePageIsPatched) {
+  ResetTestHost();
+  CTempFolder base;
+  const std::wstring name = L"\u0e40\u0e01\u0e21\uac8c\uc784";
+  const std::string game = base.Path() + Utf8(name) + "\\";
+  // Made by its wide name, so the layer must reach the very same folder.
+  const std::wstring wideBase(base.Path().begin(), base.Path().end());
+  ASSERT_TRUE(CreateDirectoryW((wideBase + L"\\" + name).c_str(), nullptr));
+  CRelease release = MakeRepresentativeRelease(20000, 63);
+  InstallThroughTheLayer(release, game);
+
+  CRunOutcome outcome = RunWorker(release.container, game);
+  EXPECT_EQ(outcome.results, std::vector<uintptr_t>{1}) << outcome.status;
+  EXPECT_TRUE(outcome.questions.empty()) << "asked about " << outcome.questions.front();
+  ExpectAllNew(release, game);
+}
+
 TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
   if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
   ResetTestHost();
   CTempFolder base;
   // ゲーム: the game folder; its launcher is ソフト.exe, whose ソ ends in 5C.
-  const std::string game = base.Path() + Narrow(L"\u30b2\u30fc\u30e0");
+  const std::string game = base.Path() + Utf8(L"\u30b2\u30fc\u30e0");
   ASSERT_TRUE(platform::CreateFolder(game))
       << game << " " << static_cast<int>(platform::LastFileError()) << " " << GetLastError();
   const std::string so = Narrow(L"\u30bd");
   ASSERT_EQ(so, "\x83\x5C");
-  const std::string launcher = game + "\\" + so + Narrow(L"\u30d5\u30c8") + ".exe";
+  const std::string launcher = game + "\\" + Utf8(L"\u30bd\u30d5\u30c8") + ".exe";
 
   CPackagePair package = MakePackagePair("a.pkg", 62);
-  const std::string note = so + "/" + so + ".txt";  // a new file in a new folder ソ
+  // A new file in a new folder ソ, named in the release in code page 932.
+  const std::string note = so + "/" + so + ".txt";
   const Bytes noteBytes = TextBytes("new note");
   Put(game + "\\a.pkg", package.oldPackage.bytes);
   Bytes container = BuildContainer({DeltaEntry(package), ArchiveEntry(note, noteBytes, true)});
@@ -115,7 +140,7 @@ TEST(FieldPaths, AFolderAndNamesInCodePage932AreSplitByCharacters) {
             INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesW((wideGame + L"\u30bd\\.temp_\u30bd.txt").c_str()),
             INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(Get(game + "\\" + note), noteBytes);
+  EXPECT_EQ(Get(game + "\\" + Utf8(L"\u30bd/\u30bd.txt")), noteBytes);
 }
 
 // Names written for another code page would name other files here: such a
