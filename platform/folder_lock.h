@@ -2,8 +2,9 @@
 // One patcher at a time in a game folder: a second one started on the same
 // folder (a player double-clicks twice) is told so before it touches a file.
 // The lock lives as long as the object (for the patcher, the process) and
-// leaves nothing on the disk: on POSIX a lock on the folder itself, on
-// Windows a named mutex derived from the folder's full path.
+// is keyed on the folder itself, not on how its path is spelled: on POSIX a
+// lock on the open folder, on Windows a file in it (kFolderLockName) that
+// no one else may open and that the system deletes when it is closed.
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,9 @@ enum class CFolderLockResult {
   kBusy,         // another process (or object) holds the folder
   kUnavailable,  // the lock cannot be had here (the folder cannot be opened)
 };
+
+// The Windows lock's file, while a patcher runs in the folder.
+constexpr wchar_t kFolderLockName[] = L".qelpatch.lock";
 
 class CFolderLock {
  public:

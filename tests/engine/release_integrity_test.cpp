@@ -163,9 +163,13 @@ TEST_F(ReleaseIntegrity, AFinishedGameWithADamagedPackageIsNotCalledComplete) {
 }
 
 TEST_F(ReleaseIntegrity, ASecondPatcherOnTheSameFolderEndsBeforeTouchingIt) {
-  platform::CFolderLock first;
-  ASSERT_EQ(first.Lock(folder.Path()), platform::CFolderLockResult::kLocked);
-  CRunOutcome outcome = RunWorker(game.release, folder.Path());
+  CRunOutcome outcome;
+  {
+    // Windows keeps the lock as a file in the folder while it is held.
+    platform::CFolderLock first;
+    ASSERT_EQ(first.Lock(folder.Path()), platform::CFolderLockResult::kLocked);
+    outcome = RunWorker(game.release, folder.Path());
+  }
   EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0});
   EXPECT_EQ(outcome.status, "Another patch is running in this game folder");
   ExpectGame(game.before, "while locked");
