@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 
+#include "archive/zip_writer.h"
 #include "base/path_text.h"
 #include "container/working_names.h"
 #include "engine/install_dir.h"
@@ -289,4 +290,41 @@ TEST_F(PatchRun, AnArchiveEntryWritesOnlyTheFileItUnpacks) {
   EXPECT_EQ(created,
             (std::vector<std::string>{folder / UnpackedName("conf/setup.ini", kCodePageUtf8),
                                       folder / UnpackedName("movie.bik", kCodePageUtf8)}));
+}
+
+// An archive's directory says how large its file is: data that goes on past
+// that is a bomb, not the file. It is refused as damaged data, and nothing of
+// the release is installed.
+TEST_F(PatchRun, AnArchiveEntryPastItsDeclaredSizeIsRefusedAsDamaged) {
+  const Bytes bomb(4u << 20, 'z');
+  Bytes deflated;
+  ASSERT_TRUE(DeflateRaw(bomb.data(), bomb.size(), UINT64_MAX, deflated));
+  const uint32_t declared = 1000;
+  const struct {
+    const char* name;
+    uint16_t method;
+    const Bytes& data;
+  } cases[] = {
+      {"deflated, inflating to 4 MiB", kZipMethodDeflated, deflated},
+      {"stored, 4 MiB of data", kZipMethodStored, bomb},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteWholeFile(folder / "conf/setup.ini", kOldText);
+    WriteWholeFile(folder / "bomb.dat", kOldText);
+    const CZipFraming framing =
+        MakeZipFraming("bomb.dat", c.method, Crc32(bomb.data(), bomb.size()),
+                       static_cast<uint32_t>(c.data.size()), declared);
+    CEntryPlan entry;
+    entry.name = "bomb.dat";
+    entry.chunks = {CChunkPlan::Payload(framing.localHeader), CChunkPlan::Payload(c.data),
+                    CChunkPlan::Payload(framing.trailer)};
+    CRunOutcome run = RunWorker(
+        BuildContainer({ArchiveEntry("conf/setup.ini", kNewText, true), entry}), folder.Path());
+    EXPECT_EQ(run.results, std::vector<uintptr_t>{0});
+    EXPECT_EQ(run.status, "bomb.dat: the patch data is damaged");
+    EXPECT_TRUE(ReadWholeFile(folder / "conf/setup.ini") == kOldText);
+    EXPECT_TRUE(ReadWholeFile(folder / "bomb.dat") == kOldText);
+    EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
+  }
 }
