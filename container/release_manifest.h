@@ -123,7 +123,8 @@ struct CReleaseView {
 bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why);
 
 // Whether the manifest belongs to the validated container: one entry record
-// per entry, of its kind, and both container digests equal. False, with `why`.
+// per entry, of its kind, new sizes whose sum fits 64 bits, and both
+// container digests equal. False, with `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 

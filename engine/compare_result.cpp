@@ -17,7 +17,7 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchDat
                                        uint32_t patchDataSize) {
   if (!ValidatePatchContainer(patchData, patchDataSize, platform::AnsiCodePage(), nullptr,
                               &validated_)) {
-    refusal_ = "The patch data is damaged; download the patch again";
+    refusal_ = kDamagedRelease;
     return false;
   }
   return ComparePatchFiles(host, validated_);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "base/checked_size.h"
 #include "base/path_text.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
@@ -112,7 +113,7 @@ bool CPatchWorker::LoadPatchData() {
       NoteFailure(why);
       break;
     default:
-      NoteFailure("The patch data is damaged; download the patch again", why);
+      NoteFailure(kDamagedRelease, why);
   }
   return false;
 }
@@ -124,7 +125,11 @@ bool CPatchWorker::HasRoomFor(const std::vector<CPlannedEntry>& entries) {
   for (const CPlannedEntry& planned : entries) {
     const uint64_t rebuilt = MadeSize(release_.container, *planned.entry);
     const CManifestEntry* listed = release_.ManifestOf(*planned.entry);
-    needed += planned.action == CPlannedAction::kUnpack && listed ? listed->newSize : rebuilt;
+    if (!AddSize(needed,
+                 planned.action == CPlannedAction::kUnpack && listed ? listed->newSize : rebuilt)) {
+      NoteFailure(kDamagedRelease, "the files the patch makes add up to more than 2^64 - 1 bytes");
+      return false;
+    }
   }
   uint64_t available = 0;
   // When the system cannot tell, the writes will.
