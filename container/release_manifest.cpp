@@ -86,7 +86,8 @@ CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
   return digests;
 }
 
-bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why) {
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
+                     const CUnpackProgress& unpacking) {
   release = CReleaseView();
   const bool trailer =
       size >= kManifestTrailerSize && std::memcmp(data + size - 8, kManifestMagic, 8) == 0;
@@ -120,7 +121,7 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
                            std::to_string(unpackedSize) + " bytes)");
   }
   if (!UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
-                       release.outOfMemory, why))
+                       release.outOfMemory, why, unpacking))
     return false;
   release.container = release.unpacked.get();
   release.containerSize = unpackedSize;

@@ -62,7 +62,7 @@ bool CPatchWorker::Run() {
     return false;
   }
   kept_ = compare.Kept();
-  progress_.SetTotal(compare.GetTotal());
+  progress_.Restart(compare.GetTotal());
   return RunPatch(compare.Plan());
 }
 
@@ -97,10 +97,18 @@ bool CPatchWorker::LoadPatchData() {
     return false;
   }
   progress_.SetStatusText("Creating PatchData....");
+  // The bar follows the unpacking of a compressed release (the container is
+  // under 4 GiB); the run's total starts it again from 0.
+  uint64_t shown = 0;
+  const CUnpackProgress unpacking = [&](uint64_t unpacked, uint64_t size) {
+    if (unpacked == 0) progress_.SetTotal(static_cast<uint32_t>(size));
+    progress_.AddDone(static_cast<uint32_t>(unpacked - shown));
+    shown = unpacked;
+  };
   std::string why;
   CLoadRefusal refusal;
   if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{codePage_, codePage_}, release_, refusal,
-                  &why)) {
+                  &why, unpacking)) {
     patchData = release_.view.container;
     patchDataSize = release_.view.containerSize;
     return true;

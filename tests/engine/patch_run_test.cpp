@@ -5,6 +5,7 @@
 #include <future>
 
 #include "archive/zip_writer.h"
+#include "base/diagnostics.h"
 #include "base/path_text.h"
 #include "container/working_names.h"
 #include "engine/install_dir.h"
@@ -64,6 +65,40 @@ TEST_F(PatchRun, DoneEndsEqualToTheTotalWhenEveryEntryIsRebuilt) {
   EXPECT_EQ(ratio, 1.0f);
   EXPECT_EQ(text, "Patch x.pkg ");
   EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
+}
+
+// While a compressed release unpacks, the bar follows its bytes under
+// "Creating PatchData...."; the run's total then starts it again from 0.
+TEST_F(PatchRun, TheBarFollowsTheUnpackingThenStartsAgainWithTheRunsTotal) {
+  struct CWatchingHost : CTestHost {
+    CPatchWorker* worker = nullptr;
+    float ratio = -1;
+    std::string text;
+    void Diagnostic(const std::string& line) override {
+      // The comparison starts once the release is loaded.
+      if (line == diagnostics::kCompareStart) worker->GetProgress(ratio, text);
+      CTestHost::Diagnostic(line);
+    }
+  } host;
+  host.hasSetting = true;
+  host.setting = folder.Path();
+  const Bytes content = RandomBytes(3u << 20, 10);
+  const Bytes release =
+      CompressedRelease(BuildRelease({WholeEntry("x.pkg", content)}, {{nullptr, content}}));
+  CPatchWorker worker(host, BytesOf(release));
+  host.worker = &worker;
+  testing::internal::CaptureStdout();
+  CPatchWorker::ThreadMain(&worker);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(host.results, std::vector<uintptr_t>{1});
+  EXPECT_EQ(host.ratio, 1.0f);
+  EXPECT_EQ(host.text, "Creating PatchData....");
+  // Done counts the payload alone: had the unpacked bytes stayed, it would
+  // end past the total.
+  float ratio = 0;
+  std::string text;
+  worker.GetProgress(ratio, text);
+  EXPECT_EQ(ratio, 1.0f);
 }
 
 TEST_F(PatchRun, RebuiltPackageWithAnotherIndexIsDiscarded) {
