@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/qel_client_startup.h"
+#include "engine/failure_reason.h"
 #include "resources/resource_ids.h"
 #include "tests/app/gdi_image_support.h"
 
@@ -158,3 +159,68 @@ TEST_F(PaintWindowTest, LeavesTheDeviceContextsFontAsItWas) {
   EXPECT_EQ(GetCurrentObject(target_.Dc(), OBJ_FONT), before);
 }
 }  // namespace
+
+namespace {
+// A name as long as real games have them, in folders of their own.
+const std::string kLongName =
+    "data/regions/the_northern_mountain_pass_and_its_villages/map_of_the_pass.pkg";
+
+// Every line the engine ends a failed run with, at its longest.
+std::vector<std::string> FailureLines() {
+  std::vector<std::string> lines = {
+      kDamagedRelease,
+      "Not enough memory to unpack the patch data; close other programs and run the patch again",
+      "Not enough memory to patch the game; close other programs and run the patch again",
+      "Not enough disk space: the patch needs 4398046511.2 MB in the game folder, 4398046510.9 MB "
+      "are free",
+      "Another patch is running in this game folder",
+      "This program carries no patch data",
+      "No game folder was chosen",
+      "This patch is for code page 1252; this system uses code page 65001",
+      "The game's installation path names no folder: C:\\Program Files (x86)\\Northern "
+      "Games\\" +
+          kLongName,
+      WaitingFor(kLongName),
+  };
+  for (int cause = 0; cause <= static_cast<int>(CFailureCause::kInstalledDamaged); ++cause)
+    lines.push_back(FileFailure(kLongName, static_cast<CFailureCause>(cause)));
+  return lines;
+}
+
+// Whether `shown` is `text` with at most one word shortened in its middle.
+bool IsTheWholeText(const std::vector<std::string>& shown, const std::string& text) {
+  std::string joined;
+  for (const std::string& line : shown) joined += (joined.empty() ? "" : " ") + line;
+  const size_t cut = joined.find("...");
+  if (cut == std::string::npos || text.find("...") != std::string::npos) return joined == text;
+  const std::string after = joined.substr(cut + 3);
+  return text.compare(0, cut, joined, 0, cut) == 0 && text.size() >= cut + after.size() &&
+         text.compare(text.size() - after.size(), after.size(), after) == 0;
+}
+}  // namespace
+
+// The reason a run failed, read whole in the window: within the status box
+// and clear of the window's sides, every word there, a long path shortened
+// in its middle only.
+TEST_F(PaintWindowTest, EveryFailureLineIsShownWholeInTheStatusBox) {
+  HGDIOBJ kept = SelectObject(target_.Dc(), GetStockObject(DEFAULT_GUI_FONT));
+  CQelClientStartup app;
+  for (const std::string& line : FailureLines()) {
+    SCOPED_TRACE(line);
+    const std::vector<std::string> shown = app.StatusLines(target_.Dc(), line);
+    EXPECT_LE(shown.size(), 2u);
+    EXPECT_TRUE(IsTheWholeText(shown, line));
+    Paint(0, 0, line);
+    // Above the box, below it down to the bar, and its sides stay background.
+    const RECT outside[] = {{0, 0, W, kStatusBox.top},
+                            {0, kStatusBox.bottom, W, kPercentBox.top},
+                            {0, kStatusBox.top, 3, kStatusBox.bottom},
+                            {W - 3, kStatusBox.top, W, kStatusBox.bottom}};
+    for (const RECT& box : outside)
+      for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+          EXPECT_EQ(target_.Pixel(x, y), Background().Pixel(x, y)) << x << "," << y;
+    if (HasFailure()) break;
+  }
+  SelectObject(target_.Dc(), kept);
+}
