@@ -1,5 +1,6 @@
 #include "container/release_manifest.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -134,16 +135,16 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
     return Refuse(why, "the manifest lists " + std::to_string(manifest.entries.size()) +
                            " entries, the container holds " +
                            std::to_string(container.entries.size()));
-  // Whoever adds the sizes up (the room a run needs, the review's totals)
-  // can rely on their sum.
-  uint64_t newSizes = 0;
+  // Whoever adds up sizes of the files made (the room a run needs, the
+  // review's totals) can rely on their sum.
+  uint64_t made = 0;
   for (size_t i = 0; i < container.entries.size(); ++i) {
     const CContainerEntry& entry = container.entries[i];
     const CManifestEntry& listed = manifest.entries[i];
     if (listed.kind != KindOf(entry, codePage) || listed.copies != HasCopyChunks(container, entry))
       return Refuse(why, std::string(entry.name) + ": the manifest's kind differs");
-    if (!AddSize(newSizes, listed.newSize))
-      return Refuse(why, "the manifest's new sizes add up to more than 2^64 - 1 bytes");
+    if (!AddSize(made, std::max(listed.newSize, MadeSize(container, entry))))
+      return Refuse(why, "the files the patch makes add up to more than 2^64 - 1 bytes");
   }
   const CContainerDigests digests = CContainerDigests::Of(container);
   if (digests.RecordsDigest() != manifest.recordsDigest)

@@ -125,8 +125,9 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
                      const CUnpackProgress& unpacking = {});
 
 // Whether the manifest belongs to the validated container: one entry record
-// per entry, of its kind, new sizes whose sum fits 64 bits, and both
-// container digests equal. False, with `why`.
+// per entry, of its kind, sizes of the files made (new or rebuilt, the
+// larger) whose sum fits 64 bits, and both container digests equal. False,
+// with `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 

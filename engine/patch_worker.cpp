@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "base/checked_size.h"
 #include "base/path_text.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
@@ -128,16 +127,13 @@ bool CPatchWorker::LoadPatchData() {
 
 bool CPatchWorker::HasRoomFor(const std::vector<CPlannedEntry>& entries) {
   // Every working file stands beside its installed file until all are
-  // checked; an archive entry's archive is never written.
+  // checked; an archive entry's archive is never written. The loader made
+  // sure the sizes add up within 64 bits.
   uint64_t needed = 0;
   for (const CPlannedEntry& planned : entries) {
     const uint64_t rebuilt = MadeSize(release_.container, *planned.entry);
     const CManifestEntry* listed = release_.ManifestOf(*planned.entry);
-    if (!AddSize(needed,
-                 planned.action == CPlannedAction::kUnpack && listed ? listed->newSize : rebuilt)) {
-      NoteFailure(kDamagedRelease, "the files the patch makes add up to more than 2^64 - 1 bytes");
-      return false;
-    }
+    needed += planned.action == CPlannedAction::kUnpack && listed ? listed->newSize : rebuilt;
   }
   uint64_t available = 0;
   // When the system cannot tell, the writes will.

@@ -1,8 +1,7 @@
-// At the edge of what the 32-bit QelPatch.exe unpacks: releases made in
-// memory of a container that compresses well (a line of text repeated), of
-// the limit's size and of one byte more. The check that --show, --stamp and
-// --verify make of a release accepts the compressed one at the limit only;
-// over it the release carried stored, as the builder then writes it.
+// At the edge of what the 32-bit QelPatch.exe unpacks, releases made in
+// memory of a container that compresses well: the check of --show, --stamp
+// and --verify accepts the compressed one at the limit, and over it only the
+// release carried stored, as the builder then writes it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,54 +12,38 @@
 #include "tests/support/package_file.h"
 
 namespace {
-// One package sent whole, filling a container of `size` bytes: the entry
-// count, the entry record, one chunk record and the payload.
-struct CLimitRelease {
-  explicit CLimitRelease(uint64_t size) : content(size - 4 - 1100 - 12) {
-    const std::string line = "The old road runs north through the pass to the harbour town.\n";
-    std::copy(line.begin(), line.end(), content.begin());
-    for (size_t filled = line.size(); filled < content.size(); filled *= 2)
-      std::copy_n(content.begin(), std::min(filled, content.size() - filled),
-                  content.begin() + static_cast<ptrdiff_t>(filled));
-    CEntryPlan entry;
-    entry.name = "big.pkg";
-    entry.chunks.push_back(
-        CChunkPlan::PayloadView(content.data(), static_cast<uint32_t>(content.size())));
-    std::string why;
-    EXPECT_TRUE(
-        BuildReleaseFile({entry}, {{{}, {content.data(), content.size()}}}, 0, stored, &why))
-        << why;
-    CReleaseView view;
-    EXPECT_TRUE(
-        ReadReleaseFile(stored.data(), stored.size(), view, &why) &&
-        CompressedReleaseFile(view.container, view.containerSize, view.manifest, compressed, &why))
-        << why;
-  }
-
-  Bytes content;
-  Bytes stored;
-  Bytes compressed;
-};
-
-std::string Refusal(const Bytes& release) {
+// What the check says of the release of one package sent whole, filling a
+// container of `size` bytes with a line of text, stored or compressed.
+std::string Check(uint64_t size, bool compress) {
+  // Long runs of one byte would take the compressor minutes.
+  const std::string line = "The old road runs north through the pass to the harbour town.\n";
+  Bytes content(size - 4 - 1100 - 12);
+  std::copy(line.begin(), line.end(), content.begin());
+  for (size_t filled = line.size(); filled < content.size(); filled *= 2)
+    std::copy_n(content.begin(), std::min(filled, content.size() - filled),
+                content.begin() + static_cast<ptrdiff_t>(filled));
+  CEntryPlan entry{"big.pkg", "", "", {CChunkPlan::PayloadView(content.data(), content.size())}};
+  Bytes release, compressed;
   std::string why;
-  return CheckRelease("big.qpd", release.data(), release.size(), 0, kReleaseSizeLimit, nullptr,
+  CReleaseView view;
+  EXPECT_TRUE(
+      BuildReleaseFile({entry}, {{{}, {content.data(), content.size()}}}, 0, release, &why) &&
+      ReadReleaseFile(release.data(), release.size(), view, &why) &&
+      (!compress ||
+       CompressedReleaseFile(view.container, view.containerSize, view.manifest, compressed, &why)))
+      << why;
+  const Bytes& checked = compress ? compressed : release;
+  return CheckRelease("big.qpd", checked.data(), checked.size(), 0, kReleaseSizeLimit, nullptr,
                       &why)
              ? "accepted"
-             : why;
+             : why.substr(why.find(", "));
 }
 }  // namespace
 
 TEST(CarriedLimit, ACompressedContainerLoadsUpToTheLimitAndStoredOverIt) {
-  const CLimitRelease atLimit(kCarriedContainerLimit);
-  ASSERT_LT(atLimit.compressed.size(), 1u << 20);
-  EXPECT_EQ(Refusal(atLimit.compressed), "accepted");
-
-  const CLimitRelease over(kCarriedContainerLimit + 1);
-  EXPECT_EQ(Refusal(over.compressed),
-            "big.qpd: " + std::to_string(over.compressed.size()) + " bytes that unpack to " +
-                std::to_string(kCarriedContainerLimit + 1) +
-                ", over the limit of 402653184 bytes that the 32-bit QelPatch.exe can unpack "
-                "(built again, the release carries its container stored)");
-  EXPECT_EQ(Refusal(over.stored), "accepted");
+  EXPECT_EQ(Check(kCarriedContainerLimit, true), "accepted");
+  EXPECT_EQ(Check(kCarriedContainerLimit + 1, true),
+            ", over the limit of 402653184 bytes that the 32-bit QelPatch.exe can unpack (built "
+            "again, the release carries its container stored)");
+  EXPECT_EQ(Check(kCarriedContainerLimit + 1, false), "accepted");
 }

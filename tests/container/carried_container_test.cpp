@@ -84,35 +84,3 @@ TEST(CarriedContainer, DisagreementsWithTheManifestAreToldApart) {
   }
   EXPECT_EQ(Refusal(ReleaseOf(packed, 1, size)), "");
 }
-
-// A container of several mebibytes is heard of as it unpacks: from 0, in
-// steps of at most a mebibyte, to its whole size.
-TEST(CarriedContainer, TheUnpackingIsHeardOfEveryMebibyte) {
-  CEntryPlan entry;
-  entry.name = "maps/a.pkg";
-  entry.chunks.push_back(CChunkPlan::Payload(TextBytes(std::string(5u << 20, 'q'))));
-  CContainerWriter writer;
-  writer.AddEntry(entry);
-  Bytes container, packed;
-  std::string why;
-  ASSERT_TRUE(writer.Build(container, &why)) << why;
-  ASSERT_TRUE(PackContainer(container.data(), container.size(), packed, &why)) << why;
-  std::vector<uint64_t> heard;
-  const CUnpackProgress progress = [&](uint64_t unpacked, uint64_t size) {
-    EXPECT_EQ(size, container.size());
-    heard.push_back(unpacked);
-  };
-  Bytes out(container.size());
-  bool outOfMemory = false;
-  ASSERT_TRUE(UnpackContainer(packed.data(), packed.size(), out.data(), out.size(), outOfMemory,
-                              &why, progress))
-      << why;
-  ASSERT_GE(heard.size(), 6u);
-  EXPECT_EQ(heard.front(), 0u);
-  EXPECT_EQ(heard.back(), container.size());
-  for (size_t i = 1; i < heard.size(); ++i) {
-    EXPECT_GE(heard[i], heard[i - 1]);
-    EXPECT_LE(heard[i] - heard[i - 1], 1u << 20);
-  }
-  EXPECT_TRUE(out == container);
-}
