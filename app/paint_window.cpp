@@ -1,9 +1,11 @@
 // Painting: everything is drawn straight into the given device context, from
 // the background's two halves (the window look above, the filled bar below).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "app/qel_client_startup.h"
+#include "app/status_lines.h"
 #include "platform/win32/wide_path.h"
 
 namespace {
@@ -19,11 +21,23 @@ constexpr int kBarBottomFromBottom = 15;
 constexpr int kPercentInset = 20;
 constexpr int kStatusTopFromBottom = 80;
 constexpr int kStatusBottomFromBottom = 50;
+// Status lines stay this far in from the window's sides.
+constexpr int kStatusInset = 6;
 constexpr UINT kPercentFormat = DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | DT_NOPREFIX;
-constexpr UINT kStatusFormat = DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | DT_NOPREFIX;
+constexpr UINT kStatusFormat = DT_CENTER | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX;
 
 // Truncates toward zero. A ratio far past 1 would overflow int, which C++
 // leaves undefined; such values saturate instead.
+int LineHeight(HDC dc) {
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  return std::max(1, static_cast<int>(metrics.tmHeight));
+}
+
+int StatusBoxHeight() {
+  return kStatusTopFromBottom - kStatusBottomFromBottom;
+}
+
 int Truncate(float value) {
   if (value >= 2147483520.0f) return 2147483520;
   if (value <= -2147483520.0f) return -2147483520;
@@ -77,13 +91,31 @@ void CQelClientStartup::PaintWindow(HDC dc) {
                      height - kBarBottomFromBottom};
   DrawTextA(dc, percent, length, &percentBox, kPercentFormat);
 
-  // Only the status text's first line is shown.
-  std::string firstLine = text.substr(0, text.find('\n'));
-  RECT statusBox = {0, height - kStatusTopFromBottom, width, height - kStatusBottomFromBottom};
-  // The engine's texts are UTF-8; a file named outside the ANSI code page
-  // keeps its characters in the wide call.
-  const std::wstring status = Widen(firstLine, CP_UTF8);
-  DrawTextW(dc, status.c_str(), static_cast<int>(status.size()), &statusBox, kStatusFormat);
+  // The lines centred in the status box, as a block and each on its own.
+  const std::vector<std::string> lines = StatusLines(dc, text);
+  const int lineHeight = LineHeight(dc);
+  int top = height - kStatusTopFromBottom +
+            (StatusBoxHeight() - static_cast<int>(lines.size()) * lineHeight) / 2;
+  for (const std::string& line : lines) {
+    RECT lineBox = {0, top, width, top + lineHeight};
+    // The engine's texts are UTF-8; a name outside the ANSI code page keeps
+    // its characters in the wide call.
+    const std::wstring wide = Widen(line, CP_UTF8);
+    DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &lineBox, kStatusFormat);
+    top += lineHeight;
+  }
 
   SelectObject(dc, keptFont);
+}
+
+std::vector<std::string> CQelClientStartup::StatusLines(HDC dc, const std::string& text) const {
+  // Only the status text's first line is shown, over the lines the box holds.
+  const CTextWidth widthOf = [dc](const std::string& line) {
+    SIZE size = {};
+    const std::wstring wide = Widen(line, CP_UTF8);
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  return FitStatusText(text.substr(0, text.find('\n')), width - 2 * kStatusInset,
+                       std::max(1, StatusBoxHeight() / LineHeight(dc)), widthOf);
 }

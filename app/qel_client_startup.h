@@ -2,6 +2,9 @@
 // The application object: the main window, its background picture and the
 // worker. One per process, reached through GetInstance from the window thread.
 
+#include <string>
+#include <vector>
+
 #include "app/window_host.h"
 #include "engine/patch_worker.h"
 #include "platform/win32/windows_api.h"
@@ -30,6 +33,9 @@ class CQelClientStartup {
 
   // Draws the whole client area: background, bar, percentage, status line.
   void PaintWindow(HDC dc);
+  // The lines PaintWindow shows of a status text, in the font selected into
+  // `dc` (status_lines.h).
+  std::vector<std::string> StatusLines(HDC dc, const std::string& text) const;
   // Copies `rect` from the memory context, `sourceOffsetY` rows further down,
   // or fills it with `fallback` when there is no background.
   void DrawBarRect(HDC dc, const RECT& rect, int sourceOffsetY, COLORREF fallback);

@@ -145,6 +145,8 @@ bool CZipFileReader::OpenEntry(const std::string& name) {
   const CZipFileEntry& entry = *found->second;
 
   if (entry.compressionMethod == kZipMethodStored) {
+    // Stored data is the file: more of it than the file's size is no file.
+    if (entry.compressedSize != entry.uncompressedSize) return false;
     current_ = std::make_unique<CZipFileReadInfoStored>(entry, *stream_);
     return true;
   }

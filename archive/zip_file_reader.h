@@ -35,7 +35,8 @@ class CZipFileReader {
 
   // Ends the current entry (without a CRC check), then opens the named one:
   // exact, case-sensitive lookup. False for an unknown name, a method other
-  // than stored or deflated, or deflated data whose first block cannot be read.
+  // than stored or deflated, a stored entry whose data is not its size, or
+  // deflated data whose first block cannot be read.
   bool OpenEntry(const std::string& name);
   // Up to size bytes of the open entry; 0 at its end or with no entry open. A
   // negative result closes the entry and is passed on.

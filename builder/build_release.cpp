@@ -83,13 +83,15 @@ CReleaseManifest CarriedManifest(const CScratchContainer& raw, bool compressed) 
 bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, std::vector<uint8_t>& file,
               std::string* why) {
   const uint64_t size = raw.bytes.Size();
-  // Unpacked, the container and the decoder's dictionary alone would not fit.
-  if (size + UnpackMemory(size) >= sizeLimit) return true;
+  // Unpacked, the container would find no room in the 32-bit program, or
+  // with the decoder's dictionary alone would not fit the limit.
+  if (size > kCarriedContainerLimit || size + UnpackMemory(size) >= sizeLimit) return true;
   const uint64_t stored = size + ManifestBytes(raw.manifest).size();
   if (!CompressedReleaseFile(raw.bytes.Data(), static_cast<uint32_t>(size), raw.manifest, file,
                              why))
     return false;
-  if (file.size() >= stored || LoadFootprint(file.size(), CarriedManifest(raw, true)) > sizeLimit)
+  if (file.size() >= stored ||
+      !LoadsInTheProgram(file.size(), CarriedManifest(raw, true), sizeLimit, nullptr))
     file.clear();
   return true;
 }

@@ -15,6 +15,17 @@
 
 constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
 
+// The largest container the program unpacks from a compressed release. The
+// unpacked container needs one free block of its size in the 2 GiB address
+// space the program has (it is not large-address-aware), beside its image.
+// Under Wine it unpacked a container of 512 MiB (536,874,248 bytes) and
+// failed at 640 MiB, 768 MiB and 944 MiB. Real Windows scatters the system's
+// libraries, libraries other programs inject, heaps and thread stacks over
+// that space and leaves smaller free blocks than Wine, so the limit keeps a
+// quarter below what loaded there. A larger container travels stored,
+// mapped with the image as releases always were.
+constexpr uint64_t kCarriedContainerLimit = uint64_t{384} << 20;
+
 // What the program holds in memory for a release file of `fileSize` bytes:
 // the file in its image and, when it carries its container compressed, the
 // unpacked container and the decoder's dictionary while it unpacks. Within
@@ -24,6 +35,13 @@ inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifes
   if (manifest.carrying == CCarrying::kStored) return fileSize;
   return fileSize + manifest.containerSize + UnpackMemory(manifest.containerSize);
 }
+
+// Whether the program loads a release file of `fileSize` bytes that
+// `manifest` describes: a compressed container within
+// kCarriedContainerLimit, and the footprint within `sizeLimit`. False, with
+// `why` giving the sizes and the limit passed.
+bool LoadsInTheProgram(uint64_t fileSize, const CReleaseManifest& manifest, uint64_t sizeLimit,
+                       std::string* why);
 
 // The refusal of a release file over the limit, naming it and both sizes.
 inline std::string OverReleaseLimit(const std::string& path, uint64_t size,

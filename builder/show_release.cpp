@@ -74,13 +74,8 @@ bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, u
   // The names stay as the release writes them: the review decodes them.
   if (!LoadRelease(data, size, CLoadRules{codePage, 0}, release, refusal, &reason))
     return Refuse(why, path + ": the patcher would refuse this release: " + reason);
-  const uint64_t footprint = LoadFootprint(size, release.view.manifest);
-  if (footprint > sizeLimit)
-    return Refuse(why, path + ": " + std::to_string(size) + " bytes that unpack to " +
-                           std::to_string(release.view.containerSize) + ", " +
-                           std::to_string(footprint) + " bytes in memory, over the limit of " +
-                           std::to_string(sizeLimit) +
-                           " bytes that the 32-bit QelPatch.exe can load");
+  if (!LoadsInTheProgram(size, release.view.manifest, sizeLimit, &reason))
+    return Refuse(why, path + ": " + reason);
   if (container) *container = std::move(release.container);
   if (view) *view = std::move(release.view);
   return true;

@@ -7,6 +7,7 @@
 // the container in place.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,12 @@ uint64_t UnpackMemory(uint64_t size);
 // when the compressor fails (out of memory).
 bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out, std::string* why);
 
+// Hears how far an unpacking has come: `unpacked` bytes of `size`, from 0 on.
+using CUnpackProgress = std::function<void(uint64_t unpacked, uint64_t size)>;
+
 // Unpacks `carried` into out[0, size): it must unpack to exactly `size`
 // bytes, using the dictionary the size allows at most. False, with `why`,
 // for damaged data, or with `outOfMemory` set when the decoder's memory
-// could not be had.
+// could not be had. `progress`, when set, hears of every mebibyte.
 bool UnpackContainer(const uint8_t* carried, uint64_t carriedSize, uint8_t* out, uint64_t size,
-                     bool& outOfMemory, std::string* why);
+                     bool& outOfMemory, std::string* why, const CUnpackProgress& progress = {});

@@ -51,11 +51,12 @@ uint32_t NamesCodePageOf(const CReleaseView& view, uint32_t fallback) {
 }
 
 bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
-                 CLoadedRelease& release, CLoadRefusal& refusal, std::string* why) {
+                 CLoadedRelease& release, CLoadRefusal& refusal, std::string* why,
+                 const CUnpackProgress& unpacking) {
   refusal = CLoadRefusal::kNone;
   release = CLoadedRelease();
   std::string reason;
-  if (!ReadReleaseFile(data, size, release.view, &reason))
+  if (!ReadReleaseFile(data, size, release.view, &reason, unpacking))
     return Refused(refusal,
                    release.view.outOfMemory ? CLoadRefusal::kOutOfMemory : CLoadRefusal::kDamaged,
                    why, reason);

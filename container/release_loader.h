@@ -49,6 +49,8 @@ struct CLoadedRelease {
 uint32_t NamesCodePageOf(const CReleaseView& view, uint32_t fallback);
 
 // Loads data[0, size). False with `refusal` and, when asked, `why` (what is
-// damaged, or the code pages that differ).
+// damaged, or the code pages that differ). `unpacking` hears how far the
+// unpacking of a compressed container has come.
 bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
-                 CLoadedRelease& release, CLoadRefusal& refusal, std::string* why);
+                 CLoadedRelease& release, CLoadRefusal& refusal, std::string* why,
+                 const CUnpackProgress& unpacking = {});

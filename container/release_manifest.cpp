@@ -1,9 +1,11 @@
 #include "container/release_manifest.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "base/byte_cursor.h"
+#include "base/checked_size.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
 
@@ -85,7 +87,8 @@ CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
   return digests;
 }
 
-bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why) {
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
+                     const CUnpackProgress& unpacking) {
   release = CReleaseView();
   const bool trailer =
       size >= kManifestTrailerSize && std::memcmp(data + size - 8, kManifestMagic, 8) == 0;
@@ -119,7 +122,7 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
                            std::to_string(unpackedSize) + " bytes)");
   }
   if (!UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
-                       release.outOfMemory, why))
+                       release.outOfMemory, why, unpacking))
     return false;
   release.container = release.unpacked.get();
   release.containerSize = unpackedSize;
@@ -132,11 +135,16 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
     return Refuse(why, "the manifest lists " + std::to_string(manifest.entries.size()) +
                            " entries, the container holds " +
                            std::to_string(container.entries.size()));
+  // Whoever adds up sizes of the files made (the room a run needs, the
+  // review's totals) can rely on their sum.
+  uint64_t made = 0;
   for (size_t i = 0; i < container.entries.size(); ++i) {
     const CContainerEntry& entry = container.entries[i];
     const CManifestEntry& listed = manifest.entries[i];
     if (listed.kind != KindOf(entry, codePage) || listed.copies != HasCopyChunks(container, entry))
       return Refuse(why, std::string(entry.name) + ": the manifest's kind differs");
+    if (!AddSize(made, std::max(listed.newSize, MadeSize(container, entry))))
+      return Refuse(why, "the files the patch makes add up to more than 2^64 - 1 bytes");
   }
   const CContainerDigests digests = CContainerDigests::Of(container);
   if (digests.RecordsDigest() != manifest.recordsDigest)

@@ -119,11 +119,15 @@ struct CReleaseView {
 // a compressed container. False, with `why`, when the trailer is there but the
 // manifest is damaged (its digest, version, size or fields), the compressed
 // container is damaged, or there is no memory to unpack it (`outOfMemory`);
-// a file without the trailer is a bare container.
-bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why);
+// a file without the trailer is a bare container. `unpacking` hears how far
+// the unpacking has come.
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
+                     const CUnpackProgress& unpacking = {});
 
 // Whether the manifest belongs to the validated container: one entry record
-// per entry, of its kind, and both container digests equal. False, with `why`.
+// per entry, of its kind, sizes of the files made (new or rebuilt, the
+// larger) whose sum fits 64 bits, and both container digests equal. False,
+// with `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 

@@ -17,7 +17,7 @@ const char kDifferentQuestion[] =
 bool CCompareResult::ComparePatchFiles(CPatchHost& host, const uint8_t* patchData,
                                        uint32_t patchDataSize) {
   if (!ValidatePatchContainer(patchData, patchDataSize, kCodePageUtf8, nullptr, &validated_)) {
-    refusal_ = "The patch data is damaged; download the patch again";
+    refusal_ = kDamagedRelease;
     return false;
   }
   return ComparePatchFiles(host, validated_);

@@ -30,6 +30,8 @@ const char* Words(CFailureCause cause) {
 }
 }  // namespace
 
+const char kDamagedRelease[] = "The patch data is damaged; download the patch again";
+
 CFailureCause CauseOf(platform::FileError error) {
   switch (error) {
     case platform::FileError::kInUse:

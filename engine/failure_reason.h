@@ -21,6 +21,9 @@ enum class CFailureCause {
   kInstalledDamaged,  // the installed bytes the patch copies are not the release's
 };
 
+// A release whose bytes or sizes do not hold together: the download.
+extern const char kDamagedRelease[];
+
 // The cause behind a failed file operation.
 CFailureCause CauseOf(platform::FileError error);
 

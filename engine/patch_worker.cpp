@@ -61,7 +61,7 @@ bool CPatchWorker::Run() {
     return false;
   }
   kept_ = compare.Kept();
-  progress_.SetTotal(compare.GetTotal());
+  progress_.Restart(compare.GetTotal());
   return RunPatch(compare.Plan());
 }
 
@@ -96,12 +96,21 @@ bool CPatchWorker::LoadPatchData() {
     return false;
   }
   progress_.SetStatusText("Creating PatchData....");
+  // The bar follows the unpacking of a compressed release (the container is
+  // under 4 GiB); the run's total starts it again from 0.
+  uint64_t shown = 0;
+  const CUnpackProgress unpacking = [&](uint64_t unpacked, uint64_t size) {
+    if (unpacked == 0) progress_.SetTotal(static_cast<uint32_t>(size));
+    progress_.AddDone(static_cast<uint32_t>(unpacked - shown));
+    shown = unpacked;
+  };
   std::string why;
   CLoadRefusal refusal;
   // The names must be written for this system's code page, and are carried
   // on in UTF-8 with the folder, as the file layer takes paths.
   const uint32_t system = platform::AnsiCodePage();
-  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{system, system}, release_, refusal, &why)) {
+  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{system, system}, release_, refusal, &why,
+                  unpacking)) {
     patchData = release_.view.container;
     patchDataSize = release_.view.containerSize;
     return true;
@@ -114,14 +123,15 @@ bool CPatchWorker::LoadPatchData() {
       NoteFailure(why);
       break;
     default:
-      NoteFailure("The patch data is damaged; download the patch again", why);
+      NoteFailure(kDamagedRelease, why);
   }
   return false;
 }
 
 bool CPatchWorker::HasRoomFor(const std::vector<CPlannedEntry>& entries) {
   // Every working file stands beside its installed file until all are
-  // checked; an archive entry's archive is never written.
+  // checked; an archive entry's archive is never written. The loader made
+  // sure the sizes add up within 64 bits.
   uint64_t needed = 0;
   for (const CPlannedEntry& planned : entries) {
     const uint64_t rebuilt = MadeSize(release_.container, *planned.entry);

@@ -38,10 +38,11 @@ class CPatchWorker {
   // returns 0. Running out of memory anywhere ends the run with a reason.
   static unsigned ThreadMain(void* worker);
 
-  // Takes the release, sets "Creating PatchData...." and validates
-  // its container and manifest, keeping the entries it checked for the
-  // passes that follow. False for a missing or damaged release, or one whose
-  // names were written for another code page than this system's.
+  // Takes the release, sets "Creating PatchData...." (the bar follows the
+  // unpacking of a compressed one) and validates its container and
+  // manifest, keeping the entries it checked for the passes that follow.
+  // False for a missing or damaged release, or one whose names were written
+  // for another code page than this system's.
   bool LoadPatchData();
   // Makes every entry the plan makes (container order) into its working
   // file and installs them all. True only when every one was installed.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/qel_client_startup.h"
+#include "engine/failure_reason.h"
 #include "resources/resource_ids.h"
 #include "tests/app/gdi_image_support.h"
 
@@ -158,3 +159,42 @@ TEST_F(PaintWindowTest, LeavesTheDeviceContextsFontAsItWas) {
   EXPECT_EQ(GetCurrentObject(target_.Dc(), OBJ_FONT), before);
 }
 }  // namespace
+
+// The reason a run failed, read whole in the window: every line of the
+// engine's, with a long name, in at most two lines, its start and its end
+// there (a path may lose its middle), and nothing drawn past the status box
+// or at the window's sides.
+TEST_F(PaintWindowTest, EveryFailureLineIsShownWholeInTheStatusBox) {
+  const std::string name = "data/regions/the_northern_pass_and_its_villages/map_of_the_pass.pkg";
+  std::vector<std::string> lines = {
+      kDamagedRelease,
+      "Not enough memory to unpack the patch data; close other programs and run the patch again",
+      "Not enough memory to patch the game; close other programs and run the patch again",
+      "Not enough disk space: the patch needs 4398046511.2 MB in the game folder, 4398046510.9 MB "
+      "are free",
+      "Another patch is running in this game folder",
+      "This program carries no patch data",
+      "No game folder was chosen",
+      "This patch is for code page 1252; this system uses code page 932",
+      "The game's installation path names no folder: C:\\Program Files (x86)\\Games\\" + name,
+      WaitingFor(name)};
+  for (int cause = 0; cause <= static_cast<int>(CFailureCause::kInstalledDamaged); ++cause)
+    lines.push_back(FileFailure(name, static_cast<CFailureCause>(cause)));
+  HGDIOBJ kept = SelectObject(target_.Dc(), GetStockObject(DEFAULT_GUI_FONT));
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    const std::vector<std::string> shown = CQelClientStartup().StatusLines(target_.Dc(), line);
+    ASSERT_LE(shown.size(), 2u);
+    EXPECT_EQ(shown.front().substr(0, 12), line.substr(0, 12));
+    const size_t cut = shown.back().find("...");
+    const std::string end = shown.back().substr(cut == std::string::npos ? 0 : cut + 3);
+    EXPECT_EQ(end, line.substr(line.size() - end.size()));
+    Paint(0, 0, line);
+    for (int y = 0; y < kPercentBox.top; ++y)
+      for (int x = 0; x < W; ++x)
+        if (y < kStatusBox.top || y >= kStatusBox.bottom || x < 3 || x >= W - 3) {
+          ASSERT_EQ(target_.Pixel(x, y), Background().Pixel(x, y)) << x << "," << y;
+        }
+  }
+  SelectObject(target_.Dc(), kept);
+}

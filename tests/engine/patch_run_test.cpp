@@ -4,6 +4,8 @@
 #include <chrono>
 #include <future>
 
+#include "archive/zip_writer.h"
+#include "base/diagnostics.h"
 #include "base/path_text.h"
 #include "container/working_names.h"
 #include "engine/install_dir.h"
@@ -63,6 +65,31 @@ TEST_F(PatchRun, DoneEndsEqualToTheTotalWhenEveryEntryIsRebuilt) {
   EXPECT_EQ(ratio, 1.0f);
   EXPECT_EQ(text, "Patch x.pkg ");
   EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
+}
+
+// While a compressed release unpacks, the bar follows its bytes under
+// "Creating PatchData....": full when the comparison starts. The run's
+// total starts it again from 0, so done ends at the total.
+TEST_F(PatchRun, TheBarFollowsTheUnpackingThenStartsAgainWithTheRunsTotal) {
+  struct CWatchingHost : CTestHost {
+    CPatchWorker* worker = nullptr;
+    float ratio = -1;
+    std::string text;
+    void Diagnostic(const std::string& line) override {
+      if (line == diagnostics::kCompareStart) worker->GetProgress(ratio, text);
+    }
+  } host;
+  host.hasSetting = true;
+  host.setting = folder.Path();
+  const Bytes content = RandomBytes(3u << 20, 10);
+  const Bytes release =
+      CompressedRelease(BuildRelease({WholeEntry("x.pkg", content)}, {{nullptr, content}}));
+  CPatchWorker worker(host, BytesOf(release));
+  host.worker = &worker;
+  CPatchWorker::ThreadMain(&worker);
+  EXPECT_EQ(host.ratio, 1.0f);
+  EXPECT_EQ(host.text, "Creating PatchData....");
+  EXPECT_EQ(worker.Progress().GetRatio(), 1.0f);
 }
 
 TEST_F(PatchRun, RebuiltPackageWithAnotherIndexIsDiscarded) {
@@ -289,4 +316,29 @@ TEST_F(PatchRun, AnArchiveEntryWritesOnlyTheFileItUnpacks) {
   EXPECT_EQ(created,
             (std::vector<std::string>{folder / UnpackedName("conf/setup.ini", kCodePageUtf8),
                                       folder / UnpackedName("movie.bik", kCodePageUtf8)}));
+}
+
+// Archive data that goes on past the file's size in the directory is a bomb:
+// refused as damaged, nothing of the release installed.
+TEST_F(PatchRun, AnArchiveEntryPastItsDeclaredSizeIsRefusedAsDamaged) {
+  const Bytes bomb(4u << 20, 'z');
+  Bytes inflating;
+  ASSERT_TRUE(DeflateRaw(bomb.data(), bomb.size(), UINT64_MAX, inflating));
+  const Bytes& deflated = inflating;
+  for (const auto& [method, data] :
+       {std::make_pair(kZipMethodDeflated, &deflated), std::make_pair(kZipMethodStored, &bomb)}) {
+    WriteWholeFile(folder / "bomb.dat", kOldText);
+    const CZipFraming zip = MakeZipFraming("bomb.dat", method, Crc32(bomb.data(), bomb.size()),
+                                           static_cast<uint32_t>(data->size()), 1000);
+    const CEntryPlan entry{"bomb.dat",
+                           "",
+                           "",
+                           {CChunkPlan::Payload(zip.localHeader), CChunkPlan::Payload(*data),
+                            CChunkPlan::Payload(zip.trailer)}};
+    CRunOutcome run = RunWorker(BuildContainer({ArchiveEntry("setup.ini", kNewText, true), entry}),
+                                folder.Path());
+    EXPECT_EQ(run.status, "bomb.dat: the patch data is damaged") << method;
+    EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"bomb.dat"}) << method;
+    EXPECT_TRUE(ReadWholeFile(folder / "bomb.dat") == kOldText) << method;
+  }
 }

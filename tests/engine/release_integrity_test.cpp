@@ -199,3 +199,23 @@ TEST_F(ReleaseIntegrity, NamesForACodePageAreInstalledAsTheSameCharacters) {
   EXPECT_EQ(ReadWholeFile(folder / (system == kCodePageUtf8 ? "caf\xc3\xa9.txt" : "caf\xe9.txt")),
             content);
 }
+
+// The sizes of a hand-made manifest never wrap the sums made of them (the
+// room a run needs): two new sizes of 2^63 are a damaged release.
+TEST_F(ReleaseIntegrity, SizesAddingUpPast2To64AreADamagedRelease) {
+  const Bytes a = TextBytes("a"), b = TextBytes("b");
+  const Bytes release =
+      BuildRelease({ArchiveEntry("a.txt", a, false), ArchiveEntry("b.txt", b, false)},
+                   {{nullptr, a}, {nullptr, b}});
+  CReleaseView view;
+  std::string why;
+  ASSERT_TRUE(ReadReleaseFile(release.data(), release.size(), view, &why)) << why;
+  for (CManifestEntry& entry : view.manifest.entries) entry.newSize = uint64_t{1} << 63;
+  Bytes handMade(view.container, view.container + view.containerSize);
+  const Bytes manifest = ManifestBytes(view.manifest);
+  handMade.insert(handMade.end(), manifest.begin(), manifest.end());
+  CRunOutcome outcome = RunWorker(handMade, folder.Path());
+  EXPECT_EQ(outcome.status, kDamagedDownload);
+  EXPECT_EQ(outcome.detail, "the files the patch makes add up to more than 2^64 - 1 bytes");
+  ExpectGame(game.before, "sizes of 2^63");
+}
