@@ -3,8 +3,8 @@
 // another program changes while they are mapped, and the folder sync after
 // the release is moved over an earlier one. A refused build names the file
 // and leaves the outputs as they were, not even its hidden temporary file.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
