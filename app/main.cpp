@@ -1,19 +1,18 @@
 // The process entry: the window thread. It creates the main window, starts
 // the worker and runs the message loop.
+#include "app/exit_code.h"
 #include "app/qel_client_startup.h"
 
 namespace {
-constexpr int kCannotStart = 3;
-
 int RunPatcher(HINSTANCE instance) {
   CQelClientStartup& app = CQelClientStartup::GetInstance();
   app.instance = instance;
   app.LoadBackground();
-  if (!app.CreateMainWindow()) return kCannotStart;
+  if (!app.CreateMainWindow()) return kExitCannotStart;
   ShowWindow(app.mainWindow, SW_SHOW);
   UpdateWindow(app.mainWindow);
   app.host.window = app.mainWindow;
-  if (!app.worker.Start()) return kCannotStart;
+  if (!app.worker.Start()) return kExitCannotStart;
 
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -3,6 +3,7 @@
 // shows the worker's result once.
 #include "app/window_proc.h"
 
+#include "app/exit_code.h"
 #include "app/qel_client_startup.h"
 #include "resources/resource_ids.h"
 
@@ -50,7 +51,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_DESTROY:
       KillTimer(window, kRepaintTimer);
       CQelClientStartup::GetInstance().ReleaseBackground();
-      PostQuitMessage(0);
+      PostQuitMessage(ExitCodeOnClose(CQelClientStartup::GetInstance().completed));
       return 0;
     case WM_PAINT:
       Paint(window);

@@ -18,10 +18,27 @@
 
 namespace {
 constexpr int kRepaintMilliseconds = 333;
+// What the patcher tells whoever started it.
+constexpr int kCompleted = 0;
+constexpr int kFailed = 1;
+constexpr int kRefusedCommandLine = 2;
+constexpr int kCannotStart = 3;
 
-int Refused(const std::string& message) {
+int CannotStart(const std::string& message) {
   std::fprintf(stderr, "qelpatch: %s\n", message.c_str());
-  return 1;
+  return kCannotStart;
+}
+
+// The run's last line, and its code.
+int Ended(bool completed) {
+  std::printf("%s\n", completed ? " Patch is completed." : " Patch is failed.");
+  return completed ? kCompleted : kFailed;
+}
+
+// What ends the run before it starts ends it as a failure in the run would.
+int FailedBeforeTheRun(CProgressLine& line, const std::string& why) {
+  line.EndWithFailure(why, std::string());
+  return Ended(false);
 }
 
 // --game takes the place of the stored installation path, which names a
@@ -41,7 +58,7 @@ int main(int argc, char** argv) {
   std::string why;
   if (!ParsePatcherOptions(std::vector<std::string>(argv + 1, argv + argc), options, &why)) {
     std::fprintf(stderr, "qelpatch: %s\n%s", why.c_str(), kPatcherUsage);
-    return 2;
+    return kRefusedCommandLine;
   }
   if (options.help) {
     std::fputs(kPatcherUsage, stdout);
@@ -51,24 +68,24 @@ int main(int argc, char** argv) {
     std::printf("qelpatch %s\n", QELPATCH_VERSION);
     return 0;
   }
+  CProgressLine line(StandardErrorIsTerminal());
   std::string stored;
-  if (!options.game.empty() && !StoredPathOf(options.game, stored, &why)) return Refused(why);
+  if (!options.game.empty() && !StoredPathOf(options.game, stored, &why))
+    return FailedBeforeTheRun(line, why);
   // None of these is ever destroyed: the worker thread may still be using
   // them when this thread ends the process.
   CReleaseBytes bytes = CarriedRelease();
   if (!options.release.empty()) {
     auto* release = new CChosenRelease;
-    if (!release->Open(options.release, &why)) return Refused(why);
+    if (!release->Open(options.release, &why)) return CannotStart(why);
+    // A file that was read but holds no release fails as a damaged one does.
+    if (!release->FindRelease(&why)) return FailedBeforeTheRun(line, why);
     bytes = CReleaseBytes{release->Data(), release->Size()};
   }
   auto* host = new CTerminalHost(stored);
   auto* worker = new CPatchWorker(*host, bytes);
-  if (!worker->Start()) {
-    std::fprintf(stderr, "qelpatch: cannot start the worker thread\n");
-    return 3;
-  }
+  if (!worker->Start()) return CannotStart("cannot start the worker thread");
 
-  CProgressLine line(StandardErrorIsTerminal());
   CPatchOutcome outcome;
   float ratio = 0;
   std::string text;
@@ -84,6 +101,5 @@ int main(int argc, char** argv) {
     line.EndWithFailure(outcome.reason, outcome.detail);
   }
 
-  std::printf("%s\n", outcome.completed ? " Patch is completed." : " Patch is failed.");
-  ExitNow(outcome.completed ? 0 : 1);
+  ExitNow(Ended(outcome.completed));
 }

@@ -41,7 +41,11 @@ bool ParsePatcherOptions(const std::vector<std::string>& args, CPatcherOptions& 
 }
 
 bool CChosenRelease::Open(const std::string& path, std::string* why) {
-  if (!file_.Open(path, why)) return false;
+  return file_.Open(path, why);
+}
+
+bool CChosenRelease::FindRelease(std::string* why) {
+  const std::string& path = file_.Path();
   if (file_.Size() > UINT32_MAX)
     return Refuse(why, path + ": 4 GiB or more, larger than any release");
   std::string reason;

@@ -31,9 +31,11 @@ bool ParsePatcherOptions(const std::vector<std::string>& args, CPatcherOptions& 
 // make-up. The patcher checks the release as it checks its own.
 class CChosenRelease {
  public:
-  // False, with `why` naming the file, when it cannot be read or is a
-  // program that carries no release.
+  // False, with `why` naming the file, when it cannot be opened or read.
   bool Open(const std::string& path, std::string* why);
+  // Once open: false, with `why` naming the file, when it holds no release
+  // to check (a program that carries none, a file larger than any release).
+  bool FindRelease(std::string* why);
   const uint8_t* Data() const { return data_; }
   uint32_t Size() const { return size_; }
 

@@ -187,7 +187,7 @@ TEST_F(WindowProcTest, FailureShowsOneBoxAndLeavesTheFlagClear) {
   CResultBoxUser user(app_.mainWindow);
   PostMessageA(app_.mainWindow, WM_PATCH_RESULT, 0, 0);
   PostMessageA(app_.mainWindow, WM_PATCH_RESULT, 1, 0);
-  EXPECT_EQ(RunLoop(), 0);
+  EXPECT_EQ(RunLoop(), 1);
   EXPECT_EQ(user.Texts(), std::vector<std::string>{" Patch is failed."});
   EXPECT_FALSE(user.BarFullBehindBox());
   EXPECT_FALSE(app_.completed);
@@ -196,10 +196,17 @@ TEST_F(WindowProcTest, FailureShowsOneBoxAndLeavesTheFlagClear) {
 TEST_F(WindowProcTest, QuitClosesWithoutABoxAndReleasesTheBackground) {
   CResultBoxUser user(app_.mainWindow);
   SendMessageA(app_.mainWindow, WM_COMMAND, MAKEWPARAM(IDC_QUIT, BN_CLICKED), 0);
-  EXPECT_EQ(RunLoop(), 0);
+  EXPECT_EQ(RunLoop(), 1);
   EXPECT_FALSE(IsWindow(app_.mainWindow));
   EXPECT_EQ(app_.background, nullptr);
   EXPECT_EQ(app_.memoryDC, nullptr);
+  EXPECT_TRUE(user.Texts().empty());
+}
+TEST_F(WindowProcTest, ClosingTheWindowBeforeTheResultIsAFailure) {
+  CResultBoxUser user(app_.mainWindow);
+  PostMessageA(app_.mainWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(RunLoop(), 1);
+  EXPECT_FALSE(IsWindow(app_.mainWindow));
   EXPECT_TRUE(user.Texts().empty());
 }
 }  // namespace

@@ -52,9 +52,12 @@ TEST_F(LinuxPatcher, AppliesAReleaseFileAndAProgramSignedOrNot) {
   }
 }
 
+// Exit 1 ends with " Patch is failed.": a file that was read but holds no
+// release; 3: one that cannot be read; 2: a refused command line.
 TEST_F(LinuxPatcher, RefusesWhatIsNoReleaseNamingIt) {
   const std::string game = CopyOfOldGame("game");
   const auto before = FolderContents(game);
+  WriteWholeFile(root / "empty.qpd", Bytes());
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -63,7 +66,9 @@ TEST_F(LinuxPatcher, RefusesWhatIsNoReleaseNamingIt) {
       {{"--release", root / "stub.exe", "--game", game},
        1,
        root / "stub.exe: the stub of QelPatch " QELPATCH_VERSION ": it carries no release"},
-      {{"--release", root / "none.qpd", "--game", game}, 1, "cannot open " + root / "none.qpd"},
+      {{"--release", root / "empty.qpd", "--game", game}, 1, "The patch data is damaged"},
+      {{"--release", root / "none.qpd", "--game", game}, 3, "cannot open " + root / "none.qpd"},
+      {{"--release", root / "sample", "--game", game}, 3, "cannot read " + root / "sample"},
       {{"--release", root / "r.qpd", "--game", root / "none"}, 1, root / "none: no such folder"},
       {{"--release", root / "r.qpd", "--release", root / "r.qpd"}, 2, "--release given twice"},
       {{"--game"}, 2, "--game needs a folder"},
@@ -73,7 +78,8 @@ TEST_F(LinuxPatcher, RefusesWhatIsNoReleaseNamingIt) {
   for (const auto& c : cases) {
     const CCommandResult run = RunLinuxPatcher(c.args);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
-    EXPECT_NE(run.err.find("qelpatch: " + c.message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, c.exitCode == 1 ? " Patch is failed.\n" : "") << c.message;
     EXPECT_EQ(FolderContents(game), before) << c.message;
   }
 }

@@ -5,8 +5,8 @@
 # of that package waits ten seconds for it, saying so on the status line
 # (screenshot waiting.png), and then fails: the package stays byte for byte
 # the old one, its temporary file is removed, the other files are old or new,
-# the status line names the package and why, and the result box says
-# " Patch is failed." (screenshot reason.png).
+# the status line names the package and why, the result box says
+# " Patch is failed." (screenshot reason.png) and the exit code is 1.
 #
 # Environment: QELPATCH_WINDOWS_BUILD (default build/windows) names the build
 # that holds bin/QelPatch.exe and bin/qelpatch_e2e_probe.exe. Where no 32-bit
@@ -92,7 +92,7 @@ kill -0 "$PATCHER_PID" 2>/dev/null && fail "QelPatch.exe still running after its
 wait "$PATCHER_PID"
 status=$?
 PATCHER_PID=
-[ "$status" = 0 ] || fail "exit code $status"
+[ "$status" = 1 ] || fail "exit code $status"
 
 cmp -s "$GAME/$HELD" "$SAMPLE/old/$HELD" || fail "the held package changed"
 leftovers=$(cd "$GAME" && find . -type f -name '.temp_*')

@@ -8,11 +8,11 @@
 #   completed  the stored path leads to the old game; the result box says
 #              " Patch is completed.", the folder then holds the new version
 #   declined   a package differs from the release; the question is answered
-#              No; " Patch is failed." and no file changed
-#   quit       Quit is pressed while the worker is still at work; exit 0,
+#              No; " Patch is failed.", exit 1 and no file changed
+#   quit       Quit is pressed while the worker is still at work; exit 1,
 #              no result box, no file changed
 #   cancelled  no stored path, the folder chooser is cancelled; " Patch is
-#              failed." and no file changed
+#              failed.", exit 1 and no file changed
 #   signed     the program signed with osslsigncode (a throwaway certificate
 #              made by openssl), verified, then run as "completed": the
 #              signature does not disturb finding the release
@@ -186,7 +186,7 @@ run_declined() {
   expect_result declined " Patch is failed." || return 1
   qel_press_key "$BOX" Return
   wait_patcher declined 30 || return 1
-  [ "$PATCHER_EXIT" = 0 ] || fail "declined: exit code $PATCHER_EXIT" || return 1
+  [ "$PATCHER_EXIT" = 1 ] || fail "declined: exit code $PATCHER_EXIT" || return 1
   same_folders "$GAME" "$WORK/before" || fail "declined: files changed"
 }
 
@@ -217,7 +217,7 @@ run_quit() {
   fi
   xdotool mousemove "$QEL_QUIT_X" "$QEL_QUIT_Y" click 1
   wait_patcher quit 15 || return 1
-  [ "$PATCHER_EXIT" = 0 ] || fail "quit: exit code $PATCHER_EXIT" || return 1
+  [ "$PATCHER_EXIT" = 1 ] || fail "quit: exit code $PATCHER_EXIT" || return 1
   if qel_window_shown QelPatch; then
     fail "quit: a result box was shown"
     return 1
@@ -263,7 +263,7 @@ run_cancelled() {
   expect_result cancelled " Patch is failed." || return 1
   qel_press_key "$BOX" Return
   wait_patcher cancelled 30 || return 1
-  [ "$PATCHER_EXIT" = 0 ] || fail "cancelled: exit code $PATCHER_EXIT" || return 1
+  [ "$PATCHER_EXIT" = 1 ] || fail "cancelled: exit code $PATCHER_EXIT" || return 1
   same_folders "$GAME" "$SAMPLE/old" || fail "cancelled: files changed"
 }
 
