@@ -7,6 +7,7 @@
 
 #include "base/path_text.h"
 #include "base/refusal.h"
+#include "builder/path_pattern.h"
 #include "builder/verify_host.h"
 #include "container/name_code_page.h"
 #include "engine/patch_worker.h"
@@ -16,6 +17,11 @@
 namespace fs = std::filesystem;
 
 namespace {
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(fs::u8path(path), ignored);
+}
+
 uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
   const CReleaseView& view = release.release;
   return view.hasManifest ? view.manifest.codePage : codePage;
@@ -83,11 +89,38 @@ bool CheckUntouched(const CVerifyCase& check, const CGameFolder& old, const CGam
   return true;
 }
 
-// Copies the old files the entries replace into the scratch folder.
+// The old folder's files the new one lacks: each must be one the release
+// removes or one the studio keeps, never both. `removed` is sorted.
+bool CheckLacking(const CVerifyCase& check, const CGameFolder& old, const CGameFolder& latest,
+                  const std::vector<std::string>& removed, std::string* why) {
+  std::vector<std::string> lacking;
+  std::set_difference(old.files.begin(), old.files.end(), latest.files.begin(), latest.files.end(),
+                      std::back_inserter(lacking));
+  for (const std::string& name : lacking) {
+    const std::string path = check.oldFolder + "/" + name;
+    const bool gone = std::binary_search(removed.begin(), removed.end(), name);
+    const bool kept = MatchesAnyPattern(check.keep, name);
+    if (gone && kept)
+      return Refuse(why, path + ": the release removes this file, which --keep keeps");
+    if (!gone && !kept)
+      return Refuse(why,
+                    path + ": not in " + check.newFolder + ", and the release leaves it installed");
+  }
+  return true;
+}
+
+// Copies the old files the entries replace or the release removes into the
+// scratch folder, and makes the folders it removes.
 bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
-                  const std::vector<std::string>& made, const std::string& scratch,
-                  std::string* why) {
-  for (const std::string& name : made) {
+                  const std::vector<std::string>& read, const std::vector<std::string>& folders,
+                  const std::string& scratch, std::string* why) {
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    fs::create_directories(fs::u8path(scratch + "/" + folder), error);
+    if (error)
+      return Refuse(why, "cannot create " + scratch + "/" + folder + ": " + error.message());
+  }
+  for (const std::string& name : read) {
     if (!std::binary_search(old.files.begin(), old.files.end(), name)) continue;
     const fs::path to = fs::u8path(scratch + "/" + name);
     std::error_code error;
@@ -129,13 +162,29 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
   for (const CContainerEntry& entry : check.release->container.entries)
     made.push_back(names.Decode(entry.name));
   std::sort(made.begin(), made.end());
-  if (!CheckUntouched(check, old, latest, made, why)) return false;
+  const CReleaseManifest& manifest = check.release->release.manifest;
+  std::vector<std::string> removed, folders;
+  for (const CRemovedFile& file : manifest.removed) removed.push_back(names.Decode(file.name));
+  for (const std::string& folder : manifest.removedFolders) folders.push_back(names.Decode(folder));
+  std::sort(removed.begin(), removed.end());
+  std::vector<std::string> read = made;
+  read.insert(read.end(), removed.begin(), removed.end());
+  if (!CheckUntouched(check, old, latest, made, why) ||
+      !CheckLacking(check, old, latest, removed, why))
+    return false;
 
   CScratchFolder scratch;
   if (!scratch.Make(check.scratchBeside, why) ||
-      !CopyReplaced(check, old, made, scratch.Path(), why) ||
+      !CopyReplaced(check, old, read, folders, scratch.Path(), why) ||
       !ApplyWithEngine(check, scratch.Path(), why))
     return false;
+  for (const std::string& name : removed)
+    if (PathExists(scratch.Path() + "/" + name))
+      return Refuse(why, check.oldFolder + "/" + name + ": the patcher does not remove it");
+  for (const std::string& folder : folders)
+    if (PathExists(scratch.Path() + "/" + folder))
+      return Refuse(why,
+                    check.oldFolder + "/" + folder + ": the patcher does not remove the folder");
   for (const std::string& name : made) {
     const std::string wanted = check.newFolder + "/" + name;
     if (!std::binary_search(latest.files.begin(), latest.files.end(), name))

@@ -61,6 +61,10 @@ bool CPatchWorker::Run() {
     return false;
   }
   kept_ = compare.Kept();
+  if (release_.view.hasManifest) {
+    removals_ = PlanRemovals(release_.view.manifest, progress_);
+    kept_.insert(kept_.end(), removals_.changed.begin(), removals_.changed.end());
+  }
   progress_.Restart(compare.GetTotal());
   return RunPatch(compare.Plan());
 }

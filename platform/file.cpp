@@ -206,6 +206,11 @@ bool DeleteFile(const std::string& path) {
          Recorded(FileOp::Delete, path);
 }
 
+bool RemoveEmptyFolder(const std::string& path) {
+  return Injected(FileOp::RemoveFolder, path) == Fault::None && os::RemoveFolder(path) &&
+         Recorded(FileOp::RemoveFolder, path);
+}
+
 bool ReplaceFile(const std::string& from, const std::string& to) {
   return Injected(FileOp::Replace, to) == Fault::None && os::Move(from, to) &&
          Recorded(FileOp::Replace, from, to);
@@ -215,6 +220,17 @@ void CFolderSyncs::Note(const std::string& path) {
   if (!os::FoldersNeedSync()) return;
   std::string folder = os::FolderOf(path);
   if (noted_.insert(folder).second) folders_.emplace_back(std::move(folder), path);
+}
+
+void CFolderSyncs::NoteRemovedFolder(const std::string& path) {
+  if (!os::FoldersNeedSync()) return;
+  if (noted_.erase(path) != 0)
+    for (auto it = folders_.begin(); it != folders_.end(); ++it)
+      if (it->first == path) {
+        folders_.erase(it);
+        break;
+      }
+  Note(path);
 }
 
 bool CFolderSyncs::SyncAll(std::string& failed) {

@@ -36,6 +36,7 @@ bool Close(intptr_t handle);
 bool Exists(const std::string& path);
 bool MakeFolder(const std::string& path);
 bool Remove(const std::string& path);
+bool RemoveFolder(const std::string& path);
 bool Move(const std::string& from, const std::string& to);
 // Whether a new or renamed directory entry needs its folder synced to last
 // (POSIX), the folder of a path, and the sync itself.

@@ -122,6 +122,10 @@ bool Remove(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT || FailWithErrno();
 }
 
+bool RemoveFolder(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0 || errno == ENOENT || FailWithErrno();
+}
+
 bool Move(const std::string& from, const std::string& to) {
   // The installed file's mode (an executable script stays executable, a
   // private file private). Best effort: without it the file keeps the usual

@@ -166,6 +166,12 @@ bool Remove(const std::string& path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWithCode(error);
 }
 
+bool RemoveFolder(const std::string& path) {
+  if (RemoveDirectoryW(SystemPath(path).c_str())) return true;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWithCode(error);
+}
+
 bool Move(const std::string& from, const std::string& to) {
   const std::wstring target = SystemPath(to);
   CReadOnlyCleared readOnly(target);
