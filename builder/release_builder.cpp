@@ -74,6 +74,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
                             std::string* why) {
   counts_ = CReleaseCounts();
   listed_.clear();
+  unchanged_.clear();
   entryFiles_.clear();
   warnings_.clear();
   progress.SetTotal(inputBytes_);
@@ -92,6 +93,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     done += latest.Size();
     if (inOld && SameBytes(old, latest)) {
       ++counts_.unchanged;
+      NoteUnchanged(name, latest.Size());
     } else {
       CEntryPlan entry;
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
@@ -182,6 +184,16 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
   return true;
 }
 
+// A file that would travel whole if it changed (a small one, one sent whole)
+// may be the player's own edit of it: it tells nothing of the version.
+void CReleaseBuilder::NoteUnchanged(const std::string& name, uint64_t size) {
+  std::string encoded;
+  if (size < kWholeBelow || MatchesAnyPattern(whole_, name) ||
+      !CNameEncoder(codePage_).Encode(name, encoded, nullptr))
+    return;
+  unchanged_.emplace_back(encoded, size);
+}
+
 bool CReleaseBuilder::DescribeRemoved(std::string* why) {
   if (!removedFiles_.empty() || removed_.empty()) return true;
   const CNameEncoder encoder(codePage_);
@@ -220,6 +232,7 @@ CReleaseManifest CReleaseBuilder::Manifest(const CContainerDigests& digests) con
   manifest.entries = listed_;
   manifest.removed = removedFiles_;
   manifest.removedFolders = removedFolderNames_;
+  manifest.unchanged = unchanged_;
   manifest.fromVersion = fromVersion_;
   manifest.toVersion = toVersion_;
   return manifest;

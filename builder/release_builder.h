@@ -84,6 +84,7 @@ class CReleaseBuilder {
   // The manifest's words on the removed files and folders: the old files'
   // sizes and digests, the names encoded.
   bool DescribeRemoved(std::string* why);
+  void NoteUnchanged(const std::string& name, uint64_t size);
 
   std::string oldFolder_;
   std::string newFolder_;
@@ -104,6 +105,7 @@ class CReleaseBuilder {
   std::vector<std::string> removedFolders_;
   std::vector<CRemovedFile> removedFiles_;  // removed_, described
   std::vector<std::string> removedFolderNames_;
+  std::vector<std::pair<std::string, uint64_t>> unchanged_;  // for the manifest
   std::string fromVersion_;
   std::string toVersion_;
   std::vector<std::string> warnings_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -110,10 +111,22 @@ bool CheckLacking(const CVerifyCase& check, const CGameFolder& old, const CGameF
 }
 
 // Copies the old files the entries replace or the release removes into the
-// scratch folder, and makes the folders it removes.
+// scratch folder, and makes the folders it removes. The files the release
+// leaves as they are and tells the old version by are stood in for by files
+// of their sizes (sparse where the system can): the patcher reads only
+// their sizes.
 bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
                   const std::vector<std::string>& read, const std::vector<std::string>& folders,
+                  const std::vector<std::pair<std::string, uint64_t>>& standIns,
                   const std::string& scratch, std::string* why) {
+  for (const auto& [name, size] : standIns) {
+    const fs::path to = fs::u8path(scratch + "/" + name);
+    std::error_code error;
+    fs::create_directories(to.parent_path(), error);
+    if (!error) std::ofstream(to, std::ios::binary).close();
+    if (!error) fs::resize_file(to, size, error);
+    if (error) return Refuse(why, "cannot create " + scratch + "/" + name + ": " + error.message());
+  }
   for (const std::string& folder : folders) {
     std::error_code error;
     fs::create_directories(fs::u8path(scratch + "/" + folder), error);
@@ -166,6 +179,9 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
   std::vector<std::string> removed, folders;
   for (const CRemovedFile& file : manifest.removed) removed.push_back(names.Decode(file.name));
   for (const std::string& folder : manifest.removedFolders) folders.push_back(names.Decode(folder));
+  std::vector<std::pair<std::string, uint64_t>> standIns;
+  for (const auto& [name, size] : manifest.unchanged)
+    standIns.emplace_back(names.Decode(name), size);
   std::sort(removed.begin(), removed.end());
   std::vector<std::string> read = made;
   read.insert(read.end(), removed.begin(), removed.end());
@@ -175,7 +191,7 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
 
   CScratchFolder scratch;
   if (!scratch.Make(check.scratchBeside, why) ||
-      !CopyReplaced(check, old, read, folders, scratch.Path(), why) ||
+      !CopyReplaced(check, old, read, folders, standIns, scratch.Path(), why) ||
       !ApplyWithEngine(check, scratch.Path(), why))
     return false;
   for (const std::string& name : removed)

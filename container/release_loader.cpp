@@ -33,10 +33,11 @@ bool TakeNames(CLoadedRelease& release, uint32_t systemCodePage, CLoadRefusal& r
     entries[i].name = release.localNames[i].c_str();
   }
   CReleaseManifest& manifest = release.view.manifest;
-  std::vector<std::string*> removed;
-  for (CRemovedFile& file : manifest.removed) removed.push_back(&file.name);
-  for (std::string& folder : manifest.removedFolders) removed.push_back(&folder);
-  for (std::string* name : removed) {
+  std::vector<std::string*> named;
+  for (CRemovedFile& file : manifest.removed) named.push_back(&file.name);
+  for (std::string& folder : manifest.removedFolders) named.push_back(&folder);
+  for (auto& file : manifest.unchanged) named.push_back(&file.first);
+  for (std::string* name : named) {
     std::string taken;
     if (!ConvertCodePage(written, kCodePageUtf8, *name, taken))
       return Refused(refusal, CLoadRefusal::kDamaged, why,

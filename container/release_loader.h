@@ -40,7 +40,7 @@ struct CLoadedRelease {
   const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
 
   // Where the names were taken into UTF-8 from another code page (the
-  // manifest's removed files and folders are taken in place): the taken names,
+  // manifest's other names are taken in place): the taken names,
   // which the entries point at, and the release's own.
   std::vector<std::string> localNames;
   std::vector<const char*> releaseNames;

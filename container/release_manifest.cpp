@@ -42,10 +42,11 @@ void AppendText(std::vector<uint8_t>& out, const std::string& text) {
 
 // What version 3 adds after the entry records.
 bool ReadVersionsPart(CByteCursor& cursor, uint32_t removedCount, uint32_t folderCount,
-                      CReleaseManifest& manifest, std::string* why) {
-  // Each takes at least its two length bytes: a count the body cannot hold
-  // is refused before anything is reserved for it.
-  if (uint64_t{removedCount} * 26 + uint64_t{folderCount} * 2 + 4 > cursor.Remaining())
+                      uint32_t unchangedCount, CReleaseManifest& manifest, std::string* why) {
+  // Each takes at least its fixed bytes: a count the body cannot hold is
+  // refused before anything is reserved for it.
+  if (uint64_t{removedCount} * 26 + uint64_t{folderCount} * 2 + uint64_t{unchangedCount} * 10 + 4 >
+      cursor.Remaining())
     return Refuse(why, "the manifest's size does not match its counts");
   manifest.removed.resize(removedCount);
   for (CRemovedFile& file : manifest.removed) {
@@ -55,6 +56,11 @@ bool ReadVersionsPart(CByteCursor& cursor, uint32_t removedCount, uint32_t folde
   }
   manifest.removedFolders.resize(folderCount);
   for (std::string& folder : manifest.removedFolders) folder = ReadText(cursor);
+  manifest.unchanged.resize(unchangedCount);
+  for (auto& [name, size] : manifest.unchanged) {
+    size = ReadU64(cursor);
+    name = ReadText(cursor);
+  }
   manifest.fromVersion = ReadText(cursor);
   manifest.toVersion = ReadText(cursor);
   if (cursor.Failed() || cursor.Remaining() != 0)
@@ -105,6 +111,7 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   const bool versions = version == kManifestVersionsVersion;
   const uint32_t removedCount = versions ? cursor.ReadU32() : 0;
   const uint32_t folderCount = versions ? cursor.ReadU32() : 0;
+  const uint32_t unchangedCount = versions ? cursor.ReadU32() : 0;
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
   const uint64_t records = uint64_t{count} * kManifestEntrySize;
   if (versions ? records > cursor.Remaining() : records != cursor.Remaining())
@@ -112,7 +119,8 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   manifest.entries.resize(count);
   for (CManifestEntry& entry : manifest.entries)
     if (!ReadEntry(cursor, entry, why)) return false;
-  return !versions || ReadVersionsPart(cursor, removedCount, folderCount, manifest, why);
+  return !versions ||
+         ReadVersionsPart(cursor, removedCount, folderCount, unchangedCount, manifest, why);
 }
 }  // namespace
 
@@ -184,20 +192,21 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
     if (!AddSize(made, std::max(listed.newSize, MadeSize(container, entry))))
       return Refuse(why, "the files the patch makes add up to more than 2^64 - 1 bytes");
   }
-  // What the run removes is named as safely as what it makes, and is
-  // nothing it makes.
+  // What the run removes or reads is named as safely as what it makes, and
+  // is nothing it makes.
   std::vector<std::string> names;
   for (const CContainerEntry& entry : container.entries) names.push_back(entry.name);
   std::sort(names.begin(), names.end());
-  std::vector<std::string> removed;
-  for (const CRemovedFile& file : manifest.removed) removed.push_back(file.name);
-  for (const std::string& folder : manifest.removedFolders) removed.push_back(folder);
-  for (const std::string& name : removed) {
+  std::vector<std::string> named;
+  for (const CRemovedFile& file : manifest.removed) named.push_back(file.name);
+  for (const std::string& folder : manifest.removedFolders) named.push_back(folder);
+  for (const auto& file : manifest.unchanged) named.push_back(file.first);
+  for (const std::string& name : named) {
     std::string reason;
     if (!IsSafeRelativeName(name, codePage) || !CheckWindowsPathName(name, codePage, &reason))
-      return Refuse(why, "the manifest removes an unsafe name \"" + name + "\"");
+      return Refuse(why, "the manifest names an unsafe path \"" + name + "\"");
     if (std::binary_search(names.begin(), names.end(), name))
-      return Refuse(why, name + ": the manifest removes a file the patch makes");
+      return Refuse(why, name + ": the manifest removes or keeps a file the patch makes");
   }
   const CContainerDigests digests = CContainerDigests::Of(container);
   if (digests.RecordsDigest() != manifest.recordsDigest)
@@ -211,7 +220,8 @@ std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
   std::vector<uint8_t> out;
   const bool carrying = manifest.carrying != CCarrying::kStored;
   const bool versions = !manifest.removed.empty() || !manifest.removedFolders.empty() ||
-                        !manifest.fromVersion.empty() || !manifest.toVersion.empty();
+                        !manifest.unchanged.empty() || !manifest.fromVersion.empty() ||
+                        !manifest.toVersion.empty();
   AppendU32(out, versions   ? kManifestVersionsVersion
                  : carrying ? kManifestCarryingVersion
                             : kManifestVersion);
@@ -226,6 +236,7 @@ std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
   if (versions) {
     AppendU32(out, static_cast<uint32_t>(manifest.removed.size()));
     AppendU32(out, static_cast<uint32_t>(manifest.removedFolders.size()));
+    AppendU32(out, static_cast<uint32_t>(manifest.unchanged.size()));
   }
   for (const CManifestEntry& entry : manifest.entries) {
     out.push_back(static_cast<uint8_t>(entry.kind));
@@ -244,6 +255,10 @@ std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
       AppendText(out, file.name);
     }
     for (const std::string& folder : manifest.removedFolders) AppendText(out, folder);
+    for (const auto& [name, size] : manifest.unchanged) {
+      AppendU64(out, size);
+      AppendText(out, name);
+    }
     AppendText(out, manifest.fromVersion);
     AppendText(out, manifest.toVersion);
   }

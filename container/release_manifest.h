@@ -37,16 +37,21 @@
 //   36      16    payloadDigest
 //   52      4     removedCount
 //   56      4     removedFolderCount
-//   60      ...   the entry records, then
+//   60      4     unchangedCount
+//   64      ...   the entry records, then
 //                 removedCount removed files: size (8), digest (16), name
 //                 removedFolderCount removed folders: name
+//                 unchangedCount unchanged files: size (8), name
 //                 fromVersion, toVersion: texts
 //
 // A name is its length (2) and its bytes, in codePage, '/' or '\' between
 // folders, as entry names; a text is its length (2) and its UTF-8 bytes.
 // The removed files are the old version's files the new one lacks, each
 // removed only when it still is that file (its size and digest); the removed
-// folders are removed once empty, the deepest first.
+// folders are removed once empty, the deepest first. The unchanged files are
+// the old version's files the release leaves as they are, but for those
+// that would travel whole (small ones, and those the studio sends whole):
+// with the entries' old sizes, they tell the old version from another.
 //
 // Entry record:
 //
@@ -73,6 +78,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "container/carried_container.h"
@@ -113,7 +119,10 @@ struct CReleaseManifest {
   std::vector<CManifestEntry> entries;
   std::vector<CRemovedFile> removed;
   std::vector<std::string> removedFolders;  // in the manifest's code page
-  std::string fromVersion;                  // the versions' labels, UTF-8
+  // The old version's files the release leaves as they are: name (in the
+  // manifest's code page) and size.
+  std::vector<std::pair<std::string, uint64_t>> unchanged;
+  std::string fromVersion;  // the versions' labels, UTF-8
   std::string toVersion;
 };
 
@@ -158,7 +167,8 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
 // Whether the manifest belongs to the validated container: one entry record
 // per entry, of its kind, sizes of the files made (new or rebuilt, the
 // larger) whose sum fits 64 bits, both container digests equal, and removed
-// files and folders of safe names that no entry makes. False, with `why`.
+// and unchanged files and removed folders of safe names that no entry
+// makes. False, with `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 

@@ -196,6 +196,10 @@ bool FileExists(const std::string& path) {
   return os::Exists(path);
 }
 
+bool FileSizeOf(const std::string& path, uint64_t& size) {
+  return os::SizeOf(path, size);
+}
+
 bool CreateFolder(const std::string& path) {
   return Injected(FileOp::CreateFolder, path) == Fault::None && os::MakeFolder(path) &&
          Recorded(FileOp::CreateFolder, path);

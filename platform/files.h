@@ -90,6 +90,9 @@ class CFile {
 };
 
 bool FileExists(const std::string& path);
+// The size of the file at `path` without opening it (one stat); false when
+// there is no file there.
+bool FileSizeOf(const std::string& path, uint64_t& size);
 // Creates one folder; true when it exists afterwards (also when it did
 // before). Its entry lasts a power cut once its parent folder is synced
 // (CFolderSyncs).
