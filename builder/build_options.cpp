@@ -19,6 +19,37 @@ bool ParseNumber(const std::string& text, uint32_t largest, uint32_t& value) {
   return true;
 }
 
+// A version's label goes into the manifest and into the player's messages.
+constexpr size_t kVersionLabelLength = 64;
+
+bool IsVersionLabel(const std::string& text) {
+  if (text.empty() || text.size() > kVersionLabelLength) return false;
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+std::string VersionLabelRule(const char* option) {
+  return std::string(option) + " takes a text of 1 to " + std::to_string(kVersionLabelLength) +
+         " bytes, none a control character";
+}
+
+// The last part of a folder's path, as a version's label.
+std::string FolderLabel(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  const size_t slash = path.find_last_of("/\\");
+  std::string label = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (label.size() > kVersionLabelLength) {
+    label.resize(kVersionLabelLength);
+    // Not ending inside a character: its last whole ones are kept.
+    while (!label.empty() && (static_cast<unsigned char>(label.back()) & 0xC0) == 0x80)
+      label.pop_back();
+    if (!label.empty() && (static_cast<unsigned char>(label.back()) & 0x80)) label.pop_back();
+  }
+  return label;
+}
+
 bool ParseProductVersion(const std::string& text, uint16_t (&parts)[4]) {
   size_t start = 0;
   for (int i = 0; i < 4; ++i) {
@@ -96,6 +127,21 @@ const std::vector<COption>& Options() {
          o.exclude.push_back(v);
          return true;
        }},
+      {"--keep", nullptr, CArity::kRepeated, "a pattern",
+       [](CBuildOptions& o, const std::string& v, std::string*) {
+         o.keep.push_back(v);
+         return true;
+       }},
+      {"--from-version", nullptr, CArity::kOnce, "a text",
+       [](CBuildOptions& o, const std::string& v, std::string* why) {
+         o.fromVersion = v;
+         return IsVersionLabel(v) || Refuse(why, VersionLabelRule("--from-version"));
+       }},
+      {"--to-version", nullptr, CArity::kOnce, "a text",
+       [](CBuildOptions& o, const std::string& v, std::string* why) {
+         o.toVersion = v;
+         return IsVersionLabel(v) || Refuse(why, VersionLabelRule("--to-version"));
+       }},
       {"--force", "-f", CArity::kFlag, nullptr,
        [](CBuildOptions& o, const std::string&, std::string*) {
          o.force = true;
@@ -168,7 +214,8 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
     case CTask::kVerify:
       if (o.operands.size() != 3)
         return Refuse(why, "--verify takes the old and the new game folder and the release");
-      return takesOnly({"--verify", "--name-code-page", "--exclude", "--follow-links"}, "--verify");
+      return takesOnly({"--verify", "--name-code-page", "--exclude", "--keep", "--follow-links"},
+                       "--verify");
     default:
       if (o.operands.size() != 2) return Refuse(why, "give the old and the new game folder");
       if (o.releasePath.empty() && o.exePath.empty())
@@ -176,8 +223,8 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
       if (program && o.exePath.empty())
         return Refuse(why, "--product-name and --product-version are for the program (--exe)");
       return takesOnly({"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude",
-                        "--force", "--follow-links", "--no-verify", "--uncompressed",
-                        "--product-name", "--product-version"},
+                        "--keep", "--from-version", "--to-version", "--force", "--follow-links",
+                        "--no-verify", "--uncompressed", "--product-name", "--product-version"},
                        "a build");
   }
 }
@@ -236,4 +283,12 @@ CFolderRules FolderRulesOf(const CBuildOptions& options) {
   rules.followLinks = options.followLinks;
   rules.exclude = options.exclude;
   return rules;
+}
+
+std::string FromVersionOf(const CBuildOptions& options) {
+  return options.fromVersion.empty() ? FolderLabel(options.operands[0]) : options.fromVersion;
+}
+
+std::string ToVersionOf(const CBuildOptions& options) {
+  return options.toVersion.empty() ? FolderLabel(options.operands[1]) : options.toVersion;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // qelpatch-build's command line: "--opt value" and "--opt=value" alike,
 // --help and --version anywhere, every single-valued option at most once
-// (--whole and --exclude repeat), numbers read strictly, and the options
+// (--whole, --exclude and --keep repeat), numbers read strictly, and the options
 // each task takes.
 
 #include <cstdint>
@@ -24,6 +24,13 @@ struct CBuildOptions {
   uint32_t codePage = 0;
   std::vector<std::string> whole;
   std::vector<std::string> exclude;
+  // Files of the old folder the new one lacks that the release leaves
+  // installed (--keep); every other one it removes.
+  std::vector<std::string> keep;
+  // The versions' labels (--from-version, --to-version); empty: the
+  // folders' names.
+  std::string fromVersion;
+  std::string toVersion;
   bool force = false;
   bool followLinks = false;
   bool json = false;
@@ -36,6 +43,11 @@ struct CBuildOptions {
 // error: the usage text follows the message).
 bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& options,
                        std::string* why);
+
+// The labels of the old and the new version: the options', else the last
+// part of each folder's path.
+std::string FromVersionOf(const CBuildOptions& options);
+std::string ToVersionOf(const CBuildOptions& options);
 
 // The rules both game folders are listed under.
 CFolderRules FolderRulesOf(const CBuildOptions& options);

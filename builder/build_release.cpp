@@ -119,6 +119,7 @@ bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
   check.release = &release;
   check.codePage = options.codePage;
   check.scratchBeside = FolderOf(output);
+  check.keep = options.keep;
   if (!VerifyRelease(check, &reason))
     return Refuse(why, output + ": the release does not turn " + options.operands[0] + " into " +
                            options.operands[1] + ", and is not written: " + reason);
@@ -139,6 +140,8 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
 
   CReleaseBuilder builder;
   builder.SendWhole(options.whole);
+  builder.Keep(options.keep);
+  builder.NameVersions(FromVersionOf(options), ToVersionOf(options));
   if (!builder.Prepare(options.operands[0], options.operands[1], CNameEncoder(options.codePage),
                        FolderRulesOf(options), why))
     return false;
@@ -202,6 +205,7 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   built.counts = builder.Counts();
   built.warnings.insert(built.warnings.end(), builder.Warnings().begin(), builder.Warnings().end());
   built.removed = builder.Removed();
+  built.kept = builder.Kept();
   built.compressed = compressed;
   built.containerSize = raw->bytes.Size();
   built.compressedSize = packed.size();

@@ -19,7 +19,10 @@ struct CBuiltRelease {
   CReleaseCounts counts;
   // In the order they were found; those found before a failure are kept.
   std::vector<std::string> warnings;
-  std::vector<std::string> removed;  // files of the old folder the new one lacks
+  // Files of the old folder the new one lacks: those the release removes,
+  // and those it leaves installed.
+  std::vector<std::string> removed;
+  std::vector<std::string> kept;
   bool compressed = false;
   uint64_t containerSize = 0;
   uint64_t compressedSize = 0;  // the release file's bytes, when compressed

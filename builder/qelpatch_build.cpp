@@ -112,12 +112,11 @@ int Build(const CBuildOptions& options) {
   for (const std::string& warning : built.warnings)
     std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
   if (!done) return Fail(why);
-  if (!built.removed.empty()) {
+  if (!built.kept.empty()) {
     std::fprintf(stderr,
-                 "qelpatch-build: warning: a release cannot remove files; these files of %s are "
-                 "not in %s and stay installed:\n",
+                 "qelpatch-build: warning: these files of %s are not in %s and stay installed:\n",
                  options.operands[0].c_str(), options.operands[1].c_str());
-    for (const std::string& name : built.removed) std::fprintf(stderr, "  %s\n", name.c_str());
+    for (const std::string& name : built.kept) std::fprintf(stderr, "  %s\n", name.c_str());
   }
   const bool toFile = !options.releasePath.empty();
   const bool toExe = !options.exePath.empty();
@@ -127,6 +126,9 @@ int Build(const CBuildOptions& options) {
   const CReleaseCounts& counts = built.counts;
   std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
               counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
+  if (!built.removed.empty())
+    std::printf("%s: removes %zu files of %s that %s lacks\n", made.c_str(), built.removed.size(),
+                options.operands[0].c_str(), options.operands[1].c_str());
   if (built.compressed)
     std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
                 made.c_str(), static_cast<unsigned long long>(built.containerSize),

@@ -53,8 +53,13 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
       !CheckFilesAndFolders(oldFolder_, old_, newFolder_, new_, why) ||
       !CheckReleaseNames(newFolder_, new_.files, encoder, releaseNames_, why))
     return false;
+  std::vector<std::string> lacking;
   std::set_difference(old_.files.begin(), old_.files.end(), new_.files.begin(), new_.files.end(),
-                      std::back_inserter(removed_));
+                      std::back_inserter(lacking));
+  for (const std::string& name : lacking)
+    (MatchesAnyPattern(keep_, name) ? kept_ : removed_).push_back(name);
+  std::set_difference(old_.folders.begin(), old_.folders.end(), new_.folders.begin(),
+                      new_.folders.end(), std::back_inserter(removedFolders_));
   for (size_t i = 0; i < new_.files.size(); ++i) {
     const std::string path = newFolder_ + "/" + new_.files[i];
     uint64_t size = 0;
@@ -69,6 +74,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
                             std::string* why) {
   counts_ = CReleaseCounts();
   listed_.clear();
+  unchanged_.clear();
   entryFiles_.clear();
   warnings_.clear();
   progress.SetTotal(inputBytes_);
@@ -87,6 +93,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     done += latest.Size();
     if (inOld && SameBytes(old, latest)) {
       ++counts_.unchanged;
+      NoteUnchanged(name, latest.Size());
     } else {
       CEntryPlan entry;
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
@@ -106,8 +113,8 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     // What was read and written must be one version of each file.
     if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
   }
-  if (!RefuseOverLimit(size, sizeLimit, why)) return false;
-  if (listed_.empty())
+  if (!RefuseOverLimit(size, sizeLimit, why) || !DescribeRemoved(why)) return false;
+  if (listed_.empty() && removed_.empty())
     warnings_.push_back("nothing to patch: " + newFolder_ + " holds no file that differs from " +
                         oldFolder_ + "'s; the release is empty");
   return true;
@@ -177,11 +184,56 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
   return true;
 }
 
+// A file that would travel whole if it changed (a small one, one sent whole)
+// may be the player's own edit of it: it tells nothing of the version.
+void CReleaseBuilder::NoteUnchanged(const std::string& name, uint64_t size) {
+  std::string encoded;
+  if (size < kWholeBelow || MatchesAnyPattern(whole_, name) ||
+      !CNameEncoder(codePage_).Encode(name, encoded, nullptr))
+    return;
+  unchanged_.emplace_back(encoded, size);
+}
+
+bool CReleaseBuilder::DescribeRemoved(std::string* why) {
+  if (!removedFiles_.empty() || removed_.empty()) return true;
+  const CNameEncoder encoder(codePage_);
+  std::vector<std::string> removable;
+  for (const std::string& name : removed_) {
+    CRemovedFile file;
+    std::string reason;
+    if (!encoder.Encode(name, file.name, &reason)) {
+      warnings_.push_back(oldFolder_ + "/" + name + ": stays installed: " + reason);
+      kept_.push_back(name);
+      continue;
+    }
+    CMappedFile old;
+    if (!old.Open(oldFolder_ + "/" + name, why)) return false;
+    file.size = old.Size();
+    file.digest = CContentDigest::Of(old.Data(), old.Size());
+    if (!old.Unchanged(why)) return false;
+    removedFiles_.push_back(file);
+    removable.push_back(name);
+  }
+  removed_ = removable;
+  std::sort(kept_.begin(), kept_.end());
+  for (const std::string& folder : removedFolders_) {
+    std::string encoded;
+    // A folder whose name cannot travel holds a file that stays.
+    if (encoder.Encode(folder, encoded, nullptr)) removedFolderNames_.push_back(encoded);
+  }
+  return true;
+}
+
 CReleaseManifest CReleaseBuilder::Manifest(const CContainerDigests& digests) const {
   CReleaseManifest manifest;
   manifest.codePage = codePage_;
   manifest.recordsDigest = digests.RecordsDigest();
   manifest.payloadDigest = digests.PayloadDigest();
   manifest.entries = listed_;
+  manifest.removed = removedFiles_;
+  manifest.removedFolders = removedFolderNames_;
+  manifest.unchanged = unchanged_;
+  manifest.fromVersion = fromVersion_;
+  manifest.toVersion = toVersion_;
   return manifest;
 }

@@ -1,10 +1,10 @@
 #pragma once
 // Compares an old and a new game folder and writes the release that turns
 // the old one into the new one: one entry per changed or new file, ordered by
-// name. Files only in the old folder cannot be removed by a release; they are
-// reported. Each entry is planned and written before the next file is read,
-// and its files are mapped only meanwhile, so memory and mappings stay the
-// same for a game of any number of files.
+// name, and in the manifest the old folder's files and folders the new one
+// lacks, which the patcher removes (those the studio keeps aside). Each entry is planned and
+// written before the next file is read, and its files are mapped only meanwhile, so memory and
+// mappings stay the same for a game of any number of files.
 
 #include <string>
 #include <vector>
@@ -26,6 +26,13 @@ class CReleaseBuilder {
  public:
   // Files whose path matches one of these travel whole (path_pattern.h).
   void SendWhole(std::vector<std::string> patterns) { whole_ = std::move(patterns); }
+  // Files of the old folder only that the release leaves installed.
+  void Keep(std::vector<std::string> patterns) { keep_ = std::move(patterns); }
+  // The versions' labels, for the manifest.
+  void NameVersions(std::string from, std::string to) {
+    fromVersion_ = std::move(from);
+    toVersion_ = std::move(to);
+  }
   // Whether archives may be deflated: not in a release compressed as a whole.
   void DeflateArchives(bool deflate) { deflate_ = deflate; }
   // Lists both folders under `rules`, checks that no path is a file in one
@@ -60,8 +67,10 @@ class CReleaseBuilder {
   // Both folders as Prepare listed them.
   const CGameFolder& OldListing() const { return old_; }
   const CGameFolder& NewListing() const { return new_; }
-  // Files of the old folder that the new one lacks.
+  // Files of the old folder that the new one lacks: removed by the release,
+  // and left installed (--keep, or a name the code page cannot hold).
   const std::vector<std::string>& Removed() const { return removed_; }
+  const std::vector<std::string>& Kept() const { return kept_; }
   const std::vector<std::string>& Warnings() const { return warnings_; }
 
  private:
@@ -72,6 +81,10 @@ class CReleaseBuilder {
   bool AddWithinLimit(const CEntryPlan& entry, uint64_t sizeLimit, CContainerStream& stream,
                       uint64_t& size, bool& over, std::string* why);
   bool RefuseOverLimit(uint64_t size, uint64_t sizeLimit, std::string* why);
+  // The manifest's words on the removed files and folders: the old files'
+  // sizes and digests, the names encoded.
+  bool DescribeRemoved(std::string* why);
+  void NoteUnchanged(const std::string& name, uint64_t size);
 
   std::string oldFolder_;
   std::string newFolder_;
@@ -86,6 +99,14 @@ class CReleaseBuilder {
   bool overLimit_ = false;
   std::vector<CManifestEntry> listed_;
   std::vector<size_t> entryFiles_;  // per entry, its file in new_.files
+  std::vector<std::string> keep_;
   std::vector<std::string> removed_;
+  std::vector<std::string> kept_;
+  std::vector<std::string> removedFolders_;
+  std::vector<CRemovedFile> removedFiles_;  // removed_, described
+  std::vector<std::string> removedFolderNames_;
+  std::vector<std::pair<std::string, uint64_t>> unchanged_;  // for the manifest
+  std::string fromVersion_;
+  std::string toVersion_;
   std::vector<std::string> warnings_;
 };

@@ -93,6 +93,8 @@ std::string ReviewText(const CReleaseReview& review) {
     out += "manifest: checked; names in ASCII\n";
   else
     out += Format("manifest: checked; names for code page %" PRIu32 "\n", review.codePage);
+  if (!review.fromVersion.empty() || !review.toVersion.empty())
+    out += Format("versions: %s to %s\n", review.fromVersion.c_str(), review.toVersion.c_str());
   if (review.programSizeKnown)
     out += Format("players download QelPatch.exe of %" PRIu64 " bytes\n", review.programSize);
   else
@@ -113,6 +115,12 @@ std::string ReviewText(const CReleaseReview& review) {
                     entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)",
                     entry.newSize, entry.digest.c_str());
   }
+  for (const auto& [name, size] : review.removed)
+    out += Format("%-8s %-22s %8s %12s %14s  %s (%" PRIu64 " bytes)\n", "removed", "old file", "",
+                  "", "", name.c_str(), size);
+  for (const std::string& folder : review.removedFolders)
+    out += Format("%-8s %-22s %8s %12s %14s  %s\n", "removed", "folder, once empty", "", "", "",
+                  folder.c_str());
   const std::string counts = review.hasManifest ? Format("%" PRIu64 " new, %" PRIu64 " changed",
                                                          totals.fresh, totals.changed)
                                                 : std::string();
@@ -150,6 +158,16 @@ std::string ReviewJson(const CReleaseReview& review) {
            ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
   }
   out += review.entries.empty() ? "],\n" : "\n  ],\n";
+  out += "  \"from_version\": " + Text(!review.fromVersion.empty(), review.fromVersion) + ",\n";
+  out += "  \"to_version\": " + Text(!review.toVersion.empty(), review.toVersion) + ",\n";
+  out += "  \"removed\": [";
+  for (size_t i = 0; i < review.removed.size(); ++i)
+    out += std::string(i == 0 ? "" : ", ") + "{\"name\": " + Quoted(review.removed[i].first) +
+           ", \"bytes\": " + std::to_string(review.removed[i].second) + "}";
+  out += "],\n  \"removed_folders\": [";
+  for (size_t i = 0; i < review.removedFolders.size(); ++i)
+    out += std::string(i == 0 ? "" : ", ") + Quoted(review.removedFolders[i]);
+  out += "],\n";
   out += "  \"totals\": {\"entries\": " + std::to_string(review.entries.size()) +
          ", \"new\": " + Number(listed, totals.fresh) +
          ", \"changed\": " + Number(listed, totals.changed) +

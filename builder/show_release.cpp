@@ -115,5 +115,11 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
     }
     review.entries.push_back(std::move(entry));
   }
+  review.fromVersion = manifest.fromVersion;
+  review.toVersion = manifest.toVersion;
+  for (const CRemovedFile& file : manifest.removed)
+    review.removed.push_back({names.Decode(file.name), file.size});
+  for (const std::string& folder : manifest.removedFolders)
+    review.removedFolders.push_back(names.Decode(folder));
   return true;
 }

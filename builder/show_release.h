@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "container/name_code_page.h"
@@ -46,6 +47,10 @@ struct CReleaseReview {
   uint64_t programSize = 0;
   std::string programNote;
   std::vector<CEntryReview> entries;
+  std::string fromVersion;  // the versions' labels; empty from older builders
+  std::string toVersion;
+  std::vector<std::pair<std::string, uint64_t>> removed;  // old files removed, their sizes
+  std::vector<std::string> removedFolders;
 };
 
 // Reviews the release file or QelPatch.exe at `path` (release_input.h); the

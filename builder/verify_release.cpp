@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <system_error>
 
 #include "base/path_text.h"
 #include "base/refusal.h"
+#include "builder/path_pattern.h"
 #include "builder/verify_host.h"
 #include "container/name_code_page.h"
 #include "engine/patch_worker.h"
@@ -16,6 +18,11 @@
 namespace fs = std::filesystem;
 
 namespace {
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(fs::u8path(path), ignored);
+}
+
 uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
   const CReleaseView& view = release.release;
   return view.hasManifest ? view.manifest.codePage : codePage;
@@ -83,11 +90,50 @@ bool CheckUntouched(const CVerifyCase& check, const CGameFolder& old, const CGam
   return true;
 }
 
-// Copies the old files the entries replace into the scratch folder.
+// The old folder's files the new one lacks: each must be one the release
+// removes or one the studio keeps, never both. `removed` is sorted.
+bool CheckLacking(const CVerifyCase& check, const CGameFolder& old, const CGameFolder& latest,
+                  const std::vector<std::string>& removed, std::string* why) {
+  std::vector<std::string> lacking;
+  std::set_difference(old.files.begin(), old.files.end(), latest.files.begin(), latest.files.end(),
+                      std::back_inserter(lacking));
+  for (const std::string& name : lacking) {
+    const std::string path = check.oldFolder + "/" + name;
+    const bool gone = std::binary_search(removed.begin(), removed.end(), name);
+    const bool kept = MatchesAnyPattern(check.keep, name);
+    if (gone && kept)
+      return Refuse(why, path + ": the release removes this file, which --keep keeps");
+    if (!gone && !kept)
+      return Refuse(why,
+                    path + ": not in " + check.newFolder + ", and the release leaves it installed");
+  }
+  return true;
+}
+
+// Copies the old files the entries replace or the release removes into the
+// scratch folder, and makes the folders it removes. The files the release
+// leaves as they are and tells the old version by are stood in for by files
+// of their sizes (sparse where the system can): the patcher reads only
+// their sizes.
 bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
-                  const std::vector<std::string>& made, const std::string& scratch,
-                  std::string* why) {
-  for (const std::string& name : made) {
+                  const std::vector<std::string>& read, const std::vector<std::string>& folders,
+                  const std::vector<std::pair<std::string, uint64_t>>& standIns,
+                  const std::string& scratch, std::string* why) {
+  for (const auto& [name, size] : standIns) {
+    const fs::path to = fs::u8path(scratch + "/" + name);
+    std::error_code error;
+    fs::create_directories(to.parent_path(), error);
+    if (!error) std::ofstream(to, std::ios::binary).close();
+    if (!error) fs::resize_file(to, size, error);
+    if (error) return Refuse(why, "cannot create " + scratch + "/" + name + ": " + error.message());
+  }
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    fs::create_directories(fs::u8path(scratch + "/" + folder), error);
+    if (error)
+      return Refuse(why, "cannot create " + scratch + "/" + folder + ": " + error.message());
+  }
+  for (const std::string& name : read) {
     if (!std::binary_search(old.files.begin(), old.files.end(), name)) continue;
     const fs::path to = fs::u8path(scratch + "/" + name);
     std::error_code error;
@@ -129,13 +175,32 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
   for (const CContainerEntry& entry : check.release->container.entries)
     made.push_back(names.Decode(entry.name));
   std::sort(made.begin(), made.end());
-  if (!CheckUntouched(check, old, latest, made, why)) return false;
+  const CReleaseManifest& manifest = check.release->release.manifest;
+  std::vector<std::string> removed, folders;
+  for (const CRemovedFile& file : manifest.removed) removed.push_back(names.Decode(file.name));
+  for (const std::string& folder : manifest.removedFolders) folders.push_back(names.Decode(folder));
+  std::vector<std::pair<std::string, uint64_t>> standIns;
+  for (const auto& [name, size] : manifest.unchanged)
+    standIns.emplace_back(names.Decode(name), size);
+  std::sort(removed.begin(), removed.end());
+  std::vector<std::string> read = made;
+  read.insert(read.end(), removed.begin(), removed.end());
+  if (!CheckUntouched(check, old, latest, made, why) ||
+      !CheckLacking(check, old, latest, removed, why))
+    return false;
 
   CScratchFolder scratch;
   if (!scratch.Make(check.scratchBeside, why) ||
-      !CopyReplaced(check, old, made, scratch.Path(), why) ||
+      !CopyReplaced(check, old, read, folders, standIns, scratch.Path(), why) ||
       !ApplyWithEngine(check, scratch.Path(), why))
     return false;
+  for (const std::string& name : removed)
+    if (PathExists(scratch.Path() + "/" + name))
+      return Refuse(why, check.oldFolder + "/" + name + ": the patcher does not remove it");
+  for (const std::string& folder : folders)
+    if (PathExists(scratch.Path() + "/" + folder))
+      return Refuse(why,
+                    check.oldFolder + "/" + folder + ": the patcher does not remove the folder");
   for (const std::string& name : made) {
     const std::string wanted = check.newFolder + "/" + name;
     if (!std::binary_search(latest.files.begin(), latest.files.end(), name))

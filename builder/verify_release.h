@@ -2,11 +2,14 @@
 // Whether a release turns the old game folder into the new one: its entries
 // are applied by the patcher's own engine to copies of the files they
 // replace, in a scratch folder made beside the outputs and removed after,
-// so that the old folder never changes; then every file of the new folder
-// is compared byte for byte with what the old folder would hold.
+// and of the files it removes, so that the old folder never changes; then
+// every file of the new folder is compared byte for byte with what the old
+// folder would hold, and every file of the old folder only must be gone or
+// kept by the studio's choice.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "builder/game_folder.h"
 #include "builder/release_input.h"
@@ -20,6 +23,8 @@ struct CVerifyCase {
   const CReleaseInput* release = nullptr;
   uint32_t codePage = 0;      // of the names, when the release names none
   std::string scratchBeside;  // the folder that receives the scratch folder
+  // Files of the old folder only that stay installed (--keep).
+  std::vector<std::string> keep;
 };
 
 // False, with `why` naming the first file that differs (or why the patcher

@@ -21,6 +21,7 @@ bool VerifyReleaseFile(const CBuildOptions& options, std::string* why) {
   check.release = &release;
   check.codePage = options.codePage;
   check.scratchBeside = FolderOf(path);
+  check.keep = options.keep;
   std::string reason;
   if (!CheckTaskPaths(paths, &reason) ||
       !OpenReleaseInput(path, options.codePage, release, &reason) ||

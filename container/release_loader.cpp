@@ -32,6 +32,18 @@ bool TakeNames(CLoadedRelease& release, uint32_t systemCodePage, CLoadRefusal& r
           std::string(entries[i].name) + ": not a name of code page " + std::to_string(written));
     entries[i].name = release.localNames[i].c_str();
   }
+  CReleaseManifest& manifest = release.view.manifest;
+  std::vector<std::string*> named;
+  for (CRemovedFile& file : manifest.removed) named.push_back(&file.name);
+  for (std::string& folder : manifest.removedFolders) named.push_back(&folder);
+  for (auto& file : manifest.unchanged) named.push_back(&file.first);
+  for (std::string* name : named) {
+    std::string taken;
+    if (!ConvertCodePage(written, kCodePageUtf8, *name, taken))
+      return Refused(refusal, CLoadRefusal::kDamaged, why,
+                     *name + ": not a name of code page " + std::to_string(written));
+    *name = taken;
+  }
   return true;
 }
 }  // namespace

@@ -39,7 +39,8 @@ struct CLoadedRelease {
   // The manifest's word on an entry; null for a release without one.
   const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
 
-  // Where the names were taken into UTF-8 from another code page: the taken names,
+  // Where the names were taken into UTF-8 from another code page (the
+  // manifest's other names are taken in place): the taken names,
   // which the entries point at, and the release's own.
   std::vector<std::string> localNames;
   std::vector<const char*> releaseNames;

@@ -8,6 +8,7 @@
 #include "base/checked_size.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
+#include "container/windows_names.h"
 
 namespace {
 constexpr uint8_t kReplaces = 1;
@@ -25,6 +26,46 @@ void AppendU64(std::vector<uint8_t>& out, uint64_t v) {
 
 void AppendDigest(std::vector<uint8_t>& out, const CDigest128& digest) {
   out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
+}
+
+// A name or a text: its length (2), then its bytes.
+std::string ReadText(CByteCursor& cursor) {
+  const uint16_t length = cursor.ReadU16();
+  const uint8_t* bytes = cursor.Take(length);
+  return bytes ? std::string(reinterpret_cast<const char*>(bytes), length) : std::string();
+}
+
+void AppendText(std::vector<uint8_t>& out, const std::string& text) {
+  AppendU16(out, static_cast<uint16_t>(text.size()));
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+// What version 3 adds after the entry records.
+bool ReadVersionsPart(CByteCursor& cursor, uint32_t removedCount, uint32_t folderCount,
+                      uint32_t unchangedCount, CReleaseManifest& manifest, std::string* why) {
+  // Each takes at least its fixed bytes: a count the body cannot hold is
+  // refused before anything is reserved for it.
+  if (uint64_t{removedCount} * 26 + uint64_t{folderCount} * 2 + uint64_t{unchangedCount} * 10 + 4 >
+      cursor.Remaining())
+    return Refuse(why, "the manifest's size does not match its counts");
+  manifest.removed.resize(removedCount);
+  for (CRemovedFile& file : manifest.removed) {
+    file.size = ReadU64(cursor);
+    cursor.Read(file.digest.bytes, sizeof file.digest.bytes);
+    file.name = ReadText(cursor);
+  }
+  manifest.removedFolders.resize(folderCount);
+  for (std::string& folder : manifest.removedFolders) folder = ReadText(cursor);
+  manifest.unchanged.resize(unchangedCount);
+  for (auto& [name, size] : manifest.unchanged) {
+    size = ReadU64(cursor);
+    name = ReadText(cursor);
+  }
+  manifest.fromVersion = ReadText(cursor);
+  manifest.toVersion = ReadText(cursor);
+  if (cursor.Failed() || cursor.Remaining() != 0)
+    return Refuse(why, "the manifest's size does not match its contents");
+  return true;
 }
 
 bool ReadEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* why) {
@@ -53,28 +94,33 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   manifest.codePage = cursor.ReadU32();
   const uint32_t count = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
-  if (version != kManifestVersion && version != kManifestCarryingVersion)
+  if (version < kManifestVersion || version > kManifestVersionsVersion)
     return Refuse(why, "the manifest is of version " + std::to_string(version) +
                            ", which this patcher does not read");
-  const bool carrying = version == kManifestCarryingVersion;
-  if (carrying) {
+  if (version >= kManifestCarryingVersion) {
     const uint32_t codec = cursor.ReadU32();
     manifest.containerSize = cursor.ReadU32();
-    if (codec != static_cast<uint32_t>(CCarrying::kXz))
+    if (codec > static_cast<uint32_t>(CCarrying::kXz) ||
+        (codec == static_cast<uint32_t>(CCarrying::kStored) && version == kManifestCarryingVersion))
       return Refuse(why, "the container is compressed in a way this patcher does not read (" +
                              std::to_string(codec) + ")");
-    manifest.carrying = CCarrying::kXz;
+    manifest.carrying = static_cast<CCarrying>(codec);
   }
   cursor.Read(manifest.recordsDigest.bytes, sizeof manifest.recordsDigest.bytes);
   cursor.Read(manifest.payloadDigest.bytes, sizeof manifest.payloadDigest.bytes);
+  const bool versions = version == kManifestVersionsVersion;
+  const uint32_t removedCount = versions ? cursor.ReadU32() : 0;
+  const uint32_t folderCount = versions ? cursor.ReadU32() : 0;
+  const uint32_t unchangedCount = versions ? cursor.ReadU32() : 0;
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
-  const uint32_t headerSize = carrying ? kManifestCarryingHeaderSize : kManifestHeaderSize;
-  if (uint64_t{headerSize} + uint64_t{count} * kManifestEntrySize != size)
+  const uint64_t records = uint64_t{count} * kManifestEntrySize;
+  if (versions ? records > cursor.Remaining() : records != cursor.Remaining())
     return Refuse(why, "the manifest's size does not match its entry count");
   manifest.entries.resize(count);
   for (CManifestEntry& entry : manifest.entries)
     if (!ReadEntry(cursor, entry, why)) return false;
-  return true;
+  return !versions ||
+         ReadVersionsPart(cursor, removedCount, folderCount, unchangedCount, manifest, why);
 }
 }  // namespace
 
@@ -146,6 +192,22 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
     if (!AddSize(made, std::max(listed.newSize, MadeSize(container, entry))))
       return Refuse(why, "the files the patch makes add up to more than 2^64 - 1 bytes");
   }
+  // What the run removes or reads is named as safely as what it makes, and
+  // is nothing it makes.
+  std::vector<std::string> names;
+  for (const CContainerEntry& entry : container.entries) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> named;
+  for (const CRemovedFile& file : manifest.removed) named.push_back(file.name);
+  for (const std::string& folder : manifest.removedFolders) named.push_back(folder);
+  for (const auto& file : manifest.unchanged) named.push_back(file.first);
+  for (const std::string& name : named) {
+    std::string reason;
+    if (!IsSafeRelativeName(name, codePage) || !CheckWindowsPathName(name, codePage, &reason))
+      return Refuse(why, "the manifest names an unsafe path \"" + name + "\"");
+    if (std::binary_search(names.begin(), names.end(), name))
+      return Refuse(why, name + ": the manifest removes or keeps a file the patch makes");
+  }
   const CContainerDigests digests = CContainerDigests::Of(container);
   if (digests.RecordsDigest() != manifest.recordsDigest)
     return Refuse(why, "the digest of the container's records does not match");
@@ -157,15 +219,25 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
   std::vector<uint8_t> out;
   const bool carrying = manifest.carrying != CCarrying::kStored;
-  AppendU32(out, carrying ? kManifestCarryingVersion : kManifestVersion);
+  const bool versions = !manifest.removed.empty() || !manifest.removedFolders.empty() ||
+                        !manifest.unchanged.empty() || !manifest.fromVersion.empty() ||
+                        !manifest.toVersion.empty();
+  AppendU32(out, versions   ? kManifestVersionsVersion
+                 : carrying ? kManifestCarryingVersion
+                            : kManifestVersion);
   AppendU32(out, manifest.codePage);
   AppendU32(out, static_cast<uint32_t>(manifest.entries.size()));
-  if (carrying) {
+  if (carrying || versions) {
     AppendU32(out, static_cast<uint32_t>(manifest.carrying));
     AppendU32(out, manifest.containerSize);
   }
   AppendDigest(out, manifest.recordsDigest);
   AppendDigest(out, manifest.payloadDigest);
+  if (versions) {
+    AppendU32(out, static_cast<uint32_t>(manifest.removed.size()));
+    AppendU32(out, static_cast<uint32_t>(manifest.removedFolders.size()));
+    AppendU32(out, static_cast<uint32_t>(manifest.unchanged.size()));
+  }
   for (const CManifestEntry& entry : manifest.entries) {
     out.push_back(static_cast<uint8_t>(entry.kind));
     out.push_back(
@@ -175,6 +247,20 @@ std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
     AppendU64(out, entry.newSize);
     AppendDigest(out, entry.newDigest);
     AppendDigest(out, entry.copiedDigest);
+  }
+  if (versions) {
+    for (const CRemovedFile& file : manifest.removed) {
+      AppendU64(out, file.size);
+      AppendDigest(out, file.digest);
+      AppendText(out, file.name);
+    }
+    for (const std::string& folder : manifest.removedFolders) AppendText(out, folder);
+    for (const auto& [name, size] : manifest.unchanged) {
+      AppendU64(out, size);
+      AppendText(out, name);
+    }
+    AppendText(out, manifest.fromVersion);
+    AppendText(out, manifest.toVersion);
   }
   const uint32_t bodySize = static_cast<uint32_t>(out.size());
   AppendDigest(out, CContentDigest::Of(out.data(), out.size()));

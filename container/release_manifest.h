@@ -27,6 +27,32 @@
 //   36      16    payloadDigest
 //   52      ...   the entry records
 //
+// Version 3 (from builders that remove files and name versions) has the
+// carrying fields of version 2 always (carrying 0: stored), two counts more,
+// and what follows the entry records:
+//
+//   12      4     carrying
+//   16      4     containerSize  0 when stored
+//   20      16    recordsDigest
+//   36      16    payloadDigest
+//   52      4     removedCount
+//   56      4     removedFolderCount
+//   60      4     unchangedCount
+//   64      ...   the entry records, then
+//                 removedCount removed files: size (8), digest (16), name
+//                 removedFolderCount removed folders: name
+//                 unchangedCount unchanged files: size (8), name
+//                 fromVersion, toVersion: texts
+//
+// A name is its length (2) and its bytes, in codePage, '/' or '\' between
+// folders, as entry names; a text is its length (2) and its UTF-8 bytes.
+// The removed files are the old version's files the new one lacks, each
+// removed only when it still is that file (its size and digest); the removed
+// folders are removed once empty, the deepest first. The unchanged files are
+// the old version's files the release leaves as they are, but for those
+// that would travel whole (small ones, and those the studio sends whole):
+// with the entries' old sizes, they tell the old version from another.
+//
 // Entry record:
 //
 //   0       1     kind           0 delta package, 1 whole package, 2 archive
@@ -52,6 +78,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "container/carried_container.h"
@@ -61,8 +88,7 @@
 
 constexpr uint32_t kManifestVersion = 1;
 constexpr uint32_t kManifestCarryingVersion = 2;
-constexpr uint32_t kManifestHeaderSize = 44;
-constexpr uint32_t kManifestCarryingHeaderSize = 52;
+constexpr uint32_t kManifestVersionsVersion = 3;
 constexpr uint32_t kManifestEntrySize = 56;
 constexpr uint32_t kManifestTrailerSize = 28;
 constexpr char kManifestMagic[9] = "QelMan01";
@@ -77,6 +103,13 @@ struct CManifestEntry {
   CDigest128 copiedDigest;
 };
 
+// A file of the old version that the new one lacks.
+struct CRemovedFile {
+  std::string name;  // in the manifest's code page
+  uint64_t size = 0;
+  CDigest128 digest;
+};
+
 struct CReleaseManifest {
   uint32_t codePage = 0;
   CCarrying carrying = CCarrying::kStored;
@@ -84,6 +117,13 @@ struct CReleaseManifest {
   CDigest128 recordsDigest;
   CDigest128 payloadDigest;
   std::vector<CManifestEntry> entries;
+  std::vector<CRemovedFile> removed;
+  std::vector<std::string> removedFolders;  // in the manifest's code page
+  // The old version's files the release leaves as they are: name (in the
+  // manifest's code page) and size.
+  std::vector<std::pair<std::string, uint64_t>> unchanged;
+  std::string fromVersion;  // the versions' labels, UTF-8
+  std::string toVersion;
 };
 
 // The two digests of a container, fed as it is written or read.
@@ -126,11 +166,13 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
 
 // Whether the manifest belongs to the validated container: one entry record
 // per entry, of its kind, sizes of the files made (new or rebuilt, the
-// larger) whose sum fits 64 bits, and both container digests equal. False,
-// with `why`.
+// larger) whose sum fits 64 bits, both container digests equal, and removed
+// and unchanged files and removed folders of safe names that no entry
+// makes. False, with `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 
 // The manifest body and trailer that follow the container in a release file:
-// version 1 for a container as it is, 2 for a compressed one.
+// version 3 when it removes files or names versions, else 1 for a container
+// as it is, 2 for a compressed one.
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest);

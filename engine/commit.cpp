@@ -76,6 +76,9 @@ bool CPatchWorker::CommitPatchedFiles(const std::vector<CPlannedEntry>& entries)
     platform::DeleteFile(working_[i]);
     allInstalled = false;
   }
+  // The old version's files the new one lacks go only with every new file
+  // in place, so a failed run leaves no game of neither version.
+  if (allInstalled) allInstalled = RemoveOldFiles(folders);
   RemoveLeftoverWorkingFiles();
   // Each folder once, after the last file moved into it (and the working
   // files removed from it): the run completes only once every installed file
@@ -100,6 +103,27 @@ bool CPatchWorker::InstallFile(const std::string& from, const std::string& name)
                                     ? CFailureCause::kInUseOrProtected
                                     : CauseOf(error)));
   return false;
+}
+
+bool CPatchWorker::RemoveOldFiles(platform::CFolderSyncs& folders) {
+  for (const std::string& name : removals_.files) {
+    const platform::FileError error =
+        RetryWhileInUse(progress_, name, CInUseErrors::kSharingOrDenied, [&] {
+          return platform::DeleteFile(InstallDir + name) ? platform::FileError::kNone
+                                                         : platform::LastFileError();
+        });
+    if (error != platform::FileError::kNone) {
+      NoteFailure(FileFailure(name, error == platform::FileError::kAccessDenied
+                                        ? CFailureCause::kInUseOrProtected
+                                        : CauseOf(error)));
+      return false;
+    }
+    folders.Note(InstallDir + name);
+  }
+  for (const std::string& folder : removals_.folders)
+    if (platform::RemoveEmptyFolder(InstallDir + folder))
+      folders.NoteRemovedFolder(InstallDir + folder);
+  return true;
 }
 
 void CPatchWorker::RemoveLeftoverWorkingFiles() {

@@ -6,6 +6,7 @@
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
 #include "engine/install_dir.h"
+#include "engine/installed_version.h"
 #include "platform/threads.h"
 
 namespace {
@@ -53,14 +54,25 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
 
 bool CPatchWorker::Run() {
   if (!FindInstallDir() || !LockInstallDir() || !LoadPatchData()) return false;
+  // Another version is told before anything is asked or written.
+  const CReleaseManifest& manifest = release_.view.manifest;
+  const std::string otherVersion =
+      release_.view.hasManifest ? OtherVersionFile(manifest, release_.container) : std::string();
+  if (!otherVersion.empty()) {
+    NoteFailure(OtherVersionReason(manifest), otherVersion);
+    return false;
+  }
   CCompareResult compare;
   if (!compare.ComparePatchFiles(host_, release_.container,
-                                 release_.view.hasManifest ? &release_.view.manifest : nullptr,
-                                 &progress_)) {
+                                 release_.view.hasManifest ? &manifest : nullptr, &progress_)) {
     NoteFailure(compare.Refusal());
     return false;
   }
   kept_ = compare.Kept();
+  if (release_.view.hasManifest) {
+    removals_ = PlanRemovals(manifest, progress_);
+    kept_.insert(kept_.end(), removals_.changed.begin(), removals_.changed.end());
+  }
   progress_.Restart(compare.GetTotal());
   return RunPatch(compare.Plan());
 }

@@ -15,6 +15,8 @@
 #include "engine/local_file_reader.h"
 #include "engine/patch_host.h"
 #include "engine/patch_progress.h"
+#include "engine/removal_plan.h"
+#include "platform/files.h"
 #include "platform/folder_lock.h"
 
 // The release a run applies: the bytes the program carries or a file the
@@ -92,6 +94,9 @@ class CPatchWorker {
   // Moves a finished working file over the installed file, waiting while
   // another program holds either.
   bool InstallFile(const std::string& from, const std::string& name);
+  // Removes the old version's files and folders the new one lacks (the
+  // plan's); false, with the failure noted, at the first file that stays.
+  bool RemoveOldFiles(platform::CFolderSyncs& folders);
   // Working files of any entry that an earlier run or a refused deletion
   // left behind.
   void RemoveLeftoverWorkingFiles();
@@ -111,6 +116,7 @@ class CPatchWorker {
   // Per listed entry: its checked working file.
   std::vector<std::string> working_;
   std::vector<std::string> kept_;
+  CRemovalPlan removals_;
   CPatchOutcome failure_;
   CPatchProgress progress_;
 };

@@ -190,17 +190,19 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
 }
 
 bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed) {
+  return InstalledFileIs(installedPath, listed.newSize, listed.newDigest);
+}
+
+bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDigest128& wanted) {
   platform::CFile file;
-  if (!file.OpenRead(installedPath) || file.Size() != static_cast<int64_t>(listed.newSize))
-    return false;
+  if (!file.OpenRead(installedPath) || file.Size() != static_cast<int64_t>(size)) return false;
   CContentDigest digest;
   std::vector<uint8_t> buffer(kBlockSize);
-  for (uint64_t done = 0; done < listed.newSize;) {
-    const uint32_t piece =
-        static_cast<uint32_t>(std::min<uint64_t>(listed.newSize - done, kBlockSize));
+  for (uint64_t done = 0; done < size;) {
+    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(size - done, kBlockSize));
     if (file.ReadAt(done, buffer.data(), piece) != static_cast<int64_t>(piece)) return false;
     digest.Update(buffer.data(), piece);
     done += piece;
   }
-  return digest.Final() == listed.newDigest;
+  return digest.Final() == wanted;
 }

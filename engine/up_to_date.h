@@ -28,3 +28,5 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
 // The installed file has exactly the size and digest the manifest lists for
 // the new version: one read of it, none when its size differs.
 bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed);
+// The same for any size and digest (an old version's file).
+bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDigest128& digest);

@@ -196,6 +196,10 @@ bool FileExists(const std::string& path) {
   return os::Exists(path);
 }
 
+bool FileSizeOf(const std::string& path, uint64_t& size) {
+  return os::SizeOf(path, size);
+}
+
 bool CreateFolder(const std::string& path) {
   return Injected(FileOp::CreateFolder, path) == Fault::None && os::MakeFolder(path) &&
          Recorded(FileOp::CreateFolder, path);
@@ -204,6 +208,11 @@ bool CreateFolder(const std::string& path) {
 bool DeleteFile(const std::string& path) {
   return Injected(FileOp::Delete, path) == Fault::None && os::Remove(path) &&
          Recorded(FileOp::Delete, path);
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+  return Injected(FileOp::RemoveFolder, path) == Fault::None && os::RemoveFolder(path) &&
+         Recorded(FileOp::RemoveFolder, path);
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
@@ -215,6 +224,17 @@ void CFolderSyncs::Note(const std::string& path) {
   if (!os::FoldersNeedSync()) return;
   std::string folder = os::FolderOf(path);
   if (noted_.insert(folder).second) folders_.emplace_back(std::move(folder), path);
+}
+
+void CFolderSyncs::NoteRemovedFolder(const std::string& path) {
+  if (!os::FoldersNeedSync()) return;
+  if (noted_.erase(path) != 0)
+    for (auto it = folders_.begin(); it != folders_.end(); ++it)
+      if (it->first == path) {
+        folders_.erase(it);
+        break;
+      }
+  Note(path);
 }
 
 bool CFolderSyncs::SyncAll(std::string& failed) {

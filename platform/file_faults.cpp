@@ -70,6 +70,8 @@ const char* FileOpName(FileOp op) {
       return "delete";
     case FileOp::QuerySpace:
       return "QuerySpace";
+    case FileOp::RemoveFolder:
+      return "remove folder";
     case FileOp::ListFolder:
       return "ListFolder";
     case FileOp::Map:

@@ -25,9 +25,10 @@ enum class FileOp {
   Replace,
   Delete,
   CreateFolder,
-  SyncFolder,  // making a folder's entries durable (POSIX)
-  QuerySpace,  // asking for the free space of a disk (ShortWrite: the disk is full)
-  ListFolder,  // reading the entries of a folder (the builder's listing)
+  SyncFolder,    // making a folder's entries durable (POSIX)
+  QuerySpace,    // asking for the free space of a disk (ShortWrite: the disk is full)
+  RemoveFolder,  // removing an empty folder
+  ListFolder,    // reading the entries of a folder (the builder's listing)
   // Mapping a file (the builder's inputs); asked once the file is mapped, so
   // that a hook can also change the file under a live mapping, as another
   // program would.

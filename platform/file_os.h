@@ -34,8 +34,10 @@ int64_t Size(intptr_t handle);
 bool Close(intptr_t handle);
 
 bool Exists(const std::string& path);
+bool SizeOf(const std::string& path, uint64_t& size);
 bool MakeFolder(const std::string& path);
 bool Remove(const std::string& path);
+bool RemoveFolder(const std::string& path);
 bool Move(const std::string& from, const std::string& to);
 // Whether a new or renamed directory entry needs its folder synced to last
 // (POSIX), the folder of a path, and the sync itself.

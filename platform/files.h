@@ -90,12 +90,19 @@ class CFile {
 };
 
 bool FileExists(const std::string& path);
+// The size of the file at `path` without opening it (one stat); false when
+// there is no file there.
+bool FileSizeOf(const std::string& path, uint64_t& size);
 // Creates one folder; true when it exists afterwards (also when it did
 // before). Its entry lasts a power cut once its parent folder is synced
 // (CFolderSyncs).
 bool CreateFolder(const std::string& path);
 // Deletes the file; true when it is gone afterwards (also when it was absent).
 bool DeleteFile(const std::string& path);
+// Removes the folder if it is empty; true when it is gone afterwards (also
+// when it was absent), false when it still holds something or cannot be
+// removed.
+bool RemoveEmptyFolder(const std::string& path);
 // Moves `from` over `to` in one atomic step, replacing an existing `to`; the
 // new file keeps the replaced file's permissions (POSIX mode bits, the
 // Windows read-only attribute). One attempt: a target in use fails at once
@@ -112,6 +119,9 @@ class CFolderSyncs {
  public:
   // Notes that the entry `path` was made or moved in its folder.
   void Note(const std::string& path);
+  // Notes that the folder `path` was removed: it needs no sync of its own
+  // any more, and its removal lasts once its parent is synced.
+  void NoteRemovedFolder(const std::string& path);
   // Syncs each noted folder once, in the order first noted, and forgets
   // them; false at the first that cannot be synced, with the first path
   // noted in it in `failed`.

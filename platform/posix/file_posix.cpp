@@ -111,6 +111,13 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+bool SizeOf(const std::string& path, uint64_t& size) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
 bool MakeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   if (errno != EEXIST) return FailWithErrno();
@@ -120,6 +127,10 @@ bool MakeFolder(const std::string& path) {
 
 bool Remove(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT || FailWithErrno();
+}
+
+bool RemoveFolder(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0 || errno == ENOENT || FailWithErrno();
 }
 
 bool Move(const std::string& from, const std::string& to) {

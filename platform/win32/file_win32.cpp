@@ -151,6 +151,15 @@ bool Exists(const std::string& path) {
   return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool SizeOf(const std::string& path, uint64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  return true;
+}
+
 bool MakeFolder(const std::string& path) {
   const std::wstring wide = SystemPath(path);
   if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
@@ -162,6 +171,12 @@ bool MakeFolder(const std::string& path) {
 
 bool Remove(const std::string& path) {
   if (DeleteFileW(SystemPath(path).c_str())) return true;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWithCode(error);
+}
+
+bool RemoveFolder(const std::string& path) {
+  if (RemoveDirectoryW(SystemPath(path).c_str())) return true;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || FailWithCode(error);
 }

@@ -41,13 +41,16 @@ TEST(BuilderCli, SameInputsGiveByteIdenticalReleases) {
   MakeSmallGame(folders);
   ASSERT_EQ(folders.Build().exitCode, 0);
   const Bytes first = ReadWholeFile(folders.Release());
-  // Copies of the folders elsewhere, with other file times.
+  // Copies of the folders elsewhere under the same names (the versions'
+  // labels), with other file times.
   CTempFolder copies;
-  std::filesystem::copy(folders.old.Path(), copies / "old",
-                        std::filesystem::copy_options::recursive);
-  std::filesystem::copy(folders.latest.Path(), copies / "new",
-                        std::filesystem::copy_options::recursive);
-  ASSERT_EQ(RunBuilder({copies / "old", copies / "new", "-o", copies / "again.qpd"}).exitCode, 0);
+  const std::string old =
+      copies / std::filesystem::path(folders.old.Path()).parent_path().filename().string();
+  const std::string latest =
+      copies / std::filesystem::path(folders.latest.Path()).parent_path().filename().string();
+  std::filesystem::copy(folders.old.Path(), old, std::filesystem::copy_options::recursive);
+  std::filesystem::copy(folders.latest.Path(), latest, std::filesystem::copy_options::recursive);
+  ASSERT_EQ(RunBuilder({old, latest, "-o", copies / "again.qpd"}).exitCode, 0);
   EXPECT_EQ(ReadWholeFile(copies / "again.qpd"), first);
 }
 
@@ -111,15 +114,35 @@ TEST(BuilderCli, IdenticalFoldersGiveAnEmptyRelease) {
   EXPECT_EQ(RunPatcher(folders.Release(), folders.old.Path()).exitCode, 0);
 }
 
-TEST(BuilderCli, RemovedFilesAreListedInAWarning) {
+// The old version's files the new one lacks are removed, and their folders
+// once empty; --keep leaves some installed, and the player's own files and
+// the files the player changed stay.
+TEST(BuilderCli, FilesTheNewVersionLacksAreRemoved) {
   CFolders folders;
   WriteWholeFile(folders.old / "gone.txt", TextOfSize(10, 1));
   WriteWholeFile(folders.old / "sub/gone.pkg", MakePackageVersions(2, 1000).old);
+  WriteWholeFile(folders.old / "maps/gone.txt", TextOfSize(10, 2));
+  WriteWholeFile(folders.old / "edited.txt", TextOfSize(10, 3));
+  WriteWholeFile(folders.old / "logs/game.log", TextOfSize(10, 4));
   WriteWholeFile(folders.latest / "kept.txt", TextOfSize(10, 1));
-  CCommandResult build = folders.Build();
-  EXPECT_EQ(build.exitCode, 0);
-  EXPECT_TRUE(Contains(build.err, "a release cannot remove files")) << build.err;
-  EXPECT_TRUE(Contains(build.err, "\n  gone.txt\n  sub/gone.pkg\n")) << build.err;
+  CCommandResult build = RunBuilder(
+      {folders.old.Path(), folders.latest.Path(), "-o", folders.Release(), "--keep", "logs/*.log"});
+  ASSERT_EQ(build.exitCode, 0) << build.err;
+  EXPECT_TRUE(Contains(build.out, "removes 4 files of")) << build.out;
+  EXPECT_TRUE(Contains(build.err, "stay installed:\n  logs/game.log\n")) << build.err;
+
+  CTempFolder game;
+  std::filesystem::copy(
+      folders.old.Path(), game.Path(),
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  WriteWholeFile(game / "maps/mine.txt", TextBytes("the player's"));
+  WriteWholeFile(game / "edited.txt", TextBytes("the player changed it"));
+  const CCommandResult apply = RunPatcher(folders.Release(), game.Path());
+  EXPECT_EQ(apply.exitCode, 0) << apply.out;
+  EXPECT_TRUE(Contains(apply.err, "Left as it was: edited.txt")) << apply.err;
+  EXPECT_EQ(ListFiles(game.Path()),
+            (std::vector<std::string>{"edited.txt", "kept.txt", "logs/game.log", "maps/mine.txt"}));
+  EXPECT_FALSE(std::filesystem::exists(game / "sub"));
 }
 
 // Each bad input on an otherwise good pair: a clear message naming the

@@ -145,11 +145,22 @@ TEST(ReleaseRoundTrip, EveryKindOfEntryIsUsed) {
   }
 }
 
+// A package of the old size whose index differs (damaged, or edited) is
+// asked about; one of another size is another version.
 TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {
   CGame game;
   MakeGames(game, 5);
   ASSERT_EQ(game.Build().exitCode, 0);
-  const Bytes stranger = MakePackageVersions(99).old;
+  Bytes stranger = ReadWholeFile(game.old / "data/map1.pkg");
+  WriteWholeFile(game.old / "data/map1.pkg", MakePackageVersions(99).old);
+  CCommandResult other = RunPatcher(game.Release(), game.old.Path(), "n\n");
+  EXPECT_EQ(other.exitCode, 1);
+  EXPECT_NE(other.err.find("; the game folder holds another version\ndata/map1.pkg: "),
+            std::string::npos)
+      << other.err;
+  EXPECT_EQ(other.out.find("This file is different"), std::string::npos) << other.out;
+
+  stranger.back() ^= 0xFF;  // a byte of the index
   WriteWholeFile(game.old / "data/map1.pkg", stranger);
   const auto before = FolderContents(game.old.Path());
 

@@ -3,6 +3,7 @@
 // patcher and a full disk all end the run before any installed file changes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "base/path_text.h"
@@ -202,20 +203,94 @@ TEST_F(ReleaseIntegrity, NamesForACodePageAreInstalledAsTheSameCharacters) {
 
 // The sizes of a hand-made manifest never wrap the sums made of them (the
 // room a run needs): two new sizes of 2^63 are a damaged release.
+// The release with its manifest changed by `edit`, as a hand-made one.
+Bytes HandMade(const Bytes& release, const std::function<void(CReleaseManifest&)>& edit) {
+  CReleaseView view;
+  std::string why;
+  EXPECT_TRUE(ReadReleaseFile(release.data(), release.size(), view, &why)) << why;
+  edit(view.manifest);
+  Bytes handMade(view.container, view.container + view.containerSize);
+  const Bytes manifest = ManifestBytes(view.manifest);
+  handMade.insert(handMade.end(), manifest.begin(), manifest.end());
+  return handMade;
+}
+
 TEST_F(ReleaseIntegrity, SizesAddingUpPast2To64AreADamagedRelease) {
   const Bytes a = TextBytes("a"), b = TextBytes("b");
   const Bytes release =
       BuildRelease({ArchiveEntry("a.txt", a, false), ArchiveEntry("b.txt", b, false)},
                    {{nullptr, a}, {nullptr, b}});
-  CReleaseView view;
-  std::string why;
-  ASSERT_TRUE(ReadReleaseFile(release.data(), release.size(), view, &why)) << why;
-  for (CManifestEntry& entry : view.manifest.entries) entry.newSize = uint64_t{1} << 63;
-  Bytes handMade(view.container, view.container + view.containerSize);
-  const Bytes manifest = ManifestBytes(view.manifest);
-  handMade.insert(handMade.end(), manifest.begin(), manifest.end());
+  const Bytes handMade = HandMade(release, [](CReleaseManifest& manifest) {
+    for (CManifestEntry& entry : manifest.entries) entry.newSize = uint64_t{1} << 63;
+  });
   CRunOutcome outcome = RunWorker(handMade, folder.Path());
   EXPECT_EQ(outcome.status, kDamagedDownload);
   EXPECT_EQ(outcome.detail, "the files the patch makes add up to more than 2^64 - 1 bytes");
   ExpectGame(game.before, "sizes of 2^63");
+}
+
+// The old version's files the new one lacks go only when every new file is
+// in place and only while they are the old version's; their folders go
+// once empty, and the player's files stay.
+TEST_F(ReleaseIntegrity, RemovedFilesGoOnlyWithEveryNewFileInPlace) {
+  const Bytes dropped = TextBytes("an old script");
+  const Bytes release = HandMade(game.release, [&](CReleaseManifest& manifest) {
+    manifest.removed = {
+        {"old/script.lua", dropped.size(), CContentDigest::Of(dropped.data(), dropped.size())}};
+    manifest.removedFolders = {"old", "old/empty"};
+  });
+  const struct {
+    const char* what;
+    Bytes installed;   // old/script.lua as the player has it
+    bool playersFile;  // old/mine.txt beside it
+    bool failReplace;  // a new file cannot be installed
+    bool gone;         // old/script.lua after the run
+    const char* completion;
+  } cases[] = {
+      {"the old version's", dropped, false, false, true, "Patch Complete."},
+      {"beside the player's file", dropped, true, false, true, "Patch Complete."},
+      {"changed by the player", TextBytes("edited"), false, false, false,
+       "Patch Complete. Left as it was: old/script.lua"},
+      {"a new file not installed", dropped, false, true, false, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CTempFolder run;
+    for (const auto& [name, bytes] : game.before) WriteWholeFile(run / name, bytes);
+    WriteWholeFile(run / "old/script.lua", c.installed);
+    ASSERT_TRUE(platform::CreateFolder(run / "old/empty"));
+    if (c.playersFile) WriteWholeFile(run / "old/mine.txt", TextBytes("mine"));
+    CScopedFaultHook failing([&](platform::FileOp op, const std::string& path) {
+      return c.failReplace && op == platform::FileOp::Replace && path == run / "setup.ini"
+                 ? platform::Fault::Error
+                 : platform::Fault::None;
+    });
+    CTestHost& host = TestHost();
+    host.hasSetting = true;
+    host.setting = run / "launcher.exe";
+    CPatchWorker worker(host, BytesOf(release));
+    testing::internal::CaptureStdout();
+    CPatchWorker::ThreadMain(&worker);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(host.outcome.completed, c.completion != nullptr) << host.outcome.reason;
+    if (c.completion) {
+      EXPECT_EQ(worker.CompletionText(), c.completion);
+    }
+    EXPECT_EQ(platform::FileExists(run / "old/script.lua"), !c.gone);
+    EXPECT_EQ(platform::FileExists(run / "old/empty"), c.failReplace);
+    EXPECT_EQ(platform::FileExists(run / "old"), !c.gone || c.playersFile);
+  }
+}
+
+// What a manifest removes is named as safely as what a release makes.
+TEST_F(ReleaseIntegrity, AManifestRemovingAnUnsafeNameIsADamagedRelease) {
+  for (const char* name : {"../outside.txt", "data/../../x", "C:/Windows/x.dll", "setup.ini"}) {
+    const Bytes release = HandMade(game.release, [&](CReleaseManifest& manifest) {
+      manifest.removed = {{name, 1, CDigest128()}};
+    });
+    CRunOutcome outcome = RunWorker(release, folder.Path());
+    EXPECT_EQ(outcome.status, kDamagedDownload) << name;
+    EXPECT_NE(outcome.detail.find(name), std::string::npos) << outcome.detail;
+    ExpectGame(game.before, name);
+  }
 }

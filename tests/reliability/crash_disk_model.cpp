@@ -106,6 +106,9 @@ bool CCrashLog::Add(const platform::CFileEvent& event, std::string& why) {
       break;
     case FileOp::Close:  // changes nothing on disk
       return true;
+    case FileOp::RemoveFolder:  // an empty folder: nothing the states judge
+      folders_.erase(op.path);
+      return true;
     default:
       why = std::string("not a change to the disk: ") + platform::FileOpName(event.op);
       return false;
