@@ -4,8 +4,11 @@
 //   qelpatch-bench-core md5 FILE
 //   qelpatch-bench-core index PACKAGE
 //   qelpatch-bench-core load
+//   qelpatch-bench-core versions FOLDER COUNT   (COUNT files of 1 byte made
+//                                               below FOLDER, then told by size)
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -16,6 +19,8 @@
 #include "digest/digest_text.h"
 #include "digest/md5.h"
 #include "digest/package_index_digest.h"
+#include "engine/install_dir.h"
+#include "engine/installed_version.h"
 #include "platform/files.h"
 
 namespace {
@@ -104,10 +109,39 @@ int LoadContainer() {
 }
 }  // namespace
 
+// Telling the installed version by the sizes of COUNT unchanged files, in
+// folders of 1,000: the first pass after making them, then a second.
+int InstalledVersion(const std::string& folder, int count) {
+  CReleaseManifest manifest;
+  for (int i = 0; i < count; ++i) {
+    const std::string name =
+        "data/" + std::to_string(i / 1000) + "/file" + std::to_string(i) + ".dat";
+    if (i % 1000 == 0) {
+      platform::CreateFolder(folder + "/data");
+      platform::CreateFolder(folder + "/" + name.substr(0, name.rfind('/')));
+    }
+    platform::CFile file;
+    if (!file.Create(folder + "/" + name) || !file.Write("x", 1) || !file.Close()) return 1;
+    manifest.unchanged.emplace_back(name, 1);
+  }
+  InstallDir = folder + "/";
+  for (int pass = 1; pass <= 2; ++pass) {
+    const Clock::time_point start = Clock::now();
+    const std::string differs = OtherVersionFile(manifest, CPatchContainer());
+    std::printf("pass %d: %d files told by size in %.1f ms%s\n", pass, count,
+                MillisecondsSince(start), differs.empty() ? "" : (": " + differs).c_str());
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "md5") == 0) return Md5File(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "index") == 0) return IndexDigest(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "load") == 0) return LoadContainer();
-  std::fprintf(stderr, "usage: qelpatch-bench-core md5 FILE | index PACKAGE | load\n");
+  if (argc == 4 && std::strcmp(argv[1], "versions") == 0)
+    return InstalledVersion(argv[2], std::atoi(argv[3]));
+  std::fprintf(stderr,
+               "usage: qelpatch-bench-core md5 FILE | index PACKAGE | load | versions FOLDER "
+               "COUNT\n");
   return 2;
 }
