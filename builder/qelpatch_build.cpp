@@ -15,6 +15,7 @@
 #include "builder/verify_release_file.h"
 #include "container/name_code_page.h"
 #include "platform/command_line.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace {
 constexpr int kBadInput = 1;
@@ -138,6 +139,9 @@ int Build(const CBuildOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread starts, so that every one leaves interrupts to the
+  // thread that removes the unfinished outputs.
+  InstallInterruptCleanup();
   CBuildOptions options;
   std::string why;
   if (!ParseBuildOptions(CommandLineArguments(argc, argv), options, &why)) return Usage(why);

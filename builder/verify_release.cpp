@@ -14,6 +14,7 @@
 #include "engine/patch_worker.h"
 #include "platform/files.h"
 #include "platform/mapped_file.h"
+#include "platform/pending_outputs.h"
 
 namespace fs = std::filesystem;
 
@@ -28,31 +29,45 @@ uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
   return view.hasManifest ? view.manifest.codePage : codePage;
 }
 
-// A folder of its own beside the outputs, removed with all in it.
+// A folder of its own beside the outputs, removed with all in it, also by
+// an interrupt.
 class CScratchFolder {
  public:
   ~CScratchFolder() {
     std::error_code ignored;
     if (!path_.empty()) fs::remove_all(fs::u8path(path_), ignored);
+    RemovePendingOutput(pending_);
   }
 
   bool Make(const std::string& beside, std::string* why) {
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string path = beside + "/.qelpatch-verify-" + std::to_string(random() % 1000000);
-      std::error_code error;
-      if (fs::create_directory(fs::u8path(path), error)) {
-        path_ = path;
-        return true;
-      }
-      if (error) return Refuse(why, "cannot create " + path + ": " + error.message());
-    }
-    return Refuse(why, "cannot create a scratch folder in " + beside);
+    std::string failed;
+    pending_ = AddPendingOutput(
+        [&](std::string& made) {
+          for (int attempt = 0; attempt < 100; ++attempt) {
+            made = beside + "/.qelpatch-verify-" + std::to_string(random() % 1000000);
+            std::error_code error;
+            if (fs::create_directory(fs::u8path(made), error)) {
+              path_ = made;
+              return true;
+            }
+            if (error) {
+              failed = "cannot create " + made + ": " + error.message();
+              return false;
+            }
+          }
+          failed = "cannot create a scratch folder in " + beside;
+          return false;
+        },
+        true);
+    if (pending_ < 0) return Refuse(why, failed);
+    return true;
   }
   const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
+  int pending_ = -1;
 };
 
 // "" when the files hold the same bytes, otherwise how they differ.

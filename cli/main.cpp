@@ -2,6 +2,7 @@
 // program, the worker thread does all file work and posts one result; this
 // thread only shows progress from GetProgress, three times a second, and
 // waits for the result.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,9 +13,11 @@
 #include "cli/progress_line.h"
 #include "cli/terminal_host.h"
 #include "engine/carried_release.h"
+#include "engine/failure_reason.h"
 #include "engine/patch_worker.h"
 #include "platform/command_line.h"
 #include "platform/folder_listing.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace {
 constexpr int kRepaintMilliseconds = 333;
@@ -39,6 +42,28 @@ int Ended(bool completed) {
 int FailedBeforeTheRun(CProgressLine& line, const std::string& why) {
   line.EndWithFailure(why, std::string());
   return Ended(false);
+}
+
+// What an interrupt stops: the run, once it has started.
+struct CInterruptible {
+  CProgressLine* line = nullptr;
+  CTerminalHost* host = nullptr;
+  std::atomic<CPatchWorker*> worker{nullptr};
+};
+
+// Ctrl+C (or a closed terminal): a run asks its worker to stop, which ends
+// it failed with nothing changed, or lets the install pass finish. Before
+// the run, or at a question (nothing is written before one), the patcher
+// ends at once.
+bool Interrupted(void* context) {
+  auto* run = static_cast<CInterruptible*>(context);
+  CPatchWorker* worker = run->worker;
+  if (worker != nullptr && !run->host->PromptOpen()) {
+    worker->RequestStop();
+    return true;
+  }
+  run->line->EndWithFailure(kStoppedRun, std::string());
+  ExitNow(Ended(false));
 }
 
 // --game takes the place of the stored installation path, which names a
@@ -69,6 +94,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   CProgressLine line(StandardErrorIsTerminal());
+  // Never destroyed, as the worker below: the interrupts' thread may use it
+  // until the process ends.
+  auto* interruptible = new CInterruptible;
+  interruptible->line = &line;
+  HandleInterrupts(Interrupted, interruptible);
   std::string stored;
   if (!options.game.empty() && !StoredPathOf(options.game, stored, &why))
     return FailedBeforeTheRun(line, why);
@@ -84,6 +114,8 @@ int main(int argc, char** argv) {
   }
   auto* host = new CTerminalHost(stored);
   auto* worker = new CPatchWorker(*host, bytes);
+  interruptible->host = host;
+  interruptible->worker = worker;
   if (!worker->Start()) return CannotStart("cannot start the worker thread");
 
   CPatchOutcome outcome;

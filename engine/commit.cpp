@@ -66,6 +66,13 @@ bool CPatchWorker::UnpackWorkingFile(const CContainerEntry& entry, const std::st
 }
 
 bool CPatchWorker::CommitPatchedFiles(const std::vector<CPlannedEntry>& entries) {
+  // From here a stop waits for the end: the last one asked before is seen.
+  installing_ = true;
+  if (stopRequested_) {
+    NoteFailure(kStoppedRun);
+    RemoveLeftoverWorkingFiles();
+    return false;
+  }
   bool allInstalled = true;
   platform::CFolderSyncs folders;
   for (size_t i = 0; i < entries.size() && i < working_.size(); ++i) {

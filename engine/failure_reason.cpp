@@ -31,6 +31,7 @@ const char* Words(CFailureCause cause) {
 }  // namespace
 
 const char kDamagedRelease[] = "The patch data is damaged; download the patch again";
+const char kStoppedRun[] = "The patch was stopped before it changed the game";
 
 CFailureCause CauseOf(platform::FileError error) {
   switch (error) {

@@ -23,6 +23,8 @@ enum class CFailureCause {
 
 // A release whose bytes or sizes do not hold together: the download.
 extern const char kDamagedRelease[];
+// A run stopped (an interrupt) before it installed anything.
+extern const char kStoppedRun[];
 
 // The cause behind a failed file operation.
 CFailureCause CauseOf(platform::FileError error);

@@ -66,7 +66,7 @@ bool CPatchWorker::WriteWorkingFiles(const std::vector<CPlannedEntry>& entries) 
   working_.clear();
   for (const CPlannedEntry& planned : entries) {
     std::string working;
-    if (!MakeWorkingFile(planned, working)) {
+    if (Stopped() || !MakeWorkingFile(planned, working)) {
       // Nothing is installed unless everything is right.
       RemoveLeftoverWorkingFiles();
       working_.clear();
@@ -142,6 +142,10 @@ bool CPatchWorker::WritePatchedPackage(const CContainerEntry& entry, const std::
   };
   std::vector<uint8_t> copyBuffer;
   while (walk.Next(currentChunk_)) {
+    if (Stopped()) {
+      ok = false;
+      break;
+    }
     const uint32_t size = currentChunk_.size;
     if (currentChunk_.IsPayload()) {
       // Straight from the container's memory (the validation placed it).

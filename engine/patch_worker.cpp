@@ -68,6 +68,7 @@ bool CPatchWorker::Run() {
     NoteFailure(compare.Refusal());
     return false;
   }
+  if (Stopped()) return false;
   kept_ = compare.Kept();
   if (release_.view.hasManifest) {
     removals_ = PlanRemovals(manifest, progress_);
@@ -165,6 +166,17 @@ std::string CPatchWorker::CompletionText() const {
   text += kept_[0];
   if (kept_.size() > 1) text += " and " + std::to_string(kept_.size() - 1) + " more";
   return text;
+}
+
+bool CPatchWorker::RequestStop() {
+  stopRequested_ = true;
+  return !installing_;
+}
+
+bool CPatchWorker::Stopped() {
+  if (!stopRequested_ || installing_) return false;
+  NoteFailure(kStoppedRun);
+  return true;
 }
 
 void CPatchWorker::GetProgress(float& ratio, std::string& text) {

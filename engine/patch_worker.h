@@ -5,6 +5,7 @@
 // checks every listed file beside its installed one, installs them all once
 // every one is right, and posts one result to its host.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,6 +50,12 @@ class CPatchWorker {
   // Makes every entry the plan makes (container order) into its working
   // file and installs them all. True only when every one was installed.
   bool RunPatch(const std::vector<CPlannedEntry>& plan);
+
+  // Asks the run to stop, from any thread (an interrupt). Before the install
+  // pass the run ends failed, its working files removed and the game as it
+  // was; once installing, it finishes first, so no stop leaves a game of two
+  // versions. True when the stop comes before the install pass.
+  bool RequestStop();
 
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
@@ -102,6 +109,8 @@ class CPatchWorker {
   void RemoveLeftoverWorkingFiles();
   // Keeps the first reason only: later failures often follow from it.
   void NoteFailure(const std::string& reason, const std::string& detail = std::string());
+  // Whether a stop was asked for before the install pass; notes the failure.
+  bool Stopped();
   void PostResult(bool completed);
 
   CPatchHost& host_;
@@ -117,6 +126,8 @@ class CPatchWorker {
   std::vector<std::string> working_;
   std::vector<std::string> kept_;
   CRemovalPlan removals_;
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> installing_{false};
   CPatchOutcome failure_;
   CPatchProgress progress_;
 };

@@ -10,10 +10,14 @@ CAtomicOutput::~CAtomicOutput() {
 
 bool CAtomicOutput::Open(const std::string& path, std::string* why) {
   path_ = path;
-  if (!file_.CreateBeside(path, temporary_))
-    return Refuse(why, "cannot create " + path + ": " + platform::LastFileErrorText());
   InstallInterruptCleanup();
-  pendingSlot_ = AddPendingOutput(temporary_);
+  pendingSlot_ = AddPendingOutput(
+      [&](std::string& made) {
+        return file_.CreateBeside(path, made) && (temporary_ = made, true);
+      },
+      false);
+  if (pendingSlot_ < 0)
+    return Refuse(why, "cannot create " + path + ": " + platform::LastFileErrorText());
   return true;
 }
 

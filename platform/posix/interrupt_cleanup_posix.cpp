@@ -1,9 +1,12 @@
-// Signals: an interrupt removes the unfinished outputs, a SIGBUS from a
-// mapped input that shrank names the file.
+// Signals: interrupts are waited for on a thread of their own (sigwait), a
+// SIGBUS from a mapped input that shrank names the file and hands the
+// removal to that thread.
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <thread>
 
 #include "platform/interrupt_cleanup.h"
 #include "platform/pending_outputs.h"
@@ -21,6 +24,12 @@ struct CMapping {
 
 CMapping g_mappings[kMappings];
 volatile sig_atomic_t g_used[kMappings];
+// Set by the SIGBUS handler: the interrupt it raises ends with exit code 1.
+volatile sig_atomic_t g_inputShrank = 0;
+
+InterruptHandler g_handler = nullptr;
+void* g_context = nullptr;
+bool g_taken = false;
 
 void CopyPath(char (&to)[kPathSize], const std::string& path) {
   const size_t length = path.size() < kPathSize - 1 ? path.size() : kPathSize - 1;
@@ -33,15 +42,34 @@ void Say(const char* text) {
   (void)ignored;
 }
 
-void RemovePending() {
-  for (int i = 0; i < kPendingOutputs; ++i)
-    if (PendingOutput(i)[0] != '\0') unlink(PendingOutput(i));
+sigset_t Interrupts() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+  return set;
 }
 
-void RemovePendingAndDie(int signal) {
-  RemovePending();
-  ::signal(signal, SIG_DFL);
-  raise(signal);
+void WaitForInterrupts() {
+  const sigset_t set = Interrupts();
+  for (;;) {
+    int signal = 0;
+    if (sigwait(&set, &signal) != 0) continue;
+    if (g_inputShrank) {
+      RemoveAllPendingOutputs();
+      _exit(1);
+    }
+    if (g_handler(g_context)) continue;
+    // Ended as the interrupt would end it, with its signal.
+    ::signal(signal, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+  }
+}
+
+// A child of fork has no waiting thread: its next HandleInterrupts makes one.
+void ForgetInChild() {
+  g_taken = false;
 }
 
 void InputShrank(int, siginfo_t* info, void*) {
@@ -54,16 +82,35 @@ void InputShrank(int, siginfo_t* info, void*) {
   Say(path);
   Say(": the file shrank while the release was being built; build again when the game "
       "folders are complete\n");
-  RemovePending();
-  _exit(1);
+  // The removal needs the interrupts' thread; this one cannot go on.
+  g_inputShrank = 1;
+  kill(getpid(), SIGTERM);
+  for (;;) pause();
+}
+
+bool EndTheBuilder(void*) {
+  RemoveAllPendingOutputs();
+  return false;
 }
 }  // namespace
 
+void HandleInterrupts(InterruptHandler handler, void* context) {
+  static bool atFork = (pthread_atfork(nullptr, nullptr, ForgetInChild), true);
+  (void)atFork;
+  g_handler = handler;
+  g_context = context;
+  if (g_taken) return;
+  g_taken = true;
+  const sigset_t set = Interrupts();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread(WaitForInterrupts).detach();
+}
+
 void InstallInterruptCleanup() {
   static bool installed = false;
-  if (installed) return;
+  if (installed && g_taken) return;
   installed = true;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::signal(signal, RemovePendingAndDie);
+  HandleInterrupts(EndTheBuilder, nullptr);
   struct sigaction action = {};
   action.sa_sigaction = InputShrank;
   action.sa_flags = SA_SIGINFO;

@@ -1,24 +1,34 @@
-// Ctrl+C, Ctrl+Break and a closed console remove the unfinished outputs; the
-// system then ends the builder. A mapped file cannot shrink on Windows, so
-// there is nothing to name.
+// Ctrl+C, Ctrl+Break and a closed console: the system calls the handler on a
+// thread of its own. A mapped file cannot shrink on Windows, so there is
+// nothing to name.
 #include "platform/interrupt_cleanup.h"
 #include "platform/pending_outputs.h"
-#include "platform/win32/wide_path.h"
+#include "platform/win32/windows_api.h"
 
 namespace {
-BOOL WINAPI RemovePending(DWORD) {
-  for (int i = 0; i < kPendingOutputs; ++i)
-    if (PendingOutput(i)[0] != '\0')
-      DeleteFileW(LongPath(Widen(PendingOutput(i), CP_UTF8)).c_str());
-  return FALSE;  // the default handler ends the process
+InterruptHandler g_handler = nullptr;
+void* g_context = nullptr;
+
+// TRUE: handled, the process goes on; FALSE: the default handler ends it.
+BOOL WINAPI Interrupted(DWORD) {
+  return g_handler(g_context) ? TRUE : FALSE;
+}
+
+bool EndTheBuilder(void*) {
+  RemoveAllPendingOutputs();
+  return false;
 }
 }  // namespace
 
+void HandleInterrupts(InterruptHandler handler, void* context) {
+  const bool first = g_handler == nullptr;
+  g_handler = handler;
+  g_context = context;
+  if (first) SetConsoleCtrlHandler(Interrupted, TRUE);
+}
+
 void InstallInterruptCleanup() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  SetConsoleCtrlHandler(RemovePending, TRUE);
+  if (g_handler == nullptr) HandleInterrupts(EndTheBuilder, nullptr);
 }
 
 int RegisterMapping(const void*, size_t, const std::string&) {

@@ -9,10 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 
 #include "builder/build_release.h"
 #include "builder/release_limits.h"
 #include "platform/file_faults.h"
+#include "platform/interrupt_cleanup.h"
 #include "tests/builder/game_support.h"
 #include "tests/support/fault_hook.h"
 #include "tests/support/temp_folder.h"
@@ -156,4 +159,47 @@ TEST(BuilderFileSeams, TheFolderIsSyncedAfterTheReleaseIsMovedOverTheEarlierOne)
     return e.op == FileOp::SyncFolder && e.path == game.root / "work";
   });
   EXPECT_TRUE(synced) << "no sync of the work folder after the move";
+}
+
+// Ctrl+C at any moment of a build, its check included: every scratch file and
+// folder goes and the earlier release stays. The interrupt is raised from a
+// file operation, which then waits for the end as the rest of the build
+// would go on.
+TEST(BuilderFileSeamsDeathTest, AnInterruptAtAnyMomentLeavesNothingBehind) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const struct {
+    const char* moment;
+    FileOp op;
+    const char* path;  // a part of the operation's path
+  } moments[] = {
+      {"listing the new folder", FileOp::ListFolder, "/new/maps"},
+      {"reading a new file", FileOp::Map, "/new/movie.bik"},
+      {"writing the container", FileOp::Write, "/.release.qpd."},
+      {"checking in the scratch folder", FileOp::Create, "/.qelpatch-verify-"},
+      {"before the release is moved", FileOp::Replace, "/work/release.qpd"},
+  };
+  for (const auto& moment : moments) {
+    SCOPED_TRACE(moment.moment);
+    CGame game;
+    EXPECT_EXIT(
+        {
+          // As the builder's main does first.
+          InstallInterruptCleanup();
+          CScopedFaultHook interrupt([&](FileOp op, const std::string& path) {
+            if (op == moment.op && path.find(moment.path) != std::string::npos) {
+              kill(getpid(), SIGINT);
+              for (;;) pause();
+            }
+            return Fault::None;
+          });
+          std::string why;
+          game.Build(why);
+          std::exit(0);
+        },
+        testing::KilledBySignal(SIGINT), "");
+    game.ExpectOutputsUntouched();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(game.root / "work"),
+                            std::filesystem::directory_iterator()),
+              1);
+  }
 }

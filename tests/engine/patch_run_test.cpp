@@ -8,6 +8,7 @@
 #include "base/diagnostics.h"
 #include "base/path_text.h"
 #include "container/working_names.h"
+#include "engine/failure_reason.h"
 #include "engine/install_dir.h"
 #include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
@@ -340,5 +341,46 @@ TEST_F(PatchRun, AnArchiveEntryPastItsDeclaredSizeIsRefusedAsDamaged) {
     EXPECT_EQ(run.status, "bomb.dat: the patch data is damaged") << method;
     EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"bomb.dat"}) << method;
     EXPECT_TRUE(ReadWholeFile(folder / "bomb.dat") == kOldText) << method;
+  }
+}
+
+// An interrupt asks the run to stop: before the install pass it ends failed
+// with the game as it was and no working file left; once installing, it
+// finishes, so no stop leaves a game of two versions.
+TEST_F(PatchRun, AStopEndsTheRunBeforeTheInstallPassAndWaitsDuringIt) {
+  const struct {
+    platform::FileOp at;  // the first operation of this kind asks for the stop
+    bool completed;
+  } cases[] = {{platform::FileOp::Write, false}, {platform::FileOp::Replace, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::FileOpName(c.at));
+    CTempFolder game;
+    CPackagePair a = MakePackagePair("a.pkg", 11);
+    WriteWholeFile(game / "a.pkg", a.oldPackage.bytes);
+    const Bytes container =
+        BuildContainer({DeltaEntry(a), ArchiveEntry("setup.ini", kNewText, true)});
+    ResetTestHost();
+    TestHost().hasSetting = true;
+    TestHost().setting = game.Path();
+    CPatchWorker worker(TestHost(), BytesOf(container));
+    bool asked = false;
+    CScopedFaultHook stop([&](platform::FileOp op, const std::string&) {
+      if (op == c.at && !asked) {
+        asked = true;
+        worker.RequestStop();
+      }
+      return platform::Fault::None;
+    });
+    testing::internal::CaptureStdout();
+    CPatchWorker::ThreadMain(&worker);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(TestHost().outcome.completed, c.completed) << TestHost().outcome.reason;
+    if (!c.completed) {
+      EXPECT_EQ(TestHost().outcome.reason, kStoppedRun);
+    }
+    const Bytes installed = ReadWholeFile(game / "a.pkg");
+    EXPECT_EQ(installed, c.completed ? a.newPackage.bytes : a.oldPackage.bytes);
+    EXPECT_TRUE(NoWorkingFilesLeft(game.Path()));
   }
 }
