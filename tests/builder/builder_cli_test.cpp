@@ -87,9 +87,13 @@ TEST(BuilderCli, ShowGivesKindsCountsAndDigests) {
   EXPECT_TRUE(Contains(show.out, "before (none)  after ")) << show.out;
   const size_t delta = show.out.find("delta ");
   ASSERT_NE(delta, std::string::npos);
-  const std::string digests = show.out.substr(show.out.find('\n', delta) + 1, 120);
+  const std::string digests = show.out.substr(show.out.find('\n', delta) + 1, 240);
   EXPECT_TRUE(Contains(digests, "before ")) << digests;
   EXPECT_FALSE(Contains(digests, "(none)")) << digests;
+  // What the delta copies from the installed package, and only a copying
+  // entry, has the digest the player's bytes must have.
+  EXPECT_TRUE(Contains(digests, "  copied digest ")) << digests;
+  EXPECT_EQ(show.out.find("  copied digest "), show.out.rfind("  copied digest ")) << show.out;
 }
 
 TEST(BuilderCli, ProgressBarOnlyOnATerminal) {
