@@ -162,6 +162,16 @@ const std::vector<COption>& Options() {
          o.verify = false;
          return true;
        }},
+      {"--quiet", "-q", CArity::kFlag, nullptr,
+       [](CBuildOptions& o, const std::string&, std::string*) {
+         o.quiet = true;
+         return true;
+       }},
+      {"--verbose", "-v", CArity::kFlag, nullptr,
+       [](CBuildOptions& o, const std::string&, std::string*) {
+         o.verbose = true;
+         return true;
+       }},
       {"--uncompressed", nullptr, CArity::kFlag, nullptr,
        [](CBuildOptions& o, const std::string&, std::string*) {
          o.compress = false;
@@ -200,6 +210,7 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
     return true;
   };
   const bool program = has("--product-name") || has("--product-version");
+  if (o.quiet && o.verbose) return Refuse(why, "--quiet and --verbose do not go together");
   switch (o.task) {
     case CTask::kShow:
       if (!o.operands.empty()) return Refuse(why, "--show takes one release or program");
@@ -209,23 +220,25 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
         return Refuse(why, "--stamp takes one release and --exe");
       if (o.exePath.empty()) return Refuse(why, "give the program to write with --exe");
       return takesOnly({"--stamp", "--exe", "--stub", "--name-code-page", "--force",
-                        "--product-name", "--product-version"},
+                        "--product-name", "--product-version", "--quiet"},
                        "--stamp");
     case CTask::kVerify:
       if (o.operands.size() != 3)
         return Refuse(why, "--verify takes the old and the new game folder and the release");
-      return takesOnly({"--verify", "--name-code-page", "--exclude", "--keep", "--follow-links"},
-                       "--verify");
+      return takesOnly(
+          {"--verify", "--name-code-page", "--exclude", "--keep", "--follow-links", "--quiet"},
+          "--verify");
     default:
       if (o.operands.size() != 2) return Refuse(why, "give the old and the new game folder");
       if (o.releasePath.empty() && o.exePath.empty())
         return Refuse(why, "give the release to write with -o, or the program with --exe");
       if (program && o.exePath.empty())
         return Refuse(why, "--product-name and --product-version are for the program (--exe)");
-      return takesOnly({"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude",
-                        "--keep", "--from-version", "--to-version", "--force", "--follow-links",
-                        "--no-verify", "--uncompressed", "--product-name", "--product-version"},
-                       "a build");
+      return takesOnly(
+          {"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude", "--keep",
+           "--from-version", "--to-version", "--force", "--follow-links", "--no-verify",
+           "--uncompressed", "--product-name", "--product-version", "--quiet", "--verbose"},
+          "a build");
   }
 }
 }  // namespace
@@ -237,7 +250,8 @@ bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& opti
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help" || arg == "-h") options.task = CTask::kHelp;
-    if (arg == "--version" && options.task != CTask::kHelp) options.task = CTask::kVersion;
+    if ((arg == "--version" || arg == "-V") && options.task != CTask::kHelp)
+      options.task = CTask::kVersion;
   }
   if (options.task != CTask::kBuild) return true;
   std::vector<std::string> given;
@@ -252,18 +266,23 @@ bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& opti
       operandsOnly = true;
       continue;
     }
-    const size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
-    const std::string name = arg.substr(0, equals);
+    const bool isLong = arg.compare(0, 2, "--") == 0;
+    // A value joined to the option: after "=" of a long one, right after a
+    // short one ("-oFILE", and "-o=FILE" as --opt=value has it).
+    const size_t joined = isLong ? arg.find('=') : arg.size() > 2 ? 2 : std::string::npos;
+    const std::string name = arg.substr(0, joined);
     const COption* option = nullptr;
     for (const COption& candidate : Options())
       if (name == candidate.name || (candidate.shortName && name == candidate.shortName))
         option = &candidate;
-    if (!option) return Refuse(why, "unknown option " + name);
+    // Short flags are not joined ("-fq").
+    if (!option || (!isLong && option->arity == CArity::kFlag && joined != std::string::npos))
+      return Refuse(why, "unknown option " + (isLong ? name : arg));
     std::string value;
     if (option->arity == CArity::kFlag) {
-      if (equals != std::string::npos) return Refuse(why, name + " takes no value");
-    } else if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
+      if (joined != std::string::npos) return Refuse(why, name + " takes no value");
+    } else if (joined != std::string::npos) {
+      value = arg.substr(isLong || arg[joined] == '=' ? joined + 1 : joined);
     } else if (i + 1 < args.size()) {
       value = args[++i];
     }

@@ -1,8 +1,9 @@
 #pragma once
-// qelpatch-build's command line: "--opt value" and "--opt=value" alike,
-// --help and --version anywhere, every single-valued option at most once
-// (--whole, --exclude and --keep repeat), numbers read strictly, and the options
-// each task takes.
+// qelpatch-build's command line: "--opt value" and "--opt=value" alike, a
+// short option's value also joined to it ("-oFILE", "-o=FILE"), --help and
+// --version (-V) anywhere before "--", which ends the options; every
+// single-valued option at most once (--whole, --exclude and --keep repeat),
+// numbers read strictly, and the options each task takes.
 
 #include <cstdint>
 #include <string>
@@ -36,6 +37,8 @@ struct CBuildOptions {
   bool json = false;
   bool verify = true;
   bool compress = true;     // the container compressed when that pays
+  bool quiet = false;       // nothing but errors (-q)
+  bool verbose = false;     // each file named as it is planned (-v)
   CProgramVersion program;  // --product-name, --product-version
 };
 

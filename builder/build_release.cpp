@@ -80,16 +80,19 @@ CReleaseManifest CarriedManifest(const CScratchContainer& raw, bool compressed) 
 // smaller and QelPatch.exe can still load it within `sizeLimit`; `file` is
 // left empty when the container is to stay as it is. False, with `why`, when
 // the compressor fails.
-bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, std::vector<uint8_t>& file,
-              std::string* why) {
+bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, CProgressBar& progress,
+              std::vector<uint8_t>& file, std::string* why) {
   const uint64_t size = raw.bytes.Size();
   // Unpacked, the container would find no room in the 32-bit program, or
   // with the decoder's dictionary alone would not fit the limit.
   if (size > kCarriedContainerLimit || size + UnpackMemory(size) >= sizeLimit) return true;
   const uint64_t stored = size + ManifestBytes(raw.manifest).size();
-  if (!CompressedReleaseFile(raw.bytes.Data(), static_cast<uint32_t>(size), raw.manifest, file,
-                             why))
-    return false;
+  progress.Begin("compressing", 0, size);
+  const bool packed =
+      CompressedReleaseFile(raw.bytes.Data(), static_cast<uint32_t>(size), raw.manifest, file, why,
+                            [&](uint64_t read) { progress.Update(0, read); });
+  progress.Finish();
+  if (!packed) return false;
   if (file.size() >= stored ||
       !LoadsInTheProgram(file.size(), CarriedManifest(raw, true), sizeLimit, nullptr))
     file.clear();
@@ -101,7 +104,7 @@ bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, std::vector<uint
 bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
                   const CScratchContainer& raw, bool compressed, uint64_t sizeLimit,
                   const std::string& written, bool program, const std::string& output,
-                  std::vector<std::string>& warnings, std::string* why) {
+                  CProgressBar& progress, std::vector<std::string>& warnings, std::string* why) {
   CReleaseInput release;
   if (!OpenWrittenRelease(written, program, raw.entries, CarriedManifest(raw, compressed),
                           sizeLimit, release, why))
@@ -120,7 +123,11 @@ bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
   check.codePage = options.codePage;
   check.scratchBeside = FolderOf(output);
   check.keep = options.keep;
-  if (!VerifyRelease(check, &reason))
+  check.progress = [&](uint64_t compared) { progress.Update(compared, 0); };
+  progress.Begin("checking", raw.entries.entries.size(), 0);
+  const bool verified = VerifyRelease(check, &reason);
+  progress.Finish();
+  if (!verified)
     return Refuse(why, output + ": the release does not turn " + options.operands[0] + " into " +
                            options.operands[1] + ", and is not written: " + reason);
   return true;
@@ -143,8 +150,9 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   builder.Keep(options.keep);
   builder.NameVersions(FromVersionOf(options), ToVersionOf(options));
   if (!builder.Prepare(options.operands[0], options.operands[1], CNameEncoder(options.codePage),
-                       FolderRulesOf(options), why))
+                       FolderRulesOf(options), progress, why))
     return false;
+  built.warnings = builder.PatternWarnings();
   const auto write = [&](CContainerStream& stream, std::string* reason) {
     return builder.Write(stream, sizeLimit, progress, reason);
   };
@@ -158,7 +166,7 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
     raw.reset(new CScratchContainer);
     builder.DeflateArchives(false);
     if (WriteContainer(builder, write, beside, options.codePage, progress, *raw, why)) {
-      if (!Compress(*raw, sizeLimit, packed, why)) return false;
+      if (!Compress(*raw, sizeLimit, progress, packed, why)) return false;
     } else if (builder.OverLimit()) {
       raw.reset();
     } else {
@@ -197,7 +205,7 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   if (options.verify &&
       !CheckWritten(options, builder, *raw, compressed, sizeLimit,
                     toFile ? file.TemporaryPath() : exe.TemporaryPath(), !toFile,
-                    toFile ? options.releasePath : options.exePath, built.warnings, why))
+                    toFile ? options.releasePath : options.exePath, progress, built.warnings, why))
     return false;
   if (toFile && !file.Commit(why)) return false;
   if (toExe && !exe.Commit(why)) return false;

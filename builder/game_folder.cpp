@@ -50,9 +50,14 @@ bool ListGameFolder(const std::string& folder, const CFolderRules& rules, CGameF
                     std::string* why) {
   CListingRules walk;
   walk.followLinks = rules.followLinks;
+  listing.excludeMatched.assign(rules.exclude.size(), false);
   if (!rules.exclude.empty())
-    walk.leaveOut = [&rules](const std::string& path) {
-      return MatchesAnyPattern(rules.exclude, path);
+    walk.leaveOut = [&rules, &listing](const std::string& path) {
+      // Every pattern is tried, so that each one that matches is known.
+      bool out = false;
+      for (size_t i = 0; i < rules.exclude.size(); ++i)
+        if (MatchesPathPattern(rules.exclude[i], path)) out = listing.excludeMatched[i] = true;
+      return out;
     };
   CFolderContents contents;
   if (!ListFilesBelow(folder, walk, contents, why)) return false;

@@ -12,6 +12,8 @@
 struct CGameFolder {
   std::vector<std::string> files;
   std::vector<std::string> folders;
+  // Per pattern of the rules' exclude, whether it left a path out.
+  std::vector<bool> excludeMatched;
 };
 
 struct CFolderRules {

@@ -42,3 +42,15 @@ bool MatchesAnyPattern(const std::vector<std::string>& patterns, const std::stri
     if (MatchesPathPattern(pattern, path)) return true;
   return false;
 }
+
+std::vector<std::string> UnmatchedPatterns(const std::vector<std::string>& patterns,
+                                           const std::vector<std::string>& paths) {
+  std::vector<std::string> unmatched;
+  for (const std::string& pattern : patterns) {
+    bool matched = false;
+    for (size_t i = 0; i < paths.size() && !matched; ++i)
+      matched = MatchesPathPattern(pattern, paths[i]);
+    if (!matched) unmatched.push_back(pattern);
+  }
+  return unmatched;
+}

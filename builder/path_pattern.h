@@ -9,3 +9,6 @@
 
 bool MatchesPathPattern(const std::string& pattern, const std::string& path);
 bool MatchesAnyPattern(const std::vector<std::string>& patterns, const std::string& path);
+// The patterns that match none of `paths`, in their order.
+std::vector<std::string> UnmatchedPatterns(const std::vector<std::string>& patterns,
+                                           const std::vector<std::string>& paths);

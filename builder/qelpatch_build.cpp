@@ -25,12 +25,13 @@ const char kUsageText[] =
     "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
     "                      [--name-code-page N] [--whole PATTERN]... [--exclude PATTERN]...\n"
     "                      [--follow-links] [--force] [--no-verify] [--uncompressed]\n"
+    "                      [--quiet | --verbose]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
     "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--force]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
     "       qelpatch-build --show RELEASE|EXE [--json] [--stub STUB]\n"
     "       qelpatch-build --verify OLD_DIR NEW_DIR RELEASE|EXE [--exclude PATTERN]...\n"
-    "       qelpatch-build --help | --version\n"
+    "       qelpatch-build --help | --version | -V\n"
     "\n"
     "Makes the patch release that turns the game in OLD_DIR into the game in\n"
     "NEW_DIR: with -o as a release file, with --exe as the QelPatch.exe that\n"
@@ -60,7 +61,13 @@ const char kUsageText[] =
     "out the files and folders it names, in both folders. PATTERN is a path\n"
     "below the game folder with '/' between folders, '*' and '?' within one\n"
     "part, '**' across parts, letter case aside; either may be given again.\n"
-    "Options take their value as --opt VALUE or --opt=VALUE.\n";
+    "\n"
+    "Progress goes to standard error: a line redrawn in place on a terminal,\n"
+    "otherwise a line per stage; --quiet (-q) prints nothing but errors, and\n"
+    "--verbose (-v) names each file as it is planned. A pattern that matches\n"
+    "nothing is warned of.\n"
+    "Options take their value as --opt VALUE or --opt=VALUE (-o FILE, -oFILE\n"
+    "or -o=FILE); -- ends the options.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qelpatch-build: %s\n", message.c_str());
@@ -93,26 +100,38 @@ int Stamp(const CBuildOptions& options) {
       !StampReleaseFile(options.stubPath, options.stamped, options.exePath, options.codePage,
                         options.program, &why))
     return Fail(why);
-  std::printf("%s: QelPatch.exe carrying %s\n", options.exePath.c_str(), options.stamped.c_str());
+  if (!options.quiet)
+    std::printf("%s: QelPatch.exe carrying %s\n", options.exePath.c_str(), options.stamped.c_str());
   return 0;
 }
 
 int Verify(const CBuildOptions& options) {
   std::string why;
   if (!VerifyReleaseFile(options, &why)) return Fail(why);
-  std::printf("%s: turns %s into %s\n", options.operands[2].c_str(), options.operands[0].c_str(),
-              options.operands[1].c_str());
+  if (!options.quiet)
+    std::printf("%s: turns %s into %s\n", options.operands[2].c_str(), options.operands[0].c_str(),
+                options.operands[1].c_str());
   return 0;
 }
 
+// "1 file", "2 files".
+std::string Files(uint32_t count) {
+  return std::to_string(count) + (count == 1 ? " file" : " files");
+}
+
 int Build(const CBuildOptions& options) {
-  CProgressBar progress(StandardErrorIsTerminal());
+  CProgressBar progress(options.quiet               ? CProgressBar::CMode::kSilent
+                        : StandardErrorIsTerminal() ? CProgressBar::CMode::kTerminal
+                                                    : CProgressBar::CMode::kLines,
+                        options.verbose);
   CBuiltRelease built;
   std::string why;
   const bool done = BuildRelease(options, kReleaseSizeLimit, progress, built, &why);
+  progress.Finish();
   for (const std::string& warning : built.warnings)
-    std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
+    if (!options.quiet) std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
   if (!done) return Fail(why);
+  if (options.quiet) return 0;
   if (!built.kept.empty()) {
     std::fprintf(stderr,
                  "qelpatch-build: warning: these files of %s are not in %s and stay installed:\n",
@@ -125,8 +144,9 @@ int Build(const CBuildOptions& options) {
                            : toFile        ? options.releasePath
                                            : options.exePath;
   const CReleaseCounts& counts = built.counts;
-  std::printf("%s: %u deltas, %u whole packages, %u archives; %u files unchanged\n", made.c_str(),
-              counts.deltas, counts.wholePackages, counts.archives, counts.unchanged);
+  std::printf("%s: %s rebuilt from the installed version, %u sent whole; %s unchanged\n",
+              made.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
+              Files(counts.unchanged).c_str());
   if (!built.removed.empty())
     std::printf("%s: removes %zu files of %s that %s lacks\n", made.c_str(), built.removed.size(),
                 options.operands[0].c_str(), options.operands[1].c_str());

@@ -44,12 +44,14 @@ std::string WithCommas(uint64_t n) {
 
 bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& newFolder,
                               const CNameEncoder& encoder, const CFolderRules& rules,
-                              std::string* why) {
+                              CProgressBar& progress, std::string* why) {
   codePage_ = encoder.CodePage();
   oldFolder_ = WithoutTrailingSlashes(oldFolder);
   newFolder_ = WithoutTrailingSlashes(newFolder);
-  if (!ListGameFolder(oldFolder_, rules, old_, why) ||
-      !ListGameFolder(newFolder_, rules, new_, why) ||
+  progress.Begin("listing", 0, 0);
+  if (!ListGameFolder(oldFolder_, rules, old_, why)) return false;
+  progress.Update(old_.files.size(), 0);
+  if (!ListGameFolder(newFolder_, rules, new_, why) ||
       !CheckFilesAndFolders(oldFolder_, old_, newFolder_, new_, why) ||
       !CheckReleaseNames(newFolder_, new_.files, encoder, releaseNames_, why))
     return false;
@@ -66,7 +68,18 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
     if (!SizeOfFile(path, size, why)) return false;
     if (!CheckSize(path, IsPackageName(releaseNames_[i], kCodePageUtf8), size, why)) return false;
     inputBytes_ += size;
+    progress.Update(old_.files.size() + i + 1, 0);
   }
+  progress.Finish();
+  for (size_t i = 0; i < rules.exclude.size(); ++i)
+    if (!old_.excludeMatched[i] && !new_.excludeMatched[i])
+      patternWarnings_.push_back("--exclude '" + rules.exclude[i] + "' matches nothing in " +
+                                 oldFolder_ + " or " + newFolder_);
+  for (const std::string& pattern : UnmatchedPatterns(whole_, new_.files))
+    patternWarnings_.push_back("--whole '" + pattern + "' matches no file of " + newFolder_);
+  for (const std::string& pattern : UnmatchedPatterns(keep_, lacking))
+    patternWarnings_.push_back("--keep '" + pattern + "' matches no file of " + oldFolder_ +
+                               " that " + newFolder_ + " lacks");
   return true;
 }
 
@@ -77,7 +90,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
   unchanged_.clear();
   entryFiles_.clear();
   warnings_.clear();
-  progress.SetTotal(inputBytes_);
+  progress.Begin("matching", new_.files.size(), inputBytes_);
   uint64_t done = 0;
   uint64_t size = stream.Size();
   bool over = false;
@@ -96,12 +109,15 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
       NoteUnchanged(name, latest.Size());
     } else {
       CEntryPlan entry;
-      const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(base + bytes, name); };
+      const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(i, base + bytes, name); };
       CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest,
                      MatchesAnyPattern(whole_, name)};
       if (!PlanEntry(pair, scanned, entry, why) ||
           !AddWithinLimit(entry, sizeLimit, stream, size, over, why))
         return false;
+      progress.Planned(name, HasCopies(entry) ? "rebuilt from the installed version"
+                             : inOld          ? "sent whole"
+                                              : "new, sent whole");
       entryFiles_.push_back(i);
       const CFileBytes oldBytes =
           inOld ? CFileBytes{old.Data(), old.Size()} : CFileBytes{nullptr, 0};
@@ -109,7 +125,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
           entry, KindOf(pair.name, static_cast<uint32_t>(entry.chunks.size()), kCodePageUtf8),
           oldBytes, CFileBytes{latest.Data(), latest.Size()}));
     }
-    progress.Update(done, name);
+    progress.Update(i + 1, done, name);
     // What was read and written must be one version of each file.
     if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
   }
@@ -123,10 +139,15 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
 bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStream& stream,
                                     uint64_t sizeLimit, CProgressBar& progress, std::string* why) {
   uint64_t total = 0;
+  uint64_t archives = 0;
   for (const CManifestEntry& listed : listed_)
-    if (listed.kind == CEntryKind::kArchive) total += listed.newSize;
-  progress.SetTotal(total);
+    if (listed.kind == CEntryKind::kArchive) {
+      total += listed.newSize;
+      ++archives;
+    }
+  progress.Begin("deflating", archives, total);
   uint64_t done = 0;
+  uint64_t deflated = 0;
   uint64_t size = stream.Size();
   bool over = false;
   for (size_t i = 0; i < stored.entries.size(); ++i) {
@@ -139,10 +160,15 @@ bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStr
       if (!latest.Open(newFolder_ + "/" + name, why) ||
           !DeflateStoredArchive(planned, latest, entry, why) || !latest.Unchanged(why))
         return false;
+      if (listed.copies && !HasCopies(entry)) {
+        // Deflated whole, it no longer copies.
+        --counts_.rebuilt;
+        ++counts_.whole;
+      }
       listed.copies = HasCopies(entry);
       if (!listed.copies) listed.copiedDigest = CDigest128();
       done += latest.Size();
-      progress.Update(done, name);
+      progress.Update(++deflated, done, name);
     }
     if (!AddWithinLimit(entry, sizeLimit, stream, size, over, why)) return false;
   }
@@ -172,15 +198,14 @@ bool CReleaseBuilder::RefuseOverLimit(uint64_t size, uint64_t sizeLimit, std::st
 
 bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scanned,
                                 CEntryPlan& entry, std::string* why) {
-  if (!IsPackageName(pair.name, kCodePageUtf8)) {
-    ++counts_.archives;
-    return PlanArchiveEntry(pair, deflate_, scanned, entry, why);
-  }
   CEntryKind kind;
   std::string warning;
-  if (!PlanPackageEntry(pair, scanned, entry, kind, why, &warning)) return false;
+  if (IsPackageName(pair.name, kCodePageUtf8)
+          ? !PlanPackageEntry(pair, scanned, entry, kind, why, &warning)
+          : !PlanArchiveEntry(pair, deflate_, scanned, entry, why))
+    return false;
   if (!warning.empty()) warnings_.push_back(warning);
-  ++(kind == CEntryKind::kDelta ? counts_.deltas : counts_.wholePackages);
+  ++(HasCopies(entry) ? counts_.rebuilt : counts_.whole);
   return true;
 }
 

@@ -15,10 +15,10 @@
 #include "container/container_writer.h"
 #include "container/name_code_page.h"
 
+// The new folder's files by how the release carries them.
 struct CReleaseCounts {
-  uint32_t deltas = 0;
-  uint32_t wholePackages = 0;
-  uint32_t archives = 0;
+  uint32_t rebuilt = 0;  // made partly of bytes copied from the installed file
+  uint32_t whole = 0;    // carried whole
   uint32_t unchanged = 0;
 };
 
@@ -39,9 +39,12 @@ class CReleaseBuilder {
   // and a folder in the other, and checks the new one's names and sizes:
   // whatever can be refused without reading the files is refused here,
   // before a byte of the release is written. False, with `why` naming the
-  // file.
+  // file. A pattern of the rules, of SendWhole or of Keep that matches no
+  // path it could is named in PatternWarnings().
   bool Prepare(const std::string& oldFolder, const std::string& newFolder,
-               const CNameEncoder& encoder, const CFolderRules& rules, std::string* why);
+               const CNameEncoder& encoder, const CFolderRules& rules, CProgressBar& progress,
+               std::string* why);
+  const std::vector<std::string>& PatternWarnings() const { return patternWarnings_; }
   // The bytes of the new folder's files, for a progress bar.
   uint64_t InputBytes() const { return inputBytes_; }
 
@@ -109,4 +112,5 @@ class CReleaseBuilder {
   std::string fromVersion_;
   std::string toVersion_;
   std::vector<std::string> warnings_;
+  std::vector<std::string> patternWarnings_;
 };

@@ -95,6 +95,9 @@ std::string ReviewText(const CReleaseReview& review) {
     out += Format("manifest: checked; names for code page %" PRIu32 "\n", review.codePage);
   if (!review.fromVersion.empty() || !review.toVersion.empty())
     out += Format("versions: %s to %s\n", review.fromVersion.c_str(), review.toVersion.c_str());
+  if (review.productKnown)
+    out += Format("program: %s, version %s\n", review.productName.c_str(),
+                  review.productVersion.c_str());
   if (review.programSizeKnown)
     out += Format("players download QelPatch.exe of %" PRIu64 " bytes\n", review.programSize);
   else
@@ -111,9 +114,11 @@ std::string ReviewText(const CReleaseReview& review) {
                     entry.digestBefore.empty() ? "(none)" : entry.digestBefore.c_str(),
                     entry.digestAfter.c_str());
     if (entry.listed)
-      out += Format("%sold %s  new %" PRIu64 "  digest %s\n", indent.c_str(),
-                    entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)",
-                    entry.newSize, entry.digest.c_str());
+      out +=
+          Format("%sold %s  new %" PRIu64 "  digest %s%s%s\n", indent.c_str(),
+                 entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)", entry.newSize,
+                 entry.digest.c_str(), entry.copiedDigest.empty() ? "" : "  copied digest ",
+                 entry.copiedDigest.c_str());
   }
   for (const auto& [name, size] : review.removed)
     out += Format("%-8s %-22s %8s %12s %14s  %s (%" PRIu64 " bytes)\n", "removed", "old file", "",
@@ -142,20 +147,24 @@ std::string ReviewJson(const CReleaseReview& review) {
   out += "  \"code_page\": " + std::to_string(review.codePage) + ",\n";
   out += std::string("  \"compressed\": ") + (review.compressed ? "true" : "false") + ",\n";
   out += "  \"container_bytes\": " + std::to_string(review.containerSize) + ",\n";
+  out += "  \"product_name\": " + Text(review.productKnown, review.productName) + ",\n";
+  out += "  \"product_version\": " + Text(review.productKnown, review.productVersion) + ",\n";
   out += "  \"entries\": [";
   for (size_t i = 0; i < review.entries.size(); ++i) {
     const CEntryReview& e = review.entries[i];
     out += i == 0 ? "\n" : ",\n";
-    out += "    {\"name\": " + Quoted(e.name) +
-           ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
-           ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
-           ", \"payload_bytes\": " + std::to_string(e.payload) +
-           ", \"copied_bytes\": " + std::to_string(e.copied) +
-           ", \"old_bytes\": " + Number(e.listed && e.replaces, e.oldSize) +
-           ", \"new_bytes\": " + Number(e.listed, e.newSize) +
-           ", \"digest\": " + Text(e.listed, e.digest) + ", \"index_digest_before\": " +
-           Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
-           ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
+    out +=
+        "    {\"name\": " + Quoted(e.name) +
+        ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
+        ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
+        ", \"payload_bytes\": " + std::to_string(e.payload) +
+        ", \"copied_bytes\": " + std::to_string(e.copied) +
+        ", \"old_bytes\": " + Number(e.listed && e.replaces, e.oldSize) +
+        ", \"new_bytes\": " + Number(e.listed, e.newSize) +
+        ", \"digest\": " + Text(e.listed, e.digest) +
+        ", \"copied_digest\": " + Text(!e.copiedDigest.empty(), e.copiedDigest) +
+        ", \"index_digest_before\": " + Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
+        ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
   }
   out += review.entries.empty() ? "],\n" : "\n  ],\n";
   out += "  \"from_version\": " + Text(!review.fromVersion.empty(), review.fromVersion) + ",\n";

@@ -9,6 +9,7 @@
 #include "container/entry_kind.h"
 #include "container/release_loader.h"
 #include "pe/exe_stamp.h"
+#include "pe/program_texts.h"
 #include "platform/mapped_file.h"
 
 namespace {
@@ -98,6 +99,12 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
   if (input.program) {
     review.programSizeKnown = true;
     review.programSize = review.fileSize;
+    CProgramTexts texts;
+    review.productKnown =
+        review.fileSize <= UINT32_MAX &&
+        ReadProgramTexts(input.file.Data(), static_cast<uint32_t>(review.fileSize), texts, nullptr);
+    review.productName = texts.productName;
+    review.productVersion = texts.productVersion;
   } else {
     review.programSizeKnown =
         MeasureProgram(stubPath, review.releaseSize, review.programSize, &review.programNote);
@@ -112,6 +119,7 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
       entry.oldSize = listed.oldSize;
       entry.newSize = listed.newSize;
       entry.digest = listed.newDigest.Hex();
+      if (listed.copies) entry.copiedDigest = listed.copiedDigest.Hex();
     }
     review.entries.push_back(std::move(entry));
   }

@@ -2,8 +2,10 @@
 // Checks a release exactly as the patcher does before it touches a file, and
 // reviews it for the release engineer: per entry its status (new, changed),
 // kind, chunk count, payload and copied bytes, the sizes and digest of the
-// file it makes and the index digests of a package; totals, the code page
-// and the size of the QelPatch.exe players download.
+// file it makes, the digest of what it copies from the installed file and
+// the index digests of a package; totals, the code page, the size of the
+// QelPatch.exe players download and the product name and version its
+// properties show.
 
 #include <cstdint>
 #include <string>
@@ -30,6 +32,9 @@ struct CEntryReview {
   uint64_t oldSize = 0;
   uint64_t newSize = 0;
   std::string digest;
+  // Of the bytes the entry copies from the installed file, in chunk order;
+  // empty when it copies none.
+  std::string copiedDigest;
 };
 
 struct CReleaseReview {
@@ -46,6 +51,11 @@ struct CReleaseReview {
   bool programSizeKnown = false;
   uint64_t programSize = 0;
   std::string programNote;
+  // What a program's properties show (its version resource); unknown for a
+  // release file, and for a program without the resource.
+  bool productKnown = false;
+  std::string productName;
+  std::string productVersion;
   std::vector<CEntryReview> entries;
   std::string fromVersion;  // the versions' labels; empty from older builders
   std::string toVersion;

@@ -216,6 +216,7 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
     if (PathExists(scratch.Path() + "/" + folder))
       return Refuse(why,
                     check.oldFolder + "/" + folder + ": the patcher does not remove the folder");
+  uint64_t compared = 0;
   for (const std::string& name : made) {
     const std::string wanted = check.newFolder + "/" + name;
     if (!std::binary_search(latest.files.begin(), latest.files.end(), name))
@@ -225,6 +226,7 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
     if (!Differ(scratch.Path() + "/" + name, wanted, how, why)) return false;
     if (!how.empty())
       return Refuse(why, wanted + ": the release makes other bytes than this file (" + how + ")");
+    if (check.progress) check.progress(++compared);
   }
   return true;
 }

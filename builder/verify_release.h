@@ -8,6 +8,7 @@
 // kept by the studio's choice.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct CVerifyCase {
   std::string scratchBeside;  // the folder that receives the scratch folder
   // Files of the old folder only that stay installed (--keep).
   std::vector<std::string> keep;
+  // Hears each file made and compared, with how many are.
+  std::function<void(uint64_t compared)> progress;
 };
 
 // False, with `why` naming the first file that differs (or why the patcher

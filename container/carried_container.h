@@ -26,9 +26,13 @@ uint32_t DictionaryFor(uint64_t size);
 // container itself.
 uint64_t UnpackMemory(uint64_t size);
 
+// Hears how far a packing has come: `read` bytes of the input taken in.
+using CPackProgress = std::function<void(uint64_t read)>;
+
 // Appends the compressed form of data[0, size) to `out`; false, with `why`,
 // when the compressor fails (out of memory).
-bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out, std::string* why);
+bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out, std::string* why,
+                   const CPackProgress& progress = CPackProgress());
 
 // Hears how far an unpacking has come: `unpacked` bytes of `size`, from 0 on.
 using CUnpackProgress = std::function<void(uint64_t unpacked, uint64_t size)>;

@@ -3,8 +3,8 @@
 #include "base/refusal.h"
 #include "container/carried_container.h"
 
-bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out,
-                   std::string* why) {
+bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out, std::string* why,
+                   const CPackProgress& progress) {
   lzma_options_lzma options;
   if (lzma_lzma_preset(&options, 9) != 0) return Refuse(why, "the compressor has no preset 9");
   options.dict_size = DictionaryFor(size);
@@ -24,6 +24,7 @@ bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out
     stream.avail_out = block.size();
     result = lzma_code(&stream, LZMA_FINISH);
     out.insert(out.end(), block.data(), stream.next_out);
+    if (progress) progress(stream.total_in);
   }
   lzma_end(&stream);
   if (result != LZMA_STREAM_END) {

@@ -213,9 +213,10 @@ bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<
 }
 
 bool CompressedReleaseFile(const uint8_t* container, uint32_t size, CReleaseManifest manifest,
-                           std::vector<uint8_t>& out, std::string* why) {
+                           std::vector<uint8_t>& out, std::string* why,
+                           const CPackProgress& progress) {
   out.clear();
-  if (!PackContainer(container, size, out, why)) return false;
+  if (!PackContainer(container, size, out, why, progress)) return false;
   manifest.carrying = CCarrying::kXz;
   manifest.containerSize = size;
   const std::vector<uint8_t> trailer = ManifestBytes(manifest);

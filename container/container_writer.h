@@ -137,4 +137,5 @@ bool BuildReleaseFile(const std::vector<CEntryPlan>& entries, const std::vector<
 // A release file carrying `container` xz-compressed, with `manifest` (which
 // describes it) set to say so.
 bool CompressedReleaseFile(const uint8_t* container, uint32_t size, CReleaseManifest manifest,
-                           std::vector<uint8_t>& out, std::string* why);
+                           std::vector<uint8_t>& out, std::string* why,
+                           const CPackProgress& progress = CPackProgress());

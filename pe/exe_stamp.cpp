@@ -12,10 +12,6 @@
 
 namespace {
 constexpr uint16_t kPatchDataLanguage = 1042;
-// The version resource: type 16, number 1, in whatever language the
-// resource compiler gave it.
-constexpr uint16_t kVersionType = 16;
-constexpr uint16_t kVersionId = 1;
 constexpr char kMarkerPrefix[] = "QelPatch stub ";
 constexpr char kReleaseSection[] = ".qpd";
 

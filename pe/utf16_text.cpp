@@ -30,3 +30,31 @@ bool ToUtf16(const std::string& utf8, std::u16string& wide) {
   }
   return true;
 }
+
+std::string ToUtf8(const std::u16string& wide) {
+  std::string utf8;
+  for (size_t at = 0; at < wide.size(); ++at) {
+    uint32_t code = wide[at];
+    if (code >= 0xD800 && code < 0xDC00 && at + 1 < wide.size() && wide[at + 1] >= 0xDC00 &&
+        wide[at + 1] < 0xE000)
+      code = 0x10000 + ((code - 0xD800) << 10) + (wide[++at] - 0xDC00);
+    else if (code >= 0xD800 && code < 0xE000)
+      code = 0xFFFD;
+    if (code < 0x80) {
+      utf8.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | code >> 6));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+      utf8.push_back(static_cast<char>(0xE0 | code >> 12));
+      utf8.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+      utf8.push_back(static_cast<char>(0xF0 | code >> 18));
+      utf8.push_back(static_cast<char>(0x80 | (code >> 12 & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+  }
+  return utf8;
+}

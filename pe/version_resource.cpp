@@ -67,19 +67,6 @@ void TakeTexts(const uint8_t* resource, uint32_t size, const CNode& table, uint3
   }
 }
 
-// The stub's text without its padding: up to the first NUL, trailing
-// spaces dropped.
-std::u16string StubText(const uint8_t* image, const CVersionText& field) {
-  std::u16string text;
-  for (uint32_t i = 0; i < field.units; ++i) {
-    const char16_t c = static_cast<char16_t>(GetU16(image + field.offset + 2 * i));
-    if (c == 0) break;
-    text.push_back(c);
-  }
-  while (!text.empty() && text.back() == u' ') text.pop_back();
-  return text;
-}
-
 bool WriteText(const CVersionText& field, const std::u16string& text, const char* name,
                uint8_t* image, std::string* why) {
   if (field.units == 0)
@@ -101,6 +88,17 @@ std::u16string VersionText(const uint16_t (&version)[4]) {
   return text;
 }
 }  // namespace
+
+std::u16string FieldText(const uint8_t* file, const CVersionText& field) {
+  std::u16string text;
+  for (uint32_t i = 0; i < field.units; ++i) {
+    const char16_t c = static_cast<char16_t>(GetU16(file + field.offset + 2 * i));
+    if (c == 0) break;
+    text.push_back(c);
+  }
+  while (!text.empty() && text.back() == u' ') text.pop_back();
+  return text;
+}
 
 bool ReadVersionFields(const uint8_t* file, uint32_t offset, uint32_t size, CVersionFields& fields,
                        std::string* why) {
@@ -143,7 +141,7 @@ bool WriteVersion(const CVersionFields& fields, const CProgramVersion& version, 
   const auto text = [&](const CVersionText& field, bool isName) {
     if (isName && !version.productName.empty()) return name;
     if (!isName && version.hasVersion) return number;
-    return StubText(image, field);
+    return FieldText(image, field);
   };
   if (!WriteText(fields.fileDescription, text(fields.fileDescription, true), "FileDescription",
                  image, why) ||

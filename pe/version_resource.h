@@ -11,6 +11,11 @@
 
 #include "pe/program_version.h"
 
+// The version resource: type 16, number 1, in whatever language the
+// resource compiler gave it.
+constexpr uint16_t kVersionType = 16;
+constexpr uint16_t kVersionId = 1;
+
 // Where a text lies: the file offset of its value and its UTF-16 units, the
 // closing NUL included.
 struct CVersionText {
@@ -31,6 +36,10 @@ struct CVersionFields {
 // lacks stays empty.
 bool ReadVersionFields(const uint8_t* file, uint32_t offset, uint32_t size, CVersionFields& fields,
                        std::string* why);
+
+// A text as a reader of the resource sees it, up to its NUL, without the
+// stub's padding spaces.
+std::u16string FieldText(const uint8_t* file, const CVersionText& field);
 
 // Writes `version` over the fields in `image` (the program's first bytes,
 // the resource among them): a text not given is the stub's own, without its

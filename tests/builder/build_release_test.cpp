@@ -49,7 +49,7 @@ struct CGamePair {
 
 bool Build(const CBuildOptions& options, uint64_t sizeLimit, CBuiltRelease& built,
            std::string& why) {
-  CProgressBar silent(false);
+  CProgressBar silent(CProgressBar::CMode::kSilent);
   return BuildRelease(options, sizeLimit, silent, built, &why);
 }
 
@@ -59,6 +59,7 @@ TEST(BuildRelease, NotCarriedCompressedIsTheUncompressedRelease) {
   std::string why;
   ASSERT_TRUE(Build(game.Options("uncompressed.qpd", false), kReleaseSizeLimit, built, why)) << why;
   const Bytes uncompressed = ReadWholeFile(game.root / "uncompressed.qpd");
+  const CReleaseCounts counts = built.counts;
   ASSERT_TRUE(Build(game.Options("compressed.qpd", true), kReleaseSizeLimit, built, why)) << why;
   ASSERT_TRUE(built.compressed);
   const uint64_t stored = built.containerSize;
@@ -80,8 +81,9 @@ TEST(BuildRelease, NotCarriedCompressedIsTheUncompressedRelease) {
     ASSERT_TRUE(Build(game.Options(release, true), c.sizeLimit, built, why)) << why;
     EXPECT_FALSE(built.compressed);
     EXPECT_EQ(ReadWholeFile(game.root / release), uncompressed);
-    EXPECT_EQ(built.counts.deltas, 1u);
-    EXPECT_EQ(built.counts.archives, 5u);
+    // The counts are of the release written: story.txt copies only when stored.
+    EXPECT_EQ(built.counts.rebuilt, counts.rebuilt);
+    EXPECT_EQ(built.counts.whole, counts.whole);
   }
 }
 

@@ -60,7 +60,8 @@ TEST(BuilderCli, EntriesAreOrderedByNameWithSlashes) {
   CCommandResult build = folders.Build();
   ASSERT_EQ(build.exitCode, 0) << build.err;
   EXPECT_EQ(build.out.substr(0, build.out.find('\n') + 1),
-            folders.Release() + ": 1 deltas, 1 whole packages, 2 archives; 0 files unchanged\n");
+            folders.Release() +
+                ": 1 file rebuilt from the installed version, 3 sent whole; 0 files unchanged\n");
   CCommandResult show = RunBuilder({"--show", folders.Release()});
   ASSERT_EQ(show.exitCode, 0) << show.err;
   const size_t a = show.out.find(" a.txt\n"), mapsA = show.out.find(" maps/a.pkg\n"),
@@ -86,9 +87,13 @@ TEST(BuilderCli, ShowGivesKindsCountsAndDigests) {
   EXPECT_TRUE(Contains(show.out, "before (none)  after ")) << show.out;
   const size_t delta = show.out.find("delta ");
   ASSERT_NE(delta, std::string::npos);
-  const std::string digests = show.out.substr(show.out.find('\n', delta) + 1, 120);
+  const std::string digests = show.out.substr(show.out.find('\n', delta) + 1, 240);
   EXPECT_TRUE(Contains(digests, "before ")) << digests;
   EXPECT_FALSE(Contains(digests, "(none)")) << digests;
+  // What the delta copies from the installed package, and only a copying
+  // entry, has the digest the player's bytes must have.
+  EXPECT_TRUE(Contains(digests, "  copied digest ")) << digests;
+  EXPECT_EQ(show.out.find("  copied digest "), show.out.rfind("  copied digest ")) << show.out;
 }
 
 TEST(BuilderCli, ProgressBarOnlyOnATerminal) {
@@ -341,4 +346,129 @@ TEST(BuilderCli, FoldersOfTheSameFilesAreWarnedOfAndGiveAnEmptyRelease) {
   EXPECT_EQ(build.exitCode, 0);
   EXPECT_NE(build.err.find("warning: nothing to patch: "), std::string::npos) << build.err;
   EXPECT_EQ(ContainerOf(ReadWholeFile(folders.Release())), (Bytes{0, 0, 0, 0}));
+}
+
+// The command line's conventions, each through the real builder on the small
+// game: what it prints where, and what it takes. `out` and `err`: null, not
+// looked at; "", empty; otherwise a part of it.
+TEST(BuilderCli, CommandLineConventions) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* out;
+    const char* err;
+    const char* errLacks = nullptr;
+  } cases[] = {
+      {"-V is --version", {"%old", "-V"}, 0, "qelpatch-build " QELPATCH_VERSION "\n", ""},
+      {"-oFILE",
+       {"%old", "%new", "-o%work/release.qpd"},
+       0,
+       "release.qpd: 1 file rebuilt",
+       nullptr},
+      {"-o=FILE",
+       {"%old", "%new", "-o=%work/release.qpd"},
+       0,
+       "release.qpd: 1 file rebuilt",
+       nullptr},
+      {"-- ends the options",
+       {"-o", "%work/release.qpd", "--", "%old", "%new"},
+       0,
+       "release.qpd: ",
+       nullptr},
+      {"after --, an option is an operand",
+       {"--", "%old", "%new", "-o", "%work/release.qpd"},
+       2,
+       "",
+       "give the old and the new game folder"},
+      {"-q prints nothing", {"%old", "%new", "-o", "%work/release.qpd", "-q"}, 0, "", ""},
+      {"--quiet with a warning",
+       {"%old", "%new", "-o", "%work/release.qpd", "--quiet", "--exclude", "x"},
+       0,
+       "",
+       ""},
+      {"-q keeps errors",
+       {"%old", "%work/none", "-o", "%work/release.qpd", "-q"},
+       1,
+       "",
+       "no such folder"},
+      {"a stage per line off a terminal",
+       {"%old", "%new", "-o", "%work/release.qpd"},
+       0,
+       nullptr,
+       "qelpatch-build: matching 4 files, "},
+      {"-v names each file planned",
+       {"%old", "%new", "-o", "%work/release.qpd", "-v"},
+       0,
+       nullptr,
+       "\n  maps/a.pkg: new, sent whole\n  maps/b.pkg: rebuilt from the installed version\n"},
+      {"an --exclude that matches nothing",
+       {"%old", "%new", "-o", "%work/release.qpd", "--exclude", "**/*.bak"},
+       0,
+       nullptr,
+       "warning: --exclude '**/*.bak' matches nothing in "},
+      {"a --whole that matches nothing",
+       {"%old", "%new", "-o", "%work/release.qpd", "--whole", "a.pkg"},
+       0,
+       nullptr,
+       "warning: --whole 'a.pkg' matches no file of "},
+      {"a --keep that matches nothing",
+       {"%old", "%new", "-o", "%work/release.qpd", "--keep", "a.txt"},
+       0,
+       nullptr,
+       "warning: --keep 'a.txt' matches no file of "},
+      {"a pattern that matches is not warned of",
+       {"%old", "%new", "-o", "%work/release.qpd", "--exclude", "MAPS-Z.txt", "--whole", "maps/*"},
+       0,
+       nullptr,
+       "qelpatch-build: checking 3 files",
+       "warning"},
+      {"-q and -v",
+       {"%old", "%new", "-o", "%work/release.qpd", "-q", "-v"},
+       2,
+       "",
+       "--quiet and --verbose do not go together"},
+      {"short flags are not joined",
+       {"%old", "%new", "-o", "%work/release.qpd", "-fq"},
+       2,
+       "",
+       "unknown option -fq"},
+      {"-v is for builds",
+       {"--show", "%work/release.qpd", "-v"},
+       2,
+       "",
+       "--show does not take --verbose"},
+  };
+  CFolders folders;
+  MakeSmallGame(folders);
+  for (const Case& c : cases) {
+    std::vector<std::string> args;
+    for (std::string arg : c.args) {
+      for (const auto& [from, to] : {std::make_pair("%old", folders.old.Path()),
+                                     std::make_pair("%new", folders.latest.Path()),
+                                     std::make_pair("%work", folders.work.Path())})
+        if (arg.find(from) != std::string::npos)
+          arg.replace(arg.find(from), std::string(from).size(), to);
+      args.push_back(arg);
+    }
+    std::filesystem::remove(folders.Release());
+    const CCommandResult run = RunBuilder(args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.what << ": " << run.err;
+    for (const auto& [text, expected] :
+         {std::make_pair(&run.out, c.out), std::make_pair(&run.err, c.err)}) {
+      if (!expected) continue;
+      if (*expected == '\0') {
+        EXPECT_EQ(*text, "") << c.what;
+      } else {
+        EXPECT_TRUE(Contains(*text, expected)) << c.what << ": " << *text;
+      }
+    }
+    if (c.errLacks) {
+      EXPECT_FALSE(Contains(run.err, c.errLacks)) << c.what << ": " << run.err;
+    }
+    // Every build that succeeds writes the release.
+    if (c.exitCode == 0 && c.args.size() > 2) {
+      EXPECT_TRUE(std::filesystem::exists(folders.Release())) << c.what;
+    }
+  }
 }

@@ -46,7 +46,7 @@ struct CGame {
     options.operands = {root / "old", root / "new"};
     options.releasePath = root / "work/release.qpd";
     options.force = true;
-    CProgressBar silent(false);
+    CProgressBar silent(CProgressBar::CMode::kSilent);
     CBuiltRelease built;
     return BuildRelease(options, kReleaseSizeLimit, silent, built, &why);
   }

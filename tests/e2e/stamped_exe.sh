@@ -7,7 +7,7 @@
 # stub's without their padding (or the product's name and version given),
 # everything else is the stub's. Stamping twice gives the same bytes, and
 # building with --exe gives the same program as --stamp. --show reads the
-# release inside. Refused with a message and no
+# release inside and the product's name and version. Refused with a message and no
 # output: a signed stub, a stub of another version, a program that is not a
 # stub, a release over the limit, a file that is not a release.
 #
@@ -140,6 +140,9 @@ cmp -s "$WORK/built.exe" "$WORK/sample.exe" || fail "--exe and --stamp give diff
 why=$(check_layout "$WORK/named.exe" "$WORK/sample.qpd" "Game patch 1.1 — été" \
   "Game patch 1.1 — été" 1.1.0.7) ||
   fail "named: $why"
+# --show names the product as the program's properties do.
+"$BUILDER" --show "$WORK/named.exe" | grep -qxF "program: Game patch 1.1 — été, version 1.1.0.7" ||
+  fail "named: --show does not name the product"
 cmp -s "$WORK/sample.qpd" "$ROOT/resources/sample-release.qpd" ||
   fail "the sample release differs from resources/sample-release.qpd"
 
