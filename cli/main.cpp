@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "base/refusal.h"
@@ -102,16 +103,19 @@ int main(int argc, char** argv) {
   std::string stored;
   if (!options.game.empty() && !StoredPathOf(options.game, stored, &why))
     return FailedBeforeTheRun(line, why);
-  // None of these is ever destroyed: the worker thread may still be using
-  // them when this thread ends the process.
   CReleaseBytes bytes = CarriedRelease();
+  // Freed when the patcher ends before the run; once the worker runs, the
+  // process ends without destroying it.
+  std::unique_ptr<CChosenRelease> release;
   if (!options.release.empty()) {
-    auto* release = new CChosenRelease;
+    release.reset(new CChosenRelease);
     if (!release->Open(options.release, &why)) return CannotStart(why);
     // A file that was read but holds no release fails as a damaged one does.
     if (!release->FindRelease(&why)) return FailedBeforeTheRun(line, why);
     bytes = CReleaseBytes{release->Data(), release->Size()};
   }
+  // None of these is ever destroyed: the worker thread may still be using
+  // them when this thread ends the process.
   auto* host = new CTerminalHost(stored);
   auto* worker = new CPatchWorker(*host, bytes);
   interruptible->host = host;
