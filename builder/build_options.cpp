@@ -40,14 +40,11 @@ std::string FolderLabel(const std::string& folder) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
   const size_t slash = path.find_last_of("/\\");
   std::string label = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (label.size() > kVersionLabelLength) {
-    label.resize(kVersionLabelLength);
-    // Not ending inside a character: its last whole ones are kept.
-    while (!label.empty() && (static_cast<unsigned char>(label.back()) & 0xC0) == 0x80)
-      label.pop_back();
-    if (!label.empty() && (static_cast<unsigned char>(label.back()) & 0x80)) label.pop_back();
-  }
-  return label;
+  if (label.size() <= kVersionLabelLength) return label;
+  // Cut where a character starts, not inside one.
+  size_t end = kVersionLabelLength;
+  while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80) --end;
+  return label.substr(0, end);
 }
 
 bool ParseProductVersion(const std::string& text, uint16_t (&parts)[4]) {

@@ -13,17 +13,13 @@
 #include "container/name_code_page.h"
 #include "engine/patch_worker.h"
 #include "platform/files.h"
+#include "platform/folder_listing.h"
 #include "platform/mapped_file.h"
 #include "platform/pending_outputs.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-bool PathExists(const std::string& path) {
-  std::error_code ignored;
-  return fs::exists(fs::u8path(path), ignored);
-}
-
 uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
   const CReleaseView& view = release.release;
   return view.hasManifest ? view.manifest.codePage : codePage;
@@ -210,10 +206,10 @@ bool VerifyRelease(const CVerifyCase& check, std::string* why) {
       !ApplyWithEngine(check, scratch.Path(), why))
     return false;
   for (const std::string& name : removed)
-    if (PathExists(scratch.Path() + "/" + name))
+    if (KindOfPath(scratch.Path() + "/" + name) != PathKind::kMissing)
       return Refuse(why, check.oldFolder + "/" + name + ": the patcher does not remove it");
   for (const std::string& folder : folders)
-    if (PathExists(scratch.Path() + "/" + folder))
+    if (KindOfPath(scratch.Path() + "/" + folder) != PathKind::kMissing)
       return Refuse(why,
                     check.oldFolder + "/" + folder + ": the patcher does not remove the folder");
   uint64_t compared = 0;
