@@ -129,9 +129,9 @@ const std::vector<COption>& Options() {
          o.keep.push_back(v);
          return true;
        }},
-      {"--from-version", nullptr, CArity::kOnce, "a text",
+      {"--from-version", nullptr, CArity::kRepeated, "a text",
        [](CBuildOptions& o, const std::string& v, std::string* why) {
-         o.fromVersion = v;
+         o.fromVersions.push_back(v);
          return IsVersionLabel(v) || Refuse(why, VersionLabelRule("--from-version"));
        }},
       {"--to-version", nullptr, CArity::kOnce, "a text",
@@ -220,13 +220,17 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
                         "--product-name", "--product-version", "--quiet"},
                        "--stamp");
     case CTask::kVerify:
-      if (o.operands.size() != 3)
-        return Refuse(why, "--verify takes the old and the new game folder and the release");
+      if (o.operands.size() < 3)
+        return Refuse(why, "--verify takes the old game folders, the new one and the release");
       return takesOnly(
           {"--verify", "--name-code-page", "--exclude", "--keep", "--follow-links", "--quiet"},
           "--verify");
     default:
-      if (o.operands.size() != 2) return Refuse(why, "give the old and the new game folder");
+      if (o.operands.size() < 2) return Refuse(why, "give the old and the new game folder");
+      if (!o.fromVersions.empty() && o.fromVersions.size() != o.operands.size() - 1)
+        return Refuse(why, "--from-version is given " + std::to_string(o.fromVersions.size()) +
+                               " times for " + std::to_string(o.operands.size() - 1) +
+                               " old folders: give it once per old folder, in their order");
       if (o.releasePath.empty() && o.exePath.empty())
         return Refuse(why, "give the release to write with -o, or the program with --exe");
       if (program && o.exePath.empty())
@@ -301,10 +305,11 @@ CFolderRules FolderRulesOf(const CBuildOptions& options) {
   return rules;
 }
 
-std::string FromVersionOf(const CBuildOptions& options) {
-  return options.fromVersion.empty() ? FolderLabel(options.operands[0]) : options.fromVersion;
+std::string FromVersionOf(const CBuildOptions& options, size_t k) {
+  return options.fromVersions.empty() ? FolderLabel(options.operands[k]) : options.fromVersions[k];
 }
 
-std::string ToVersionOf(const CBuildOptions& options) {
-  return options.toVersion.empty() ? FolderLabel(options.operands[1]) : options.toVersion;
+std::string ToVersionOf(const CBuildOptions& options, size_t k) {
+  if (k + 2 < options.operands.size()) return FromVersionOf(options, k + 1);
+  return options.toVersion.empty() ? FolderLabel(options.operands.back()) : options.toVersion;
 }

@@ -28,9 +28,9 @@ struct CBuildOptions {
   // Files of the old folder the new one lacks that the release leaves
   // installed (--keep); every other one it removes.
   std::vector<std::string> keep;
-  // The versions' labels (--from-version, --to-version); empty: the
-  // folders' names.
-  std::string fromVersion;
+  // The versions' labels (--from-version once per old folder, in their
+  // order, and --to-version); none: the folders' names.
+  std::vector<std::string> fromVersions;
   std::string toVersion;
   bool force = false;
   bool followLinks = false;
@@ -47,10 +47,11 @@ struct CBuildOptions {
 bool ParseBuildOptions(const std::vector<std::string>& args, CBuildOptions& options,
                        std::string* why);
 
-// The labels of the old and the new version: the options', else the last
-// part of each folder's path.
-std::string FromVersionOf(const CBuildOptions& options);
-std::string ToVersionOf(const CBuildOptions& options);
+// The labels of the versions step `k` goes from and to (the old folder `k`
+// and the next folder given): the options', else the last part of each
+// folder's path.
+std::string FromVersionOf(const CBuildOptions& options, size_t k);
+std::string ToVersionOf(const CBuildOptions& options, size_t k);
 
 // The rules both game folders are listed under.
 CFolderRules FolderRulesOf(const CBuildOptions& options);

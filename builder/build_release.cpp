@@ -1,5 +1,6 @@
 #include "builder/build_release.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "builder/verify_release.h"
 #include "container/carried_container.h"
 #include "container/name_code_page.h"
+#include "container/release_chain.h"
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
 #include "platform/mapped_file.h"
@@ -17,8 +19,11 @@
 namespace {
 CTaskPaths BuildPaths(const CBuildOptions& options) {
   CTaskPaths paths;
-  paths.folders = {{options.operands[0], "the old game folder"},
-                   {options.operands[1], "the new game folder"}};
+  const size_t oldCount = options.operands.size() - 1;
+  for (size_t k = 0; k < oldCount; ++k)
+    paths.folders.push_back(
+        {options.operands[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
+  paths.folders.push_back({options.operands.back(), "the new game folder"});
   if (!options.exePath.empty()) paths.inputs.push_back({options.stubPath, "the stub"});
   if (!options.releasePath.empty())
     paths.outputs.push_back({options.releasePath, "the release (-o)"});
@@ -99,38 +104,112 @@ bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, CProgressBar& pr
   return true;
 }
 
+// One step as built: its builder (with both folders' listings) and its
+// container, kept for the check.
+struct CStep {
+  CReleaseBuilder builder;
+  std::unique_ptr<CScratchContainer> raw;
+  bool compressed = false;
+  uint64_t size = 0;  // its bytes in the release
+};
+
 // The check of what a build wrote to `written`, read back before it replaces
-// `output`: the engine applies it to a scratch copy of the old folder.
-bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
-                  const CScratchContainer& raw, bool compressed, uint64_t sizeLimit,
-                  const std::string& written, bool program, const std::string& output,
-                  CProgressBar& progress, std::vector<std::string>& warnings, std::string* why) {
+// `output`: the engine applies it to a scratch copy of each old folder.
+bool CheckWritten(const CBuildOptions& options, const std::vector<std::unique_ptr<CStep>>& steps,
+                  uint64_t sizeLimit, const std::string& written, bool program,
+                  const std::string& output, CProgressBar& progress,
+                  std::vector<std::string>& warnings, std::string* why) {
+  std::vector<CInputStep> inputs;
+  for (const std::unique_ptr<CStep>& step : steps) {
+    CInputStep input;
+    input.size = step->size;
+    input.container = step->raw->entries;
+    input.release.container = step->raw->entries.data;
+    input.release.containerSize = step->raw->entries.size;
+    input.release.hasManifest = true;
+    input.release.manifest = CarriedManifest(*step->raw, step->compressed);
+    inputs.push_back(std::move(input));
+  }
   CReleaseInput release;
-  if (!OpenWrittenRelease(written, program, raw.entries, CarriedManifest(raw, compressed),
-                          sizeLimit, release, why))
+  if (!OpenWrittenRelease(written, program, std::move(inputs), sizeLimit, release, why))
     return false;
   std::string reason;
   if (!CanVerifyHere(release, options.codePage, &reason)) {
     warnings.push_back(output + ": not verified: " + reason);
     return true;
   }
-  CVerifyCase check;
-  check.oldFolder = options.operands[0];
-  check.newFolder = options.operands[1];
-  check.oldListing = &builder.OldListing();
-  check.newListing = &builder.NewListing();
-  check.release = &release;
-  check.codePage = options.codePage;
-  check.scratchBeside = FolderOf(output);
-  check.keep = options.keep;
-  check.progress = [&](uint64_t compared) { progress.Update(compared, 0); };
-  progress.Begin("checking", raw.entries.entries.size(), 0);
-  const bool verified = VerifyRelease(check, &reason);
-  progress.Finish();
-  if (!verified)
-    return Refuse(why, output + ": the release does not turn " + options.operands[0] + " into " +
-                           options.operands[1] + ", and is not written: " + reason);
+  const std::string& newFolder = options.operands.back();
+  size_t made = 0;
+  for (const CInputStep& step : release.steps) made += step.container.entries.size();
+  for (size_t k = 0; k < steps.size(); ++k) {
+    CVerifyCase check;
+    check.oldFolder = options.operands[k];
+    check.newFolder = newFolder;
+    check.oldListing = &steps[k]->builder.OldListing();
+    check.newListing = &steps.back()->builder.NewListing();
+    check.release = &release;
+    check.codePage = options.codePage;
+    check.scratchBeside = FolderOf(output);
+    check.keep = options.keep;
+    check.progress = [&](uint64_t compared) { progress.Update(compared, 0); };
+    progress.Begin("checking", made, 0);
+    const bool verified = VerifyRelease(check, &reason);
+    progress.Finish();
+    if (!verified)
+      return Refuse(why, output + ": the release does not turn " + check.oldFolder + " into " +
+                             newFolder + ", and is not written: " + reason);
+  }
   return true;
+}
+
+// Plans, writes and compresses the step from the old folder `k` to the next
+// one given, into `step`; `packed` receives the compressed step, or stays
+// empty when the container travels as it is.
+bool BuildStep(const CBuildOptions& options, size_t k, uint64_t sizeLimit,
+               const std::string& beside, CProgressBar& progress, CStep& step,
+               std::vector<uint8_t>& packed, std::vector<std::string>& warnings, std::string* why) {
+  CReleaseBuilder& builder = step.builder;
+  builder.SendWhole(options.whole);
+  builder.Keep(options.keep);
+  builder.NameVersions(FromVersionOf(options, k), ToVersionOf(options, k));
+  if (!builder.Prepare(options.operands[k], options.operands[k + 1], CNameEncoder(options.codePage),
+                       FolderRulesOf(options), progress, why))
+    return false;
+  for (const std::string& warning : builder.PatternWarnings())
+    if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end())
+      warnings.push_back(warning);
+  const auto write = [&](CContainerStream& stream, std::string* reason) {
+    return builder.Write(stream, sizeLimit, progress, reason);
+  };
+  // First as a release compressed as a whole, its archives stored; when that
+  // does not pay or is too large to unpack, as a release carried as it is,
+  // its archives deflated: from the stored one when it was written whole,
+  // planned again when it passed the limit.
+  std::unique_ptr<CScratchContainer> raw;
+  if (options.compress) {
+    raw.reset(new CScratchContainer);
+    builder.DeflateArchives(false);
+    if (WriteContainer(builder, write, beside, options.codePage, progress, *raw, why)) {
+      if (!Compress(*raw, sizeLimit, progress, packed, why)) return false;
+    } else if (builder.OverLimit()) {
+      raw.reset();
+    } else {
+      return false;
+    }
+  }
+  step.compressed = !packed.empty();
+  if (step.compressed) {
+    step.raw = std::move(raw);
+    return true;
+  }
+  const CScratchContainer* stored = raw.get();
+  const auto rewrite = [&](CContainerStream& stream, std::string* reason) {
+    return builder.WriteDeflated(stored->entries, stream, sizeLimit, progress, reason);
+  };
+  builder.DeflateArchives(true);
+  step.raw.reset(new CScratchContainer);
+  return WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
+                        options.codePage, progress, *step.raw, why);
 }
 }  // namespace
 
@@ -143,79 +222,73 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   const bool toExe = !options.exePath.empty();
   if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, why)) return false;
   const bool toFile = !options.releasePath.empty();
-  const std::string& beside = toFile ? options.releasePath : options.exePath;
-
-  CReleaseBuilder builder;
-  builder.SendWhole(options.whole);
-  builder.Keep(options.keep);
-  builder.NameVersions(FromVersionOf(options), ToVersionOf(options));
-  if (!builder.Prepare(options.operands[0], options.operands[1], CNameEncoder(options.codePage),
-                       FolderRulesOf(options), progress, why))
-    return false;
-  built.warnings = builder.PatternWarnings();
-  const auto write = [&](CContainerStream& stream, std::string* reason) {
-    return builder.Write(stream, sizeLimit, progress, reason);
-  };
-  // First as a release compressed as a whole, its archives stored; when that
-  // does not pay or is too large to unpack, as a release carried as it is,
-  // its archives deflated: from the stored one when it was written whole,
-  // planned again when it passed the limit.
-  std::unique_ptr<CScratchContainer> raw;
-  std::vector<uint8_t> packed;  // the release file, when compressed
-  if (options.compress) {
-    raw.reset(new CScratchContainer);
-    builder.DeflateArchives(false);
-    if (WriteContainer(builder, write, beside, options.codePage, progress, *raw, why)) {
-      if (!Compress(*raw, sizeLimit, progress, packed, why)) return false;
-    } else if (builder.OverLimit()) {
-      raw.reset();
-    } else {
-      return false;
-    }
-  }
-  const bool compressed = !packed.empty();
-  if (!compressed) {
-    std::unique_ptr<CScratchContainer> deflated(new CScratchContainer);
-    const CScratchContainer* stored = raw.get();
-    const auto rewrite = [&](CContainerStream& stream, std::string* reason) {
-      return builder.WriteDeflated(stored->entries, stream, sizeLimit, progress, reason);
-    };
-    builder.DeflateArchives(true);
-    if (!WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
-                        options.codePage, progress, *deflated, why))
-      return false;
-    raw = std::move(deflated);
-  }
-
+  const std::string& output = toFile ? options.releasePath : options.exePath;
   CAtomicOutput file;
   if (toFile && !file.Open(options.releasePath, why)) return false;
-  // The same bytes in the release file and in the program: the compressed
-  // release file, or the container and its manifest.
-  const std::vector<uint8_t> manifest =
-      compressed ? std::vector<uint8_t>() : ManifestBytes(raw->manifest);
-  const uint8_t* head = compressed ? packed.data() : raw->bytes.Data();
-  const size_t headSize = compressed ? packed.size() : raw->bytes.Size();
-  for (const auto& [data, size] :
-       {std::make_pair(head, headSize), std::make_pair(manifest.data(), manifest.size())}) {
+  // The same bytes in the release file and in the program.
+  const auto put = [&](const uint8_t* data, size_t size) {
     if (toFile && !file.Write(data, size)) return Refuse(why, file.Error());
     if (toExe && !exe.Write(data, size)) return Refuse(why, exe.Error());
+    return true;
+  };
+
+  // Each step goes out as soon as it is made: the compressed step, or its
+  // container and manifest.
+  std::vector<std::unique_ptr<CStep>> steps;
+  std::vector<uint64_t> sizes;
+  for (size_t k = 0; k + 1 < options.operands.size(); ++k) {
+    steps.emplace_back(new CStep);
+    CStep& step = *steps.back();
+    std::vector<uint8_t> packed;
+    if (!BuildStep(options, k, sizeLimit, output, progress, step, packed, built.warnings, why))
+      return false;
+    const std::vector<uint8_t> manifest =
+        step.compressed ? std::vector<uint8_t>() : ManifestBytes(step.raw->manifest);
+    const CMappedFile& container = step.raw->bytes;
+    if (step.compressed
+            ? !put(packed.data(), packed.size())
+            : !put(container.Data(), container.Size()) || !put(manifest.data(), manifest.size()))
+      return false;
+    step.size = step.compressed ? packed.size() : container.Size() + manifest.size();
+    sizes.push_back(step.size);
+  }
+  uint64_t total = 0;
+  for (uint64_t size : sizes) total += size;
+  if (steps.size() > 1) {
+    const std::vector<uint8_t> index = ChainIndexBytes(sizes);
+    if (!put(index.data(), index.size())) return false;
+    total += index.size();
+    // Each step is unpacked in its turn, with the whole release in the program.
+    std::string reason;
+    for (const std::unique_ptr<CStep>& step : steps)
+      if (!LoadsInTheProgram(total, CarriedManifest(*step->raw, step->compressed), sizeLimit,
+                             &reason))
+        return Refuse(why, output + ": " + reason);
   }
   if (toFile && !file.Close()) return Refuse(why, file.Error());
   if (toExe && !exe.Finish(why)) return false;
   if (options.verify &&
-      !CheckWritten(options, builder, *raw, compressed, sizeLimit,
-                    toFile ? file.TemporaryPath() : exe.TemporaryPath(), !toFile,
-                    toFile ? options.releasePath : options.exePath, progress, built.warnings, why))
+      !CheckWritten(options, steps, sizeLimit, toFile ? file.TemporaryPath() : exe.TemporaryPath(),
+                    !toFile, output, progress, built.warnings, why))
     return false;
   if (toFile && !file.Commit(why)) return false;
   if (toExe && !exe.Commit(why)) return false;
 
-  built.counts = builder.Counts();
-  built.warnings.insert(built.warnings.end(), builder.Warnings().begin(), builder.Warnings().end());
-  built.removed = builder.Removed();
-  built.kept = builder.Kept();
-  built.compressed = compressed;
-  built.containerSize = raw->bytes.Size();
-  built.compressedSize = packed.size();
+  for (size_t k = 0; k < steps.size(); ++k) {
+    const CReleaseBuilder& builder = steps[k]->builder;
+    CBuiltStep done;
+    done.oldFolder = options.operands[k];
+    done.newFolder = options.operands[k + 1];
+    done.counts = builder.Counts();
+    for (const std::string& warning : builder.Warnings())
+      if (std::find(built.warnings.begin(), built.warnings.end(), warning) == built.warnings.end())
+        built.warnings.push_back(warning);
+    done.removed = builder.Removed();
+    done.kept = builder.Kept();
+    done.compressed = steps[k]->compressed;
+    done.containerSize = steps[k]->raw->bytes.Size();
+    done.compressedSize = steps[k]->compressed ? steps[k]->size : 0;
+    built.steps.push_back(std::move(done));
+  }
   return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A build of qelpatch-build (CTask::kBuild): the release that turns the old
 // game folder into the new one, written to the release file, the program or
-// both. The folders are listed once and each file planned once; the
+// both; given several old folders, one step from each to the next, chained
+// (release_chain.h). The folders are listed once and each file planned once; the
 // container is compressed when that makes the release smaller and
 // QelPatch.exe can still load it, and otherwise only the archives are
 // deflated again. What was written is checked by the patcher's engine before
@@ -15,17 +16,25 @@
 #include "builder/progress_bar.h"
 #include "builder/release_builder.h"
 
-struct CBuiltRelease {
+// One step: from an old folder to the next one given.
+struct CBuiltStep {
+  std::string oldFolder;
+  std::string newFolder;
   CReleaseCounts counts;
-  // In the order they were found; those found before a failure are kept.
-  std::vector<std::string> warnings;
-  // Files of the old folder the new one lacks: those the release removes,
-  // and those it leaves installed.
+  // Files of the old folder the new one lacks: those the step removes, and
+  // those it leaves installed.
   std::vector<std::string> removed;
   std::vector<std::string> kept;
   bool compressed = false;
   uint64_t containerSize = 0;
-  uint64_t compressedSize = 0;  // the release file's bytes, when compressed
+  uint64_t compressedSize = 0;  // the step's bytes, when compressed
+};
+
+struct CBuiltRelease {
+  // In the order they were found, each once; those found before a failure
+  // are kept.
+  std::vector<std::string> warnings;
+  std::vector<CBuiltStep> steps;  // the oldest folder's first
 };
 
 // Builds, checks and commits the outputs `options` name, the release no

@@ -22,15 +22,16 @@ constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
 const char kUsageText[] =
-    "usage: qelpatch-build OLD_DIR NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
+    "usage: qelpatch-build OLD_DIR... NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
     "                      [--name-code-page N] [--whole PATTERN]... [--exclude PATTERN]...\n"
+    "                      [--keep PATTERN]... [--from-version TEXT]... [--to-version TEXT]\n"
     "                      [--follow-links] [--force] [--no-verify] [--uncompressed]\n"
     "                      [--quiet | --verbose]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
     "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--force]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
     "       qelpatch-build --show RELEASE|EXE [--json] [--stub STUB]\n"
-    "       qelpatch-build --verify OLD_DIR NEW_DIR RELEASE|EXE [--exclude PATTERN]...\n"
+    "       qelpatch-build --verify OLD_DIR... NEW_DIR RELEASE|EXE [--exclude PATTERN]...\n"
     "       qelpatch-build --help | --version | -V\n"
     "\n"
     "Makes the patch release that turns the game in OLD_DIR into the game in\n"
@@ -47,7 +48,14 @@ const char kUsageText[] =
     "the stub QelPatch-stub.exe beside qelpatch-build, or the one --stub names;\n"
     "--product-name and --product-version set what its properties show.\n"
     "\n"
-    "Outputs must lie outside both game folders, and an existing one is\n"
+    "Given several old folders (the oldest first), the release brings each of\n"
+    "them to NEW_DIR, one step from each folder to the next, and the patcher\n"
+    "starts at the step of the version it finds installed. --from-version\n"
+    "(once per old folder, in their order) and --to-version name the versions\n"
+    "players read; by default each folder's name. A file of an old folder that\n"
+    "the next one lacks is removed, unless --keep names it.\n"
+    "\n"
+    "Outputs must lie outside the game folders, and an existing one is\n"
     "replaced only with --force (-f). Symbolic links in the game folders are\n"
     "refused, unless --follow-links takes those that stay inside their folder.\n"
     "\n"
@@ -108,9 +116,11 @@ int Stamp(const CBuildOptions& options) {
 int Verify(const CBuildOptions& options) {
   std::string why;
   if (!VerifyReleaseFile(options, &why)) return Fail(why);
-  if (!options.quiet)
-    std::printf("%s: turns %s into %s\n", options.operands[2].c_str(), options.operands[0].c_str(),
-                options.operands[1].c_str());
+  if (options.quiet) return 0;
+  const size_t oldCount = options.operands.size() - 2;
+  for (size_t k = 0; k < oldCount; ++k)
+    std::printf("%s: turns %s into %s\n", options.operands.back().c_str(),
+                options.operands[k].c_str(), options.operands[oldCount].c_str());
   return 0;
 }
 
@@ -132,28 +142,34 @@ int Build(const CBuildOptions& options) {
     if (!options.quiet) std::fprintf(stderr, "qelpatch-build: warning: %s\n", warning.c_str());
   if (!done) return Fail(why);
   if (options.quiet) return 0;
-  if (!built.kept.empty()) {
-    std::fprintf(stderr,
-                 "qelpatch-build: warning: these files of %s are not in %s and stay installed:\n",
-                 options.operands[0].c_str(), options.operands[1].c_str());
-    for (const std::string& name : built.kept) std::fprintf(stderr, "  %s\n", name.c_str());
-  }
   const bool toFile = !options.releasePath.empty();
   const bool toExe = !options.exePath.empty();
   const std::string made = toFile && toExe ? options.releasePath + ", " + options.exePath
                            : toFile        ? options.releasePath
                                            : options.exePath;
-  const CReleaseCounts& counts = built.counts;
-  std::printf("%s: %s rebuilt from the installed version, %u sent whole; %s unchanged\n",
-              made.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
-              Files(counts.unchanged).c_str());
-  if (!built.removed.empty())
-    std::printf("%s: removes %zu files of %s that %s lacks\n", made.c_str(), built.removed.size(),
-                options.operands[0].c_str(), options.operands[1].c_str());
-  if (built.compressed)
-    std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
-                made.c_str(), static_cast<unsigned long long>(built.containerSize),
-                static_cast<unsigned long long>(built.compressedSize));
+  for (const CBuiltStep& step : built.steps) {
+    // A release of several steps says which step each line is of.
+    const std::string of =
+        made +
+        (built.steps.size() == 1 ? "" : " (" + step.oldFolder + " to " + step.newFolder + ")");
+    if (!step.kept.empty()) {
+      std::fprintf(stderr,
+                   "qelpatch-build: warning: these files of %s are not in %s and stay installed:\n",
+                   step.oldFolder.c_str(), step.newFolder.c_str());
+      for (const std::string& name : step.kept) std::fprintf(stderr, "  %s\n", name.c_str());
+    }
+    const CReleaseCounts& counts = step.counts;
+    std::printf("%s: %s rebuilt from the installed version, %u sent whole; %s unchanged\n",
+                of.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
+                Files(counts.unchanged).c_str());
+    if (!step.removed.empty())
+      std::printf("%s: removes %zu files of %s that %s lacks\n", of.c_str(), step.removed.size(),
+                  step.oldFolder.c_str(), step.newFolder.c_str());
+    if (step.compressed)
+      std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
+                  of.c_str(), static_cast<unsigned long long>(step.containerSize),
+                  static_cast<unsigned long long>(step.compressedSize));
+  }
   return 0;
 }
 }  // namespace

@@ -18,12 +18,10 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
     input.program = true;
     input.data = inner;
     input.size = innerSize;
-    return CheckRelease(path, inner, innerSize, codePage, kReleaseSizeLimit, &input.container, why,
-                        &input.release);
+    return CheckRelease(path, inner, innerSize, codePage, kReleaseSizeLimit, &input.steps, why);
   }
   std::string asRelease;
-  if (CheckRelease(path, data, size, codePage, kReleaseSizeLimit, &input.container, &asRelease,
-                   &input.release)) {
+  if (CheckRelease(path, data, size, codePage, kReleaseSizeLimit, &input.steps, &asRelease)) {
     input.data = data;
     input.size = size;
     return true;
@@ -35,9 +33,8 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
   return Refuse(why, asRelease);
 }
 
-bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
-                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
-                        std::string* why) {
+bool OpenWrittenRelease(const std::string& path, bool program, std::vector<CInputStep> steps,
+                        uint64_t sizeLimit, CReleaseInput& input, std::string* why) {
   if (!input.file.Open(path, why)) return false;
   input.program = program;
   input.data = input.file.Data();
@@ -50,10 +47,6 @@ bool OpenWrittenRelease(const std::string& path, bool program, const CPatchConta
     return Refuse(why, path + ": " + reason);
   if (program) input.size = innerSize;
   if (input.size > sizeLimit) return Refuse(why, OverReleaseLimit(path, input.size, sizeLimit));
-  input.container = container;
-  input.release.container = container.data;
-  input.release.containerSize = container.size;
-  input.release.hasManifest = true;
-  input.release.manifest = manifest;
+  input.steps = std::move(steps);
   return true;
 }

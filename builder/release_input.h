@@ -6,18 +6,25 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
 #include "platform/mapped_file.h"
+
+// One step of a release (the whole of a release of one step).
+struct CInputStep {
+  uint64_t size = 0;          // its bytes in the release
+  CPatchContainer container;  // as the patcher validated it
+  CReleaseView release;
+};
 
 struct CReleaseInput {
   CMappedFile file;
   bool program = false;           // QelPatch.exe; otherwise a release file
   const uint8_t* data = nullptr;  // the release's bytes, inside the file
   uint64_t size = 0;
-  CPatchContainer container;  // as the patcher validated it
-  CReleaseView release;
+  std::vector<CInputStep> steps;  // the oldest version's first
 };
 
 // Maps the file and checks the release exactly as the patcher will, names
@@ -29,10 +36,10 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
 
 // The release the builder has just written to `path` (a program when
 // `program` is set), for checking it: the file is mapped and the release found
-// in it, and the container and manifest are the ones written (`container`
-// validated from the container's own bytes, which must outlive `input`), so
-// nothing is unpacked; the patcher's engine unpacks and checks it on its run.
-// False, with `why`, for a file that cannot be read or is over `sizeLimit`.
-bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
-                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
-                        std::string* why);
+// in it, and the steps' containers and manifests are the ones written
+// (`steps`' containers validated from their own bytes, which must outlive
+// `input`), so nothing is unpacked; the patcher's engine unpacks and checks
+// them on its run. False, with `why`, for a file that cannot be read or is
+// over `sizeLimit`.
+bool OpenWrittenRelease(const std::string& path, bool program, std::vector<CInputStep> steps,
+                        uint64_t sizeLimit, CReleaseInput& input, std::string* why);

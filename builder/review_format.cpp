@@ -76,15 +76,10 @@ std::string Text(bool known, const std::string& value) {
 }
 }  // namespace
 
-std::string ReviewText(const CReleaseReview& review) {
-  const CTotals totals = TotalsOf(review);
-  const uint64_t entries = review.entries.size();
-  std::string out = review.program ? Format("%s: QelPatch.exe carrying a release of %" PRIu64
-                                            " entries, %" PRIu64 " bytes; the patcher accepts it\n",
-                                            review.path.c_str(), entries, review.releaseSize)
-                                   : Format("%s: a release of %" PRIu64 " entries, %" PRIu64
-                                            " bytes; the patcher accepts it\n",
-                                            review.path.c_str(), entries, review.releaseSize);
+namespace {
+// What one release (or step) says of its container, manifest and versions.
+std::string StepHead(const CReleaseReview& review) {
+  std::string out;
   if (review.compressed)
     out += Format("container: xz-compressed, unpacks to %" PRIu64 " bytes\n", review.containerSize);
   if (!review.hasManifest)
@@ -95,6 +90,12 @@ std::string ReviewText(const CReleaseReview& review) {
     out += Format("manifest: checked; names for code page %" PRIu32 "\n", review.codePage);
   if (!review.fromVersion.empty() || !review.toVersion.empty())
     out += Format("versions: %s to %s\n", review.fromVersion.c_str(), review.toVersion.c_str());
+  return out;
+}
+
+// The program players download.
+std::string ProgramLines(const CReleaseReview& review) {
+  std::string out;
   if (review.productKnown)
     out += Format("program: %s, version %s\n", review.productName.c_str(),
                   review.productVersion.c_str());
@@ -102,8 +103,14 @@ std::string ReviewText(const CReleaseReview& review) {
     out += Format("players download QelPatch.exe of %" PRIu64 " bytes\n", review.programSize);
   else
     out += "players download QelPatch.exe of a size not known here: " + review.programNote + "\n";
-  out += Format("%-8s %-22s %8s %12s %14s  %s\n", "status", "kind", "chunks", "payload", "copied",
-                "name");
+  return out;
+}
+
+// One release's (or step's) entries, removals and totals.
+std::string StepTable(const CReleaseReview& review) {
+  const CTotals totals = TotalsOf(review);
+  std::string out = Format("%-8s %-22s %8s %12s %14s  %s\n", "status", "kind", "chunks", "payload",
+                           "copied", "name");
   const std::string indent(32, ' ');
   for (const CEntryReview& entry : review.entries) {
     out +=
@@ -134,27 +141,56 @@ std::string ReviewText(const CReleaseReview& review) {
   return out;
 }
 
-std::string ReviewJson(const CReleaseReview& review) {
+std::string ChainText(const CReleaseReview& review) {
+  std::string out =
+      Format("%s: %s of %zu steps to version %s, %" PRIu64 " bytes; the patcher accepts it\n",
+             review.path.c_str(), review.program ? "QelPatch.exe carrying a release" : "a release",
+             review.steps.size(), review.toVersion.c_str(), review.releaseSize);
+  out += ProgramLines(review);
+  for (const CServedVersion& served : review.served)
+    out += Format("serves %s: %" PRIu32 " %s, %" PRIu64 " bytes\n", served.version.c_str(),
+                  served.steps, served.steps == 1 ? "step" : "steps", served.bytes);
+  for (size_t k = 0; k < review.steps.size(); ++k) {
+    const CReleaseReview& step = review.steps[k];
+    out += Format("step %zu: %zu entries, %" PRIu64 " bytes\n", k + 1, step.entries.size(),
+                  step.releaseSize);
+    out += StepHead(step) + StepTable(step);
+  }
+  return out;
+}
+}  // namespace
+
+std::string ReviewText(const CReleaseReview& review) {
+  if (!review.steps.empty()) return ChainText(review);
+  const uint64_t entries = review.entries.size();
+  std::string out = review.program ? Format("%s: QelPatch.exe carrying a release of %" PRIu64
+                                            " entries, %" PRIu64 " bytes; the patcher accepts it\n",
+                                            review.path.c_str(), entries, review.releaseSize)
+                                   : Format("%s: a release of %" PRIu64 " entries, %" PRIu64
+                                            " bytes; the patcher accepts it\n",
+                                            review.path.c_str(), entries, review.releaseSize);
+  return out + StepHead(review) + ProgramLines(review) + StepTable(review);
+}
+
+namespace {
+// One release's (or step's) fields from "manifest" on, `product` (the
+// program's fields, or nothing) after its container's, `indent` before each.
+std::string StepJson(const CReleaseReview& review, const std::string& product,
+                     const std::string& indent) {
   const CTotals totals = TotalsOf(review);
   const bool listed = review.hasManifest;
-  std::string out = "{\n";
-  out += "  \"file\": " + Quoted(review.path) + ",\n";
-  out += std::string("  \"form\": ") + (review.program ? "\"program\"" : "\"release\"") + ",\n";
-  out += "  \"file_bytes\": " + std::to_string(review.fileSize) + ",\n";
-  out += "  \"release_bytes\": " + std::to_string(review.releaseSize) + ",\n";
-  out += "  \"program_bytes\": " + Number(review.programSizeKnown, review.programSize) + ",\n";
-  out += std::string("  \"manifest\": ") + (listed ? "true" : "false") + ",\n";
-  out += "  \"code_page\": " + std::to_string(review.codePage) + ",\n";
-  out += std::string("  \"compressed\": ") + (review.compressed ? "true" : "false") + ",\n";
-  out += "  \"container_bytes\": " + std::to_string(review.containerSize) + ",\n";
-  out += "  \"product_name\": " + Text(review.productKnown, review.productName) + ",\n";
-  out += "  \"product_version\": " + Text(review.productKnown, review.productVersion) + ",\n";
-  out += "  \"entries\": [";
+  std::string out;
+  out += indent + "\"manifest\": " + (listed ? "true" : "false") + ",\n";
+  out += indent + "\"code_page\": " + std::to_string(review.codePage) + ",\n";
+  out += indent + "\"compressed\": " + (review.compressed ? "true" : "false") + ",\n";
+  out += indent + "\"container_bytes\": " + std::to_string(review.containerSize) + ",\n";
+  out += product;
+  out += indent + "\"entries\": [";
   for (size_t i = 0; i < review.entries.size(); ++i) {
     const CEntryReview& e = review.entries[i];
     out += i == 0 ? "\n" : ",\n";
     out +=
-        "    {\"name\": " + Quoted(e.name) +
+        indent + "  {\"name\": " + Quoted(e.name) +
         ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
         ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
         ", \"payload_bytes\": " + std::to_string(e.payload) +
@@ -166,23 +202,50 @@ std::string ReviewJson(const CReleaseReview& review) {
         ", \"index_digest_before\": " + Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
         ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
   }
-  out += review.entries.empty() ? "],\n" : "\n  ],\n";
-  out += "  \"from_version\": " + Text(!review.fromVersion.empty(), review.fromVersion) + ",\n";
-  out += "  \"to_version\": " + Text(!review.toVersion.empty(), review.toVersion) + ",\n";
-  out += "  \"removed\": [";
+  out += review.entries.empty() ? "],\n" : "\n" + indent + "],\n";
+  out +=
+      indent + "\"from_version\": " + Text(!review.fromVersion.empty(), review.fromVersion) + ",\n";
+  out += indent + "\"to_version\": " + Text(!review.toVersion.empty(), review.toVersion) + ",\n";
+  out += indent + "\"removed\": [";
   for (size_t i = 0; i < review.removed.size(); ++i)
     out += std::string(i == 0 ? "" : ", ") + "{\"name\": " + Quoted(review.removed[i].first) +
            ", \"bytes\": " + std::to_string(review.removed[i].second) + "}";
-  out += "],\n  \"removed_folders\": [";
+  out += "],\n" + indent + "\"removed_folders\": [";
   for (size_t i = 0; i < review.removedFolders.size(); ++i)
     out += std::string(i == 0 ? "" : ", ") + Quoted(review.removedFolders[i]);
   out += "],\n";
-  out += "  \"totals\": {\"entries\": " + std::to_string(review.entries.size()) +
+  out += indent + "\"totals\": {\"entries\": " + std::to_string(review.entries.size()) +
          ", \"new\": " + Number(listed, totals.fresh) +
          ", \"changed\": " + Number(listed, totals.changed) +
          ", \"payload_bytes\": " + std::to_string(totals.payload) +
          ", \"copied_bytes\": " + std::to_string(totals.copied) +
          ", \"new_bytes\": " + Number(listed, totals.made) + "}\n";
-  out += "}\n";
   return out;
+}
+}  // namespace
+
+std::string ReviewJson(const CReleaseReview& review) {
+  std::string out = "{\n";
+  out += "  \"file\": " + Quoted(review.path) + ",\n";
+  out += std::string("  \"form\": ") + (review.program ? "\"program\"" : "\"release\"") + ",\n";
+  out += "  \"file_bytes\": " + std::to_string(review.fileSize) + ",\n";
+  out += "  \"release_bytes\": " + std::to_string(review.releaseSize) + ",\n";
+  out += "  \"program_bytes\": " + Number(review.programSizeKnown, review.programSize) + ",\n";
+  const std::string product =
+      "  \"product_name\": " + Text(review.productKnown, review.productName) + ",\n" +
+      "  \"product_version\": " + Text(review.productKnown, review.productVersion) + ",\n";
+  if (review.steps.empty()) return out + StepJson(review, product, "  ") + "}\n";
+  out += product;
+  out += "  \"to_version\": " + Quoted(review.toVersion) + ",\n";
+  out += "  \"served\": [";
+  for (size_t i = 0; i < review.served.size(); ++i)
+    out += std::string(i == 0 ? "" : ", ") + "{\"version\": " + Quoted(review.served[i].version) +
+           ", \"steps\": " + std::to_string(review.served[i].steps) +
+           ", \"bytes\": " + std::to_string(review.served[i].bytes) + "}";
+  out += "],\n  \"steps\": [";
+  for (size_t k = 0; k < review.steps.size(); ++k)
+    out += std::string(k == 0 ? "\n" : ",\n") +
+           "    {\n      \"release_bytes\": " + std::to_string(review.steps[k].releaseSize) +
+           ",\n" + StepJson(review.steps[k], "", "      ") + "    }";
+  return out + "\n  ]\n}\n";
 }

@@ -7,6 +7,7 @@
 #include "builder/release_input.h"
 #include "builder/release_limits.h"
 #include "container/entry_kind.h"
+#include "container/release_chain.h"
 #include "container/release_loader.h"
 #include "pe/exe_stamp.h"
 #include "pe/program_texts.h"
@@ -66,52 +67,42 @@ bool MeasureProgram(const std::string& stubPath, uint64_t size, uint64_t& progra
 }  // namespace
 
 bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,
-                  uint64_t sizeLimit, CPatchContainer* container, std::string* why,
-                  CReleaseView* view) {
+                  uint64_t sizeLimit, std::vector<CInputStep>* steps, std::string* why) {
   if (size > sizeLimit) return Refuse(why, OverReleaseLimit(path, size, sizeLimit));
-  CLoadedRelease release;
-  CLoadRefusal refusal;
+  const std::string refused = path + ": the patcher would refuse this release: ";
+  std::vector<CReleaseStep> parts;
   std::string reason;
-  // The names stay as the release writes them: the review decodes them.
-  if (!LoadRelease(data, size, CLoadRules{codePage, 0}, release, refusal, &reason))
-    return Refuse(why, path + ": the patcher would refuse this release: " + reason);
-  if (!LoadsInTheProgram(size, release.view.manifest, sizeLimit, &reason))
-    return Refuse(why, path + ": " + reason);
-  if (container) *container = std::move(release.container);
-  if (view) *view = std::move(release.view);
+  if (!ReadReleaseChain(data, size, parts, &reason)) return Refuse(why, refused + reason);
+  for (const CReleaseStep& part : parts) {
+    CLoadedRelease release;
+    CLoadRefusal refusal;
+    // The names stay as the release writes them: the review decodes them.
+    if (!LoadRelease(part.data, part.size, CLoadRules{codePage, 0}, release, refusal, &reason))
+      return Refuse(why, refused + reason);
+    if (parts.size() > 1 && !release.view.hasManifest)
+      return Refuse(why, refused + "a step of the chain has no manifest");
+    // Each step is unpacked in its turn, with the whole release mapped.
+    if (!LoadsInTheProgram(size, release.view.manifest, sizeLimit, &reason))
+      return Refuse(why, path + ": " + reason);
+    if (steps)
+      steps->push_back(
+          CInputStep{part.size, std::move(release.container), std::move(release.view)});
+  }
   return true;
 }
 
-bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
-                   const std::string& stubPath, CReleaseReview& review, std::string* why) {
-  CReleaseInput input;
-  if (!OpenReleaseInput(path, encoder.CodePage(), input, why)) return false;
-  const CReleaseManifest& manifest = input.release.manifest;
-  review = CReleaseReview();
-  review.path = path;
-  review.program = input.program;
-  review.fileSize = input.file.Size();
-  review.releaseSize = input.size;
-  review.hasManifest = input.release.hasManifest;
-  review.codePage = review.hasManifest ? manifest.codePage : encoder.CodePage();
+namespace {
+// The fields of one release (or one step of a chain) in the review.
+void ReviewStep(const CInputStep& step, uint32_t codePage, CReleaseReview& review) {
+  const CReleaseManifest& manifest = step.release.manifest;
+  review.hasManifest = step.release.hasManifest;
+  review.codePage = review.hasManifest ? manifest.codePage : codePage;
   review.compressed = manifest.carrying != CCarrying::kStored;
-  review.containerSize = input.release.containerSize;
-  if (input.program) {
-    review.programSizeKnown = true;
-    review.programSize = review.fileSize;
-    CProgramTexts texts;
-    review.productKnown =
-        review.fileSize <= UINT32_MAX &&
-        ReadProgramTexts(input.file.Data(), static_cast<uint32_t>(review.fileSize), texts, nullptr);
-    review.productName = texts.productName;
-    review.productVersion = texts.productVersion;
-  } else {
-    review.programSizeKnown =
-        MeasureProgram(stubPath, review.releaseSize, review.programSize, &review.programNote);
-  }
+  review.containerSize = step.release.containerSize;
+  review.releaseSize = step.size;
   const CNameEncoder names(review.codePage);
-  for (size_t i = 0; i < input.container.entries.size(); ++i) {
-    CEntryReview entry = ReviewEntry(input.container, input.container.entries[i], names);
+  for (size_t i = 0; i < step.container.entries.size(); ++i) {
+    CEntryReview entry = ReviewEntry(step.container, step.container.entries[i], names);
     if (review.hasManifest) {
       const CManifestEntry& listed = manifest.entries[i];
       entry.listed = true;
@@ -129,5 +120,44 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
     review.removed.push_back({names.Decode(file.name), file.size});
   for (const std::string& folder : manifest.removedFolders)
     review.removedFolders.push_back(names.Decode(folder));
+}
+}  // namespace
+
+bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
+                   const std::string& stubPath, CReleaseReview& review, std::string* why) {
+  CReleaseInput input;
+  if (!OpenReleaseInput(path, encoder.CodePage(), input, why)) return false;
+  review = CReleaseReview();
+  if (input.steps.size() == 1) {
+    ReviewStep(input.steps[0], encoder.CodePage(), review);
+  } else {
+    review.steps.resize(input.steps.size());
+    uint64_t bytes = input.size;
+    for (size_t k = 0; k < input.steps.size(); ++k) {
+      ReviewStep(input.steps[k], encoder.CodePage(), review.steps[k]);
+      // Every version a step starts from takes it and every step after it.
+      review.served.push_back(CServedVersion{review.steps[k].fromVersion,
+                                             static_cast<uint32_t>(input.steps.size() - k), bytes});
+      bytes -= input.steps[k].size;
+    }
+    review.toVersion = review.steps.back().toVersion;
+  }
+  review.path = path;
+  review.program = input.program;
+  review.fileSize = input.file.Size();
+  review.releaseSize = input.size;
+  if (input.program) {
+    review.programSizeKnown = true;
+    review.programSize = review.fileSize;
+    CProgramTexts texts;
+    review.productKnown =
+        review.fileSize <= UINT32_MAX &&
+        ReadProgramTexts(input.file.Data(), static_cast<uint32_t>(review.fileSize), texts, nullptr);
+    review.productName = texts.productName;
+    review.productVersion = texts.productVersion;
+  } else {
+    review.programSizeKnown =
+        MeasureProgram(stubPath, review.releaseSize, review.programSize, &review.programNote);
+  }
   return true;
 }

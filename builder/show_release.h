@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "builder/release_input.h"
 #include "container/name_code_page.h"
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
@@ -37,6 +38,16 @@ struct CEntryReview {
   std::string copiedDigest;
 };
 
+// A version a release of several steps serves: the steps it takes from
+// there and their bytes (the index's aside).
+struct CServedVersion {
+  std::string version;
+  uint32_t steps = 0;
+  uint64_t bytes = 0;
+};
+
+// A release's review; for a release of several steps, the file's fields and
+// toVersion here and each step's in `steps`.
 struct CReleaseReview {
   std::string path;
   bool program = false;  // QelPatch.exe; otherwise a release file
@@ -61,6 +72,8 @@ struct CReleaseReview {
   std::string toVersion;
   std::vector<std::pair<std::string, uint64_t>> removed;  // old files removed, their sizes
   std::vector<std::string> removedFolders;
+  std::vector<CReleaseReview> steps;  // of a release of several steps
+  std::vector<CServedVersion> served;
 };
 
 // Reviews the release file or QelPatch.exe at `path` (release_input.h); the
@@ -70,8 +83,7 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
                    const std::string& stubPath, CReleaseReview& review, std::string* why);
 
 // The check ReviewRelease makes, for the bytes of a release named `path`: no
-// larger than `sizeLimit` and accepted by the patcher with names read in
-// `codePage`; the validated entries go to `container` when it is given.
+// larger than `sizeLimit` and every step accepted by the patcher with names
+// read in `codePage`; the validated steps go to `steps` when it is given.
 bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, uint32_t codePage,
-                  uint64_t sizeLimit, CPatchContainer* container, std::string* why,
-                  CReleaseView* view = nullptr);
+                  uint64_t sizeLimit, std::vector<CInputStep>* steps, std::string* why);

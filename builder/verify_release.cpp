@@ -20,9 +20,44 @@
 namespace fs = std::filesystem;
 
 namespace {
-uint32_t NamesCodePage(const CReleaseInput& release, uint32_t codePage) {
-  const CReleaseView& view = release.release;
+uint32_t NamesCodePage(const CInputStep& step, uint32_t codePage) {
+  const CReleaseView& view = step.release;
   return view.hasManifest ? view.manifest.codePage : codePage;
+}
+
+// What the steps of a release name, in UTF-8, each list sorted and once.
+struct CReleaseNames {
+  std::vector<std::string> made;     // files some step makes
+  std::vector<std::string> removed;  // files some step removes
+  std::vector<std::string> folders;  // folders some step removes
+  std::vector<std::string> told;     // files some step tells the old version by
+};
+
+void SortOnce(std::vector<std::string>& names) {
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+}
+
+CReleaseNames NamesOf(const CReleaseInput& release, uint32_t codePage) {
+  CReleaseNames all;
+  for (const CInputStep& step : release.steps) {
+    const CNameEncoder names(NamesCodePage(step, codePage));
+    for (const CContainerEntry& entry : step.container.entries)
+      all.made.push_back(names.Decode(entry.name));
+    const CReleaseManifest& manifest = step.release.manifest;
+    for (const CRemovedFile& file : manifest.removed)
+      all.removed.push_back(names.Decode(file.name));
+    for (const std::string& folder : manifest.removedFolders)
+      all.folders.push_back(names.Decode(folder));
+    for (const auto& told : manifest.unchanged) all.told.push_back(names.Decode(told.first));
+  }
+  for (std::vector<std::string>* list : {&all.made, &all.removed, &all.folders, &all.told})
+    SortOnce(*list);
+  return all;
+}
+
+bool Has(const std::vector<std::string>& sorted, const std::string& name) {
+  return std::binary_search(sorted.begin(), sorted.end(), name);
 }
 
 // A folder of its own beside the outputs, removed with all in it, also by
@@ -121,16 +156,17 @@ bool CheckLacking(const CVerifyCase& check, const CGameFolder& old, const CGameF
   return true;
 }
 
-// Copies the old files the entries replace or the release removes into the
-// scratch folder, and makes the folders it removes. The files the release
-// leaves as they are and tells the old version by are stood in for by files
-// of their sizes (sparse where the system can): the patcher reads only
-// their sizes.
-bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
-                  const std::vector<std::string>& read, const std::vector<std::string>& folders,
-                  const std::vector<std::pair<std::string, uint64_t>>& standIns,
+// Copies the old files the steps replace or remove into the scratch folder,
+// and makes the old folder's folders they remove. The other files the steps
+// tell the old version by are stood in for by files of their sizes (sparse
+// where the system can): the patcher reads only their sizes.
+bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old, const CReleaseNames& names,
                   const std::string& scratch, std::string* why) {
-  for (const auto& [name, size] : standIns) {
+  for (const std::string& name : names.told) {
+    uint64_t size = 0;
+    if (Has(names.made, name) || Has(names.removed, name) || !Has(old.files, name) ||
+        !platform::FileSizeOf(check.oldFolder + "/" + name, size))
+      continue;
     const fs::path to = fs::u8path(scratch + "/" + name);
     std::error_code error;
     fs::create_directories(to.parent_path(), error);
@@ -138,21 +174,23 @@ bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old,
     if (!error) fs::resize_file(to, size, error);
     if (error) return Refuse(why, "cannot create " + scratch + "/" + name + ": " + error.message());
   }
-  for (const std::string& folder : folders) {
+  for (const std::string& folder : names.folders) {
+    if (!Has(old.folders, folder)) continue;
     std::error_code error;
     fs::create_directories(fs::u8path(scratch + "/" + folder), error);
     if (error)
       return Refuse(why, "cannot create " + scratch + "/" + folder + ": " + error.message());
   }
-  for (const std::string& name : read) {
-    if (!std::binary_search(old.files.begin(), old.files.end(), name)) continue;
-    const fs::path to = fs::u8path(scratch + "/" + name);
-    std::error_code error;
-    fs::create_directories(to.parent_path(), error);
-    if (!error) fs::copy_file(fs::u8path(check.oldFolder + "/" + name), to, error);
-    if (error)
-      return Refuse(why, "cannot copy " + check.oldFolder + "/" + name + ": " + error.message());
-  }
+  for (const std::vector<std::string>* read : {&names.made, &names.removed})
+    for (const std::string& name : *read) {
+      if (!Has(old.files, name)) continue;
+      const fs::path to = fs::u8path(scratch + "/" + name);
+      std::error_code error;
+      fs::create_directories(to.parent_path(), error);
+      if (!error) fs::copy_file(fs::u8path(check.oldFolder + "/" + name), to, error);
+      if (error)
+        return Refuse(why, "cannot copy " + check.oldFolder + "/" + name + ": " + error.message());
+    }
   return true;
 }
 
@@ -169,56 +207,48 @@ bool ApplyWithEngine(const CVerifyCase& check, const std::string& scratch, std::
 }  // namespace
 
 bool CanVerifyHere(const CReleaseInput& release, uint32_t codePage, std::string* why) {
-  const uint32_t names = NamesCodePage(release, codePage);
   const uint32_t system = platform::AnsiCodePage();
-  if (names == 0 || names == system || system == kCodePageUtf8) return true;
-  return Refuse(why, "this system (code page " + std::to_string(system) +
-                         ") cannot apply a release whose names are for code page " +
-                         std::to_string(names) + "; verify it on Linux");
+  for (const CInputStep& step : release.steps) {
+    const uint32_t names = NamesCodePage(step, codePage);
+    if (names != 0 && names != system && system != kCodePageUtf8)
+      return Refuse(why, "this system (code page " + std::to_string(system) +
+                             ") cannot apply a release whose names are for code page " +
+                             std::to_string(names) + "; verify it on Linux");
+  }
+  return true;
 }
 
 bool VerifyRelease(const CVerifyCase& check, std::string* why) {
   if (!CanVerifyHere(*check.release, check.codePage, why)) return false;
   const CGameFolder& old = *check.oldListing;
   const CGameFolder& latest = *check.newListing;
-  const CNameEncoder names(NamesCodePage(*check.release, check.codePage));
-  std::vector<std::string> made;
-  for (const CContainerEntry& entry : check.release->container.entries)
-    made.push_back(names.Decode(entry.name));
-  std::sort(made.begin(), made.end());
-  const CReleaseManifest& manifest = check.release->release.manifest;
-  std::vector<std::string> removed, folders;
-  for (const CRemovedFile& file : manifest.removed) removed.push_back(names.Decode(file.name));
-  for (const std::string& folder : manifest.removedFolders) folders.push_back(names.Decode(folder));
-  std::vector<std::pair<std::string, uint64_t>> standIns;
-  for (const auto& [name, size] : manifest.unchanged)
-    standIns.emplace_back(names.Decode(name), size);
-  std::sort(removed.begin(), removed.end());
-  std::vector<std::string> read = made;
-  read.insert(read.end(), removed.begin(), removed.end());
-  if (!CheckUntouched(check, old, latest, made, why) ||
-      !CheckLacking(check, old, latest, removed, why))
+  const CReleaseNames names = NamesOf(*check.release, check.codePage);
+  if (!CheckUntouched(check, old, latest, names.made, why) ||
+      !CheckLacking(check, old, latest, names.removed, why))
     return false;
 
   CScratchFolder scratch;
   if (!scratch.Make(check.scratchBeside, why) ||
-      !CopyReplaced(check, old, read, folders, standIns, scratch.Path(), why) ||
+      !CopyReplaced(check, old, names, scratch.Path(), why) ||
       !ApplyWithEngine(check, scratch.Path(), why))
     return false;
-  for (const std::string& name : removed)
-    if (KindOfPath(scratch.Path() + "/" + name) != PathKind::kMissing)
-      return Refuse(why, check.oldFolder + "/" + name + ": the patcher does not remove it");
-  for (const std::string& folder : folders)
-    if (KindOfPath(scratch.Path() + "/" + folder) != PathKind::kMissing)
+  // What the new version lacks is gone, unless the studio keeps an old file.
+  for (const std::vector<std::string>* named : {&names.made, &names.removed})
+    for (const std::string& name : *named)
+      if (!Has(latest.files, name) &&
+          !(Has(old.files, name) && MatchesAnyPattern(check.keep, name)) &&
+          KindOfPath(scratch.Path() + "/" + name) != PathKind::kMissing)
+        return Refuse(why, check.oldFolder + "/" + name + ": the patcher does not remove it");
+  for (const std::string& folder : names.folders)
+    if (!Has(latest.folders, folder) &&
+        KindOfPath(scratch.Path() + "/" + folder) != PathKind::kMissing)
       return Refuse(why,
                     check.oldFolder + "/" + folder + ": the patcher does not remove the folder");
   uint64_t compared = 0;
-  for (const std::string& name : made) {
-    const std::string wanted = check.newFolder + "/" + name;
-    if (!std::binary_search(latest.files.begin(), latest.files.end(), name))
-      return Refuse(why, wanted + ": the release makes this file, which " + check.newFolder +
-                             " does not have");
+  for (const std::string& name : names.made) {
+    if (!Has(latest.files, name)) continue;
     std::string how;
+    const std::string wanted = check.newFolder + "/" + name;
     if (!Differ(scratch.Path() + "/" + name, wanted, how, why)) return false;
     if (!how.empty())
       return Refuse(why, wanted + ": the release makes other bytes than this file (" + how + ")");

@@ -6,29 +6,37 @@
 #include "builder/verify_release.h"
 
 bool VerifyReleaseFile(const CBuildOptions& options, std::string* why) {
-  const std::string& path = options.operands[2];
+  const std::string& path = options.operands.back();
+  const size_t oldCount = options.operands.size() - 2;
+  const std::string& newFolder = options.operands[oldCount];
   CTaskPaths paths;
-  paths.folders = {{options.operands[0], "the old game folder"},
-                   {options.operands[1], "the new game folder"}};
+  for (size_t k = 0; k < oldCount; ++k)
+    paths.folders.push_back(
+        {options.operands[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
+  paths.folders.push_back({newFolder, "the new game folder"});
   const CFolderRules rules = FolderRulesOf(options);
   CReleaseInput release;
-  CGameFolder old, latest;
-  CVerifyCase check;
-  check.oldFolder = options.operands[0];
-  check.newFolder = options.operands[1];
-  check.oldListing = &old;
-  check.newListing = &latest;
-  check.release = &release;
-  check.codePage = options.codePage;
-  check.scratchBeside = FolderOf(path);
-  check.keep = options.keep;
+  CGameFolder latest;
   std::string reason;
   if (!CheckTaskPaths(paths, &reason) ||
       !OpenReleaseInput(path, options.codePage, release, &reason) ||
       !CanVerifyHere(release, options.codePage, &reason) ||
-      !ListGameFolder(check.oldFolder, rules, old, &reason) ||
-      !ListGameFolder(check.newFolder, rules, latest, &reason) || !VerifyRelease(check, &reason))
-    return Refuse(why, path + ": does not turn " + check.oldFolder + " into " + check.newFolder +
-                           ": " + reason);
+      !ListGameFolder(newFolder, rules, latest, &reason))
+    return Refuse(why, path + ": " + reason);
+  for (size_t k = 0; k < oldCount; ++k) {
+    CGameFolder old;
+    CVerifyCase check;
+    check.oldFolder = options.operands[k];
+    check.newFolder = newFolder;
+    check.oldListing = &old;
+    check.newListing = &latest;
+    check.release = &release;
+    check.codePage = options.codePage;
+    check.scratchBeside = FolderOf(path);
+    check.keep = options.keep;
+    if (!ListGameFolder(check.oldFolder, rules, old, &reason) || !VerifyRelease(check, &reason))
+      return Refuse(
+          why, path + ": does not turn " + check.oldFolder + " into " + newFolder + ": " + reason);
+  }
   return true;
 }

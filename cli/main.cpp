@@ -63,7 +63,7 @@ bool Interrupted(void* context) {
     worker->RequestStop();
     return true;
   }
-  run->line->EndWithFailure(kStoppedRun, std::string());
+  run->line->EndWithFailure(worker != nullptr ? worker->StoppedText() : kStoppedRun, std::string());
   ExitNow(Ended(false));
 }
 

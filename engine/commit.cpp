@@ -69,7 +69,7 @@ bool CPatchWorker::CommitPatchedFiles(const std::vector<CPlannedEntry>& entries)
   // From here a stop waits for the end: the last one asked before is seen.
   installing_ = true;
   if (stopRequested_) {
-    NoteFailure(kStoppedRun);
+    NoteFailure(StoppedRunReason(reached_));
     RemoveLeftoverWorkingFiles();
     return false;
   }

@@ -33,6 +33,11 @@ const char* Words(CFailureCause cause) {
 const char kDamagedRelease[] = "The patch data is damaged; download the patch again";
 const char kStoppedRun[] = "The patch was stopped before it changed the game";
 
+std::string StoppedRunReason(const std::string& reached) {
+  if (reached.empty()) return kStoppedRun;
+  return "The patch was stopped with the game at version " + reached + "; run it again to finish";
+}
+
 CFailureCause CauseOf(platform::FileError error) {
   switch (error) {
     case platform::FileError::kInUse:

@@ -25,6 +25,9 @@ enum class CFailureCause {
 extern const char kDamagedRelease[];
 // A run stopped (an interrupt) before it installed anything.
 extern const char kStoppedRun[];
+// A run stopped before it installed anything more: kStoppedRun, or, once
+// earlier steps brought the game to `reached`, which version it holds.
+std::string StoppedRunReason(const std::string& reached);
 
 // The cause behind a failed file operation.
 CFailureCause CauseOf(platform::FileError error);

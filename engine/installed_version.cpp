@@ -28,7 +28,11 @@ std::string OtherVersionFile(const CReleaseManifest& manifest, const CPatchConta
   return std::string();
 }
 
-std::string OtherVersionReason(const CReleaseManifest& manifest) {
-  return "This patch updates version " + manifest.fromVersion + " to " + manifest.toVersion +
+std::string OtherVersionReason(const std::vector<std::string>& served, const std::string& latest) {
+  // "1.0", "1.0 or 1.1", "1.0, 1.1 or 1.2".
+  std::string versions;
+  for (size_t i = 0; i < served.size(); ++i)
+    versions += (i == 0 ? "" : i + 1 == served.size() ? " or " : ", ") + served[i];
+  return "This patch updates version " + versions + " to " + latest +
          "; the game folder holds another version";
 }

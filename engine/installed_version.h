@@ -8,6 +8,7 @@
 // is taken as it comes.
 
 #include <string>
+#include <vector>
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
@@ -16,5 +17,6 @@
 // naming the first file ("data/a.pkg: 1200 bytes, not 1000").
 std::string OtherVersionFile(const CReleaseManifest& manifest, const CPatchContainer& container);
 
-// The failure line of a game of another version.
-std::string OtherVersionReason(const CReleaseManifest& manifest);
+// The failure line of a game of another version than those `served`, each
+// updated to `latest`.
+std::string OtherVersionReason(const std::vector<std::string>& served, const std::string& latest);

@@ -53,29 +53,66 @@ unsigned CPatchWorker::ThreadMain(void* parameter) {
 }
 
 bool CPatchWorker::Run() {
-  if (!FindInstallDir() || !LockInstallDir() || !LoadPatchData()) return false;
-  // Another version is told before anything is asked or written.
-  const CReleaseManifest& manifest = release_.view.manifest;
-  const std::string otherVersion =
-      release_.view.hasManifest ? OtherVersionFile(manifest, release_.container) : std::string();
-  if (!otherVersion.empty()) {
-    NoteFailure(OtherVersionReason(manifest), otherVersion);
+  if (!FindInstallDir() || !LockInstallDir()) return false;
+  if (bytes_.data == nullptr) {
+    NoteFailure("This program carries no patch data");
     return false;
   }
+  std::vector<CReleaseStep> steps;
+  std::string why;
+  if (!ReadReleaseChain(bytes_.data, bytes_.size, steps, &why)) {
+    NoteFailure(kDamagedRelease, why);
+    return false;
+  }
+  size_t first = 0;
+  if (!FindFirstStep(steps, first)) return false;
+  for (size_t k = first; k < steps.size(); ++k) {
+    if ((k != first && !LoadPatchData(steps[k])) || !ApplyStep()) return false;
+    reached_ = release_.view.manifest.toVersion;
+  }
+  return true;
+}
+
+bool CPatchWorker::FindFirstStep(const std::vector<CReleaseStep>& steps, size_t& first) {
+  std::vector<std::string> served;
+  std::string differs;
+  for (first = 0; first < steps.size(); ++first) {
+    if (!LoadPatchData(steps[first])) return false;
+    const CReleaseManifest& manifest = release_.view.manifest;
+    if (!release_.view.hasManifest) {
+      if (steps.size() == 1) return true;
+      NoteFailure(kDamagedRelease, "a step of the chain has no manifest");
+      return false;
+    }
+    // Another version is told before anything is asked or written.
+    differs = OtherVersionFile(manifest, release_.container);
+    if (differs.empty()) return true;
+    served.push_back(manifest.fromVersion);
+  }
+  NoteFailure(OtherVersionReason(served, release_.view.manifest.toVersion), differs);
+  return false;
+}
+
+bool CPatchWorker::ApplyStep() {
+  const CReleaseManifest* manifest = release_.view.hasManifest ? &release_.view.manifest : nullptr;
   CCompareResult compare;
-  if (!compare.ComparePatchFiles(host_, release_.container,
-                                 release_.view.hasManifest ? &manifest : nullptr, &progress_)) {
+  if (!compare.ComparePatchFiles(host_, release_.container, manifest, &progress_)) {
     NoteFailure(compare.Refusal());
     return false;
   }
   if (Stopped()) return false;
-  kept_ = compare.Kept();
-  if (release_.view.hasManifest) {
-    removals_ = PlanRemovals(manifest, progress_);
+  const std::vector<std::string> kept = compare.Kept();
+  kept_.insert(kept_.end(), kept.begin(), kept.end());
+  removals_ = CRemovalPlan();
+  if (manifest) {
+    removals_ = PlanRemovals(*manifest, progress_);
     kept_.insert(kept_.end(), removals_.changed.begin(), removals_.changed.end());
   }
   progress_.Restart(compare.GetTotal());
-  return RunPatch(compare.Plan());
+  const bool installed = RunPatch(compare.Plan());
+  // The game is at a real version again: a stop may end the run here.
+  installing_ = false;
+  return installed;
 }
 
 bool CPatchWorker::FindInstallDir() {
@@ -103,11 +140,7 @@ bool CPatchWorker::LockInstallDir() {
   return false;
 }
 
-bool CPatchWorker::LoadPatchData() {
-  if (bytes_.data == nullptr) {
-    NoteFailure("This program carries no patch data");
-    return false;
-  }
+bool CPatchWorker::LoadPatchData(const CReleaseStep& step) {
   progress_.SetStatusText("Creating PatchData....");
   // The bar follows the unpacking of a compressed release (the container is
   // under 4 GiB); the run's total starts it again from 0.
@@ -122,12 +155,9 @@ bool CPatchWorker::LoadPatchData() {
   // The names must be written for this system's code page, and are carried
   // on in UTF-8 with the folder, as the file layer takes paths.
   const uint32_t system = platform::AnsiCodePage();
-  if (LoadRelease(bytes_.data, bytes_.size, CLoadRules{system, system}, release_, refusal, &why,
-                  unpacking)) {
-    patchData = release_.view.container;
-    patchDataSize = release_.view.containerSize;
+  if (LoadRelease(step.data, step.size, CLoadRules{system, system}, release_, refusal, &why,
+                  unpacking))
     return true;
-  }
   switch (refusal) {
     case CLoadRefusal::kOutOfMemory:
       NoteFailure(kOutOfMemory, why);
@@ -173,9 +203,13 @@ bool CPatchWorker::RequestStop() {
   return !installing_;
 }
 
+std::string CPatchWorker::StoppedText() const {
+  return StoppedRunReason(reached_);
+}
+
 bool CPatchWorker::Stopped() {
   if (!stopRequested_ || installing_) return false;
-  NoteFailure(kStoppedRun);
+  NoteFailure(StoppedRunReason(reached_));
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "container/release_chain.h"
 #include "container/release_loader.h"
 #include "engine/compare_result.h"
 #include "engine/local_file_reader.h"
@@ -41,12 +42,13 @@ class CPatchWorker {
   // returns 0. Running out of memory anywhere ends the run with a reason.
   static unsigned ThreadMain(void* worker);
 
-  // Takes the release, sets "Creating PatchData...." (the bar follows the
-  // unpacking of a compressed one) and validates its container and
-  // manifest, keeping the entries it checked for the passes that follow.
-  // False for a missing or damaged release, or one whose names were written
-  // for another code page than this system's.
-  bool LoadPatchData();
+  // Takes one step of the release (the whole of a release of one step),
+  // sets "Creating PatchData...." (the bar follows the unpacking of a
+  // compressed one) and validates its container and manifest, keeping the
+  // entries it checked for the passes that follow, in place of the step
+  // before. False for a damaged release, or one whose names were written for
+  // another code page than this system's.
+  bool LoadPatchData(const CReleaseStep& step);
   // Makes every entry the plan makes (container order) into its working
   // file and installs them all. True only when every one was installed.
   bool RunPatch(const std::vector<CPlannedEntry>& plan);
@@ -56,6 +58,9 @@ class CPatchWorker {
   // was; once installing, it finishes first, so no stop leaves a game of two
   // versions. True when the stop comes before the install pass.
   bool RequestStop();
+  // What a stop says at a moment the worker waits (for an answer): whether
+  // earlier steps changed the game.
+  std::string StoppedText() const;
 
   // One snapshot for the window's repaint.
   void GetProgress(float& ratio, std::string& text);
@@ -66,13 +71,20 @@ class CPatchWorker {
   // Why the run failed: the first failure's reason and detail.
   const CPatchOutcome& Failure() const { return failure_; }
 
-  const uint8_t* patchData = nullptr;
-  uint32_t patchDataSize = 0;
-
  private:
   // The run's steps, from the folder to the installed files.
   bool Run();
   bool FindInstallDir();
+  // Loads the steps in turn until one serves the installed game: its old
+  // version, or the one it makes (a run stopped between steps goes on from
+  // there). Sizes cannot always tell a version from the next one, so the
+  // earliest step that fits is taken: applying a step to a game it already
+  // made changes nothing the later steps do not make again, while skipping
+  // one would leave a game of two versions. `first` is its index; false,
+  // with the versions served named, when none fits.
+  bool FindFirstStep(const std::vector<CReleaseStep>& steps, size_t& first);
+  // One step, loaded: compared, made and installed, its old files removed.
+  bool ApplyStep();
   // One patcher per game folder; false when another one runs there.
   bool LockInstallDir();
   // Whether the game folder's disk holds every working file the run makes.
@@ -128,6 +140,8 @@ class CPatchWorker {
   CRemovalPlan removals_;
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> installing_{false};
+  // The version the game was brought to by the steps done so far.
+  std::string reached_;
   CPatchOutcome failure_;
   CPatchProgress progress_;
 };

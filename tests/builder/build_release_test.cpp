@@ -59,10 +59,10 @@ TEST(BuildRelease, NotCarriedCompressedIsTheUncompressedRelease) {
   std::string why;
   ASSERT_TRUE(Build(game.Options("uncompressed.qpd", false), kReleaseSizeLimit, built, why)) << why;
   const Bytes uncompressed = ReadWholeFile(game.root / "uncompressed.qpd");
-  const CReleaseCounts counts = built.counts;
+  const CReleaseCounts counts = built.steps[0].counts;
   ASSERT_TRUE(Build(game.Options("compressed.qpd", true), kReleaseSizeLimit, built, why)) << why;
-  ASSERT_TRUE(built.compressed);
-  const uint64_t stored = built.containerSize;
+  ASSERT_TRUE(built.steps[0].compressed);
+  const uint64_t stored = built.steps[0].containerSize;
   ASSERT_LT(uncompressed.size(), stored);
 
   const struct {
@@ -79,11 +79,11 @@ TEST(BuildRelease, NotCarriedCompressedIsTheUncompressedRelease) {
     SCOPED_TRACE(c.name);
     const std::string release = "limit-" + std::to_string(c.sizeLimit) + ".qpd";
     ASSERT_TRUE(Build(game.Options(release, true), c.sizeLimit, built, why)) << why;
-    EXPECT_FALSE(built.compressed);
+    EXPECT_FALSE(built.steps[0].compressed);
     EXPECT_EQ(ReadWholeFile(game.root / release), uncompressed);
     // The counts are of the release written: story.txt copies only when stored.
-    EXPECT_EQ(built.counts.rebuilt, counts.rebuilt);
-    EXPECT_EQ(built.counts.whole, counts.whole);
+    EXPECT_EQ(built.steps[0].counts.rebuilt, counts.rebuilt);
+    EXPECT_EQ(built.steps[0].counts.whole, counts.whole);
   }
 }
 

@@ -160,7 +160,7 @@ TEST_F(PatchRun, PlannedEntryNotInTheContainerFailsTheRun) {
   TestHost().setting = folder.Path();
   CPatchWorker worker(TestHost(), BytesOf(container));
   InstallDir = folder.Path();
-  ASSERT_TRUE(worker.LoadPatchData());
+  ASSERT_TRUE(worker.LoadPatchData(CReleaseStep{container.data(), container.size()}));
   // A plan made for another release.
   CCompareResult plan;
   ASSERT_TRUE(

@@ -1,0 +1,62 @@
+#include "container/release_chain.h"
+
+#include <cstring>
+
+#include "base/byte_cursor.h"
+#include "base/little_endian.h"
+#include "base/refusal.h"
+#include "digest/content_digest.h"
+
+bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseStep>& steps,
+                      std::string* why) {
+  steps.clear();
+  if (size < kChainTrailerSize || std::memcmp(data + size - 8, kChainMagic, 8) != 0) {
+    steps.push_back(CReleaseStep{data, size});
+    return true;
+  }
+  const uint8_t* end = data + size - kChainTrailerSize;
+  const uint32_t bodySize = GetU32(end + 16);
+  if (bodySize > size - kChainTrailerSize)
+    return Refuse(why, "the chain's index reaches past the start of the file");
+  const uint8_t* body = end - bodySize;
+  CDigest128 recorded;
+  std::memcpy(recorded.bytes, end, sizeof recorded.bytes);
+  if (CContentDigest::Of(body, bodySize) != recorded)
+    return Refuse(why, "the digest of the chain's index does not match");
+  CByteCursor cursor(body, bodySize);
+  const uint32_t version = cursor.ReadU32();
+  const uint32_t count = cursor.ReadU32();
+  if (cursor.Failed() || version != kChainVersion)
+    return Refuse(why, "a chain of version " + std::to_string(version) +
+                           ", which this patcher does not know");
+  if (count < 2 || uint64_t{count} * 8 != cursor.Remaining())
+    return Refuse(why, "the chain's index does not match its count of steps");
+  uint64_t at = 0;
+  const uint64_t stepsEnd = size - kChainTrailerSize - bodySize;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t low = cursor.ReadU32();
+    const uint64_t stepSize = low | uint64_t{cursor.ReadU32()} << 32;
+    if (stepSize == 0 || stepSize > stepsEnd - at)
+      return Refuse(why, "the chain's steps do not fill the file");
+    steps.push_back(CReleaseStep{data + at, stepSize});
+    at += stepSize;
+  }
+  if (at != stepsEnd) return Refuse(why, "the chain's steps do not fill the file");
+  return true;
+}
+
+std::vector<uint8_t> ChainIndexBytes(const std::vector<uint64_t>& stepSizes) {
+  std::vector<uint8_t> body;
+  AppendU32(body, kChainVersion);
+  AppendU32(body, static_cast<uint32_t>(stepSizes.size()));
+  for (uint64_t size : stepSizes) {
+    AppendU32(body, static_cast<uint32_t>(size));
+    AppendU32(body, static_cast<uint32_t>(size >> 32));
+  }
+  std::vector<uint8_t> out = body;
+  const CDigest128 digest = CContentDigest::Of(body.data(), body.size());
+  out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
+  AppendU32(out, static_cast<uint32_t>(body.size()));
+  out.insert(out.end(), kChainMagic, kChainMagic + 8);
+  return out;
+}
