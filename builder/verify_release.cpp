@@ -183,7 +183,7 @@ bool CopyReplaced(const CVerifyCase& check, const CGameFolder& old, const CRelea
   }
   for (const std::vector<std::string>* read : {&names.made, &names.removed})
     for (const std::string& name : *read) {
-      if (!Has(old.files, name)) continue;
+      if (!Has(old.files, name) || (read == &names.removed && Has(names.made, name))) continue;
       const fs::path to = fs::u8path(scratch + "/" + name);
       std::error_code error;
       fs::create_directories(to.parent_path(), error);
