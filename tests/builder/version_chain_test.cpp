@@ -53,6 +53,10 @@ TEST(VersionChain, EveryServedVersionBecomesTheNewOneAndAnotherIsToldAndLeftAlon
   CCommandResult build =
       RunBuilder({game.Folder(0), game.Folder(1), game.Folder(2), "-o", game.Release(), "-q"});
   ASSERT_EQ(build.exitCode, 0) << build.err;
+  CCommandResult show = RunBuilder({"--show", game.Release()});
+  for (const char* line : {"a release of 2 steps to version 1.2", "serves 1.0: 2 steps",
+                           "serves 1.1: 1 step", "versions: 1.0 to 1.1", "versions: 1.1 to 1.2"})
+    EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
   std::vector<std::pair<std::string, Bytes>> wanted = FolderContents(game.Folder(2));
   wanted.push_back({"screenshots/mine.png", RandomBytes(5000, 44)});
   std::sort(wanted.begin(), wanted.end());
