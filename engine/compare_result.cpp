@@ -42,6 +42,13 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
     if (kind != CEntryKind::kDelta) {
       const bool isNew =
           listed ? isExact() : IsInstalledFileNew(container, entry, InstallDir + name, codePage);
+      // Bytes copied from another file than the release was made from would
+      // fail the archive's check only once working files are written.
+      if (!isNew && listed && listed->copies &&
+          !InstalledCopiesAre(container, entry, InstallDir + name, listed->copiedDigest)) {
+        if (!AskAboutDifference(host, entry, CFailureCause::kNotExpectedVersion)) return false;
+        continue;
+      }
       Add(entry, isNew                               ? CPlannedAction::kUpToDate
                  : kind == CEntryKind::kWholePackage ? CPlannedAction::kWhole
                                                      : CPlannedAction::kUnpack);
@@ -67,14 +74,22 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
         return false;
       }
       Add(entry, CPlannedAction::kUpToDate);
-    } else if (host.AskYesNo(kDifferentQuestion, name.c_str())) {
-      Add(entry, CPlannedAction::kKept);
-    } else {
-      refusal_ = FileFailure(
-          name, digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion);
+    } else if (!AskAboutDifference(
+                   host, entry,
+                   digest.empty() ? CFailureCause::kMissing : CFailureCause::kNotExpectedVersion)) {
       return false;
     }
   }
+  return true;
+}
+
+bool CCompareResult::AskAboutDifference(CPatchHost& host, const CContainerEntry& entry,
+                                        CFailureCause declined) {
+  if (!host.AskYesNo(kDifferentQuestion, entry.name)) {
+    refusal_ = FileFailure(entry.name, declined);
+    return false;
+  }
+  Add(entry, CPlannedAction::kKept);
   return true;
 }
 

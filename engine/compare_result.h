@@ -8,6 +8,7 @@
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
+#include "engine/failure_reason.h"
 #include "engine/patch_host.h"
 #include "engine/patch_progress.h"
 
@@ -64,6 +65,10 @@ class CCompareResult {
   uint32_t GetTotal() const { return total_; }
 
  private:
+  // Asks whether to go on without the entry's file, which differs from the
+  // version the release expects: Yes keeps it as it is, No ends the
+  // comparison with `declined` as the reason.
+  bool AskAboutDifference(CPatchHost& host, const CContainerEntry& entry, CFailureCause declined);
   void Add(const CContainerEntry& entry, CPlannedAction action) {
     plan_.push_back({&entry, action});
   }

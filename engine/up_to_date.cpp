@@ -206,3 +206,25 @@ bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDig
   }
   return digest.Final() == wanted;
 }
+
+bool InstalledCopiesAre(const CPatchContainer& container, const CContainerEntry& entry,
+                        const std::string& installedPath, const CDigest128& copied) {
+  platform::CFile file;
+  if (!file.OpenRead(installedPath)) return false;
+  CContentDigest digest;
+  std::vector<uint8_t> buffer(kBlockSize);
+  CChunkWalk walk(container, entry);
+  CChunkRecord chunk;
+  while (walk.Next(chunk)) {
+    if (chunk.IsPayload()) continue;
+    for (uint32_t done = 0; done < chunk.size;) {
+      const uint32_t piece = std::min(chunk.size - done, kBlockSize);
+      if (file.ReadAt(uint64_t{chunk.offset} + done, buffer.data(), piece) !=
+          static_cast<int64_t>(piece))
+        return false;
+      digest.Update(buffer.data(), piece);
+      done += piece;
+    }
+  }
+  return digest.Final() == copied;
+}

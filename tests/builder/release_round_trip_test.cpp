@@ -175,9 +175,10 @@ TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {
   EXPECT_EQ(FolderContents(game.old.Path()), FolderContents(game.latest.Path()));
 }
 
-// A file sent as an archive with copies from the installed file is checked
-// by the archive's CRC-32: another installed version is not replaced.
-TEST(ReleaseRoundTrip, ArchiveCopiesFromAnotherVersionAreRefusedByTheCrc) {
+// A file sent as an archive with copies from another installed version than
+// the release was made from (of the same size) is asked about before any
+// working file is written; after a Yes it stays as it was.
+TEST(ReleaseRoundTrip, ArchiveCopiesFromAnotherVersionAreAskedAboutAndLeftAlone) {
   CGame game;
   Bytes binary = RandomBytes(200000, 3);
   Bytes patched = binary;
@@ -189,10 +190,16 @@ TEST(ReleaseRoundTrip, ArchiveCopiesFromAnotherVersionAreRefusedByTheCrc) {
   other[5] ^= 1;
   WriteWholeFile(game.old / "bin/game.dll", other);
 
-  CCommandResult apply = RunPatcher(game.Release(), game.old.Path());
-  EXPECT_EQ(apply.exitCode, 1);
-  EXPECT_EQ(ReadWholeFile(game.old / "bin/game.dll"), other);
-  EXPECT_EQ(ListFiles(game.old.Path()), std::vector<std::string>{"bin/game.dll"});
+  for (const char* answer : {"n\n", "y\n"}) {
+    CCommandResult apply = RunPatcher(game.Release(), game.old.Path(), answer);
+    EXPECT_NE(apply.out.find("This file is different with PatchFile."), std::string::npos)
+        << apply.out;
+    EXPECT_EQ(apply.exitCode, answer[0] == 'y' ? 0 : 1) << apply.err;
+    EXPECT_EQ((apply.out + apply.err).find("Left as it was: bin/game.dll") != std::string::npos,
+              answer[0] == 'y');
+    EXPECT_EQ(ReadWholeFile(game.old / "bin/game.dll"), other);
+    EXPECT_EQ(ListFiles(game.old.Path()), std::vector<std::string>{"bin/game.dll"});
+  }
 }
 
 // The patcher tells a package's version by its index alone. A package whose
