@@ -142,17 +142,18 @@ std::string StepTable(const CReleaseReview& review) {
 }
 
 std::string ChainText(const CReleaseReview& review) {
-  std::string out =
-      Format("%s: %s of %zu steps to version %s, %" PRIu64 " bytes; the patcher accepts it\n",
-             review.path.c_str(), review.program ? "QelPatch.exe carrying a release" : "a release",
-             review.steps.size(), review.toVersion.c_str(), review.releaseSize);
+  std::string out = Format(
+      "%s: %s of %" PRIu64 " steps to version %s, %" PRIu64 " bytes; the patcher accepts it\n",
+      review.path.c_str(), review.program ? "QelPatch.exe carrying a release" : "a release",
+      static_cast<uint64_t>(review.steps.size()), review.toVersion.c_str(), review.releaseSize);
   out += ProgramLines(review);
   for (const CServedVersion& served : review.served)
     out += Format("serves %s: %" PRIu32 " %s, %" PRIu64 " bytes\n", served.version.c_str(),
                   served.steps, served.steps == 1 ? "step" : "steps", served.bytes);
   for (size_t k = 0; k < review.steps.size(); ++k) {
     const CReleaseReview& step = review.steps[k];
-    out += Format("step %zu: %zu entries, %" PRIu64 " bytes\n", k + 1, step.entries.size(),
+    out += Format("step %" PRIu64 ": %" PRIu64 " entries, %" PRIu64 " bytes\n",
+                  static_cast<uint64_t>(k + 1), static_cast<uint64_t>(step.entries.size()),
                   step.releaseSize);
     out += StepHead(step) + StepTable(step);
   }
