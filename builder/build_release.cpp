@@ -226,7 +226,9 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   CAtomicOutput file;
   if (toFile && !file.Open(options.releasePath, why)) return false;
   // The same bytes in the release file and in the program.
+  CContentDigest stepDigest;
   const auto put = [&](const uint8_t* data, size_t size) {
+    stepDigest.Update(data, size);
     if (toFile && !file.Write(data, size)) return Refuse(why, file.Error());
     if (toExe && !exe.Write(data, size)) return Refuse(why, exe.Error());
     return true;
@@ -235,11 +237,12 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   // Each step goes out as soon as it is made: the compressed step, or its
   // container and manifest.
   std::vector<std::unique_ptr<CStep>> steps;
-  std::vector<uint64_t> sizes;
+  std::vector<CChainStep> index;
   for (size_t k = 0; k + 1 < options.operands.size(); ++k) {
     steps.emplace_back(new CStep);
     CStep& step = *steps.back();
     std::vector<uint8_t> packed;
+    stepDigest = CContentDigest();
     if (!BuildStep(options, k, sizeLimit, output, progress, step, packed, built.warnings, why))
       return false;
     const std::vector<uint8_t> manifest =
@@ -250,14 +253,14 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
             : !put(container.Data(), container.Size()) || !put(manifest.data(), manifest.size()))
       return false;
     step.size = step.compressed ? packed.size() : container.Size() + manifest.size();
-    sizes.push_back(step.size);
+    index.push_back(CChainStep{step.size, stepDigest.Final()});
   }
   uint64_t total = 0;
-  for (uint64_t size : sizes) total += size;
+  for (const CChainStep& step : index) total += step.size;
   if (steps.size() > 1) {
-    const std::vector<uint8_t> index = ChainIndexBytes(sizes);
-    if (!put(index.data(), index.size())) return false;
-    total += index.size();
+    const std::vector<uint8_t> chain = ChainIndexBytes(index);
+    if (!put(chain.data(), chain.size())) return false;
+    total += chain.size();
     // Each step is unpacked in its turn, with the whole release in the program.
     std::string reason;
     for (const std::unique_ptr<CStep>& step : steps)

@@ -5,7 +5,6 @@
 #include "base/byte_cursor.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
-#include "digest/content_digest.h"
 
 bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseStep>& steps,
                       std::string* why) {
@@ -29,15 +28,20 @@ bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseSt
   if (cursor.Failed() || version != kChainVersion)
     return Refuse(why, "a chain of version " + std::to_string(version) +
                            ", which this patcher does not know");
-  if (count < 2 || uint64_t{count} * 8 != cursor.Remaining())
+  if (count < 2 || uint64_t{count} * 24 != cursor.Remaining())
     return Refuse(why, "the chain's index does not match its count of steps");
   uint64_t at = 0;
   const uint64_t stepsEnd = size - kChainTrailerSize - bodySize;
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t low = cursor.ReadU32();
     const uint64_t stepSize = low | uint64_t{cursor.ReadU32()} << 32;
+    CDigest128 digest;
+    cursor.Read(digest.bytes, sizeof digest.bytes);
     if (stepSize == 0 || stepSize > stepsEnd - at)
       return Refuse(why, "the chain's steps do not fill the file");
+    // Within the file, so within the address space.
+    if (CContentDigest::Of(data + at, static_cast<size_t>(stepSize)) != digest)
+      return Refuse(why, "the digest of step " + std::to_string(i + 1) + " does not match");
     steps.push_back(CReleaseStep{data + at, stepSize});
     at += stepSize;
   }
@@ -45,13 +49,14 @@ bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseSt
   return true;
 }
 
-std::vector<uint8_t> ChainIndexBytes(const std::vector<uint64_t>& stepSizes) {
+std::vector<uint8_t> ChainIndexBytes(const std::vector<CChainStep>& steps) {
   std::vector<uint8_t> body;
   AppendU32(body, kChainVersion);
-  AppendU32(body, static_cast<uint32_t>(stepSizes.size()));
-  for (uint64_t size : stepSizes) {
-    AppendU32(body, static_cast<uint32_t>(size));
-    AppendU32(body, static_cast<uint32_t>(size >> 32));
+  AppendU32(body, static_cast<uint32_t>(steps.size()));
+  for (const CChainStep& step : steps) {
+    AppendU32(body, static_cast<uint32_t>(step.size));
+    AppendU32(body, static_cast<uint32_t>(step.size >> 32));
+    body.insert(body.end(), step.digest.bytes, step.digest.bytes + sizeof step.digest.bytes);
   }
   std::vector<uint8_t> out = body;
   const CDigest128 digest = CContentDigest::Of(body.data(), body.size());

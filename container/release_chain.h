@@ -11,7 +11,8 @@
 //
 //   0       4     version        kChainVersion
 //   4       4     stepCount      2 or more
-//   8       ...   stepCount sizes (8) of the steps, in order
+//   8       ...   stepCount steps, in order: size (8), digest (16) of its
+//                 bytes
 //
 // Trailer, the last 28 bytes of the file:
 //
@@ -19,11 +20,15 @@
 //   16      4     bodySize
 //   20      8     magic          "QelChn01"
 //
-// A file without the trailer is one release, its only step.
+// A file without the trailer is one release, its only step. The steps'
+// digests are checked before any step is taken, so a damaged download is
+// told before the first step changes the game, as for a release of one step.
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "digest/content_digest.h"
 
 constexpr uint32_t kChainVersion = 1;
 constexpr uint32_t kChainTrailerSize = 28;
@@ -37,9 +42,15 @@ struct CReleaseStep {
 
 // The steps of data[0, size): the chain's, or the file itself when it has no
 // chain trailer. False, with `why`, for a damaged index (its digest, version,
-// count or sizes).
+// count or sizes) or a damaged step (its digest).
 bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseStep>& steps,
                       std::string* why);
 
-// The index and trailer that follow steps of these sizes.
-std::vector<uint8_t> ChainIndexBytes(const std::vector<uint64_t>& stepSizes);
+// What the index says of a step.
+struct CChainStep {
+  uint64_t size = 0;
+  CDigest128 digest;  // of its bytes
+};
+
+// The index and trailer that follow these steps.
+std::vector<uint8_t> ChainIndexBytes(const std::vector<CChainStep>& steps);
