@@ -15,9 +15,13 @@ using WindowHandle = void*;
 // The system's default language identifier (GetSystemDefaultLangID).
 uint16_t GetSystemDefaultLanguage();
 
-// Reads a text value of the machine-wide settings (HKEY_LOCAL_MACHINE), read
-// only. False when the key or value is absent, not text, or too long.
-bool ReadMachineSetting(const char* key, const char* valueName, std::string& value);
+// The machine's settings (HKEY_LOCAL_MACHINE) or the user's (HKEY_CURRENT_USER).
+enum class SettingsRoot { kMachine, kUser };
+
+// Reads a text value of the settings, read only, in the registry view of
+// this 32-bit program (WOW6432Node on 64-bit Windows). False when the key or
+// value is absent, not text, or too long.
+bool ReadSetting(SettingsRoot root, const char* key, const char* valueName, std::string& value);
 
 // Shows the folder chooser titled `title`. Returns the chosen file-system path,
 // or an empty text when the user cancelled.
