@@ -4,6 +4,11 @@
 
 #include "platform/user.h"
 
+bool CWindowHost::NamedInstallPath(CInstallPathLocation& location) {
+  location = settings_.installPath;
+  return settings_.namesInstallPath;
+}
+
 uint16_t CWindowHost::SystemDefaultLanguage() {
   return platform::GetSystemDefaultLanguage();
 }
