@@ -9,6 +9,7 @@
 #include "container/entry_kind.h"
 #include "container/release_loader.h"
 #include "pe/exe_stamp.h"
+#include "pe/pe_format.h"
 #include "pe/pe_image.h"
 #include "pe/program_texts.h"
 #include "platform/mapped_file.h"
@@ -56,12 +57,11 @@ CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry
 // with `why`, for damaged ones.
 bool ReadSettingsOf(const uint8_t* exe, uint64_t size, CProgramSettings& settings,
                     std::string* why) {
-  constexpr uint16_t kDataType = 10;  // RT_RCDATA
   CPeImage image;
   CPeResource resource;
   std::string reason;
   if (size > UINT32_MAX || !image.Parse(exe, static_cast<uint32_t>(size), &reason) ||
-      !image.FindResource(kDataType, IDR_PROGRAM_SETTINGS, CPeImage::kAnyLanguage, resource,
+      !image.FindResource(kResourceData, IDR_PROGRAM_SETTINGS, CPeImage::kAnyLanguage, resource,
                           &reason))
     return reason.empty() || Refuse(why, reason);
   return ReadProgramSettings(exe + resource.fileOffset, resource.size, settings, why);

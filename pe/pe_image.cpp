@@ -105,23 +105,33 @@ bool CPeImage::ReadDirectory(uint32_t directory, std::vector<CDirectoryEntry>& e
   const uint32_t numbered = tree.ReadU16();
   for (uint32_t i = 0; i < named + numbered && !tree.Failed(); ++i) {
     CDirectoryEntry entry;
-    const uint32_t key = tree.ReadU32();
+    entry.named = i < named;
+    entry.key = tree.ReadU32() & (entry.named ? ~kResourceHighBit : ~0u);
     entry.target = tree.ReadU32();
-    entry.key.named = i < named;
-    if (!entry.key.named) {
-      entry.key.id = key;
-    } else {
-      // A counted UTF-16 name.
-      CByteCursor text(data_ + resourceBase_, resourceSize_);
-      text.Seek(key & ~kResourceHighBit);
-      const uint32_t length = text.ReadU16();
-      for (uint32_t c = 0; c < length && !text.Failed(); ++c)
-        entry.key.name.push_back(static_cast<char16_t>(text.ReadU16()));
-      if (text.Failed()) return false;
-    }
     entries.push_back(entry);
   }
   return !tree.Failed();
+}
+
+bool CPeImage::ReadName(uint32_t offset, size_t longest, std::u16string& name) const {
+  CByteCursor text(data_ + resourceBase_, resourceSize_);
+  text.Seek(offset);
+  const uint32_t length = text.ReadU16();
+  name.clear();
+  if (length > longest) return false;
+  for (uint32_t c = 0; c < length && !text.Failed(); ++c)
+    name.push_back(static_cast<char16_t>(text.ReadU16()));
+  return !text.Failed();
+}
+
+bool CPeImage::KeyOf(const CDirectoryEntry& entry, size_t longest, CResourceKey& key) const {
+  key = CResourceKey();
+  key.named = entry.named;
+  if (!entry.named) {
+    key.id = entry.key;
+    return true;
+  }
+  return ReadName(entry.key, longest, key.name);
 }
 
 bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
@@ -132,9 +142,11 @@ bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint
   std::u16string wanted;
   for (const char* c = name; c && *c; ++c)
     wanted.push_back(static_cast<char16_t>(std::toupper(static_cast<unsigned char>(*c))));
+  std::u16string found;
   for (const CDirectoryEntry& entry : entries) {
-    const bool match = name ? entry.key.named && entry.key.name == wanted
-                            : !entry.key.named && (entry.key.id == id || id == kAnyLanguage);
+    const bool match =
+        name ? entry.named && ReadName(entry.key, wanted.size(), found) && found == wanted
+             : !entry.named && (entry.key == id || id == kAnyLanguage);
     if (match) {
       target = entry.target;
       return true;
@@ -157,23 +169,26 @@ bool CPeImage::ReadDataEntry(uint32_t node, CPeResource& out, std::string* why) 
 
 bool CPeImage::ListResources(std::vector<CPeResourceItem>& items, std::string* why) const {
   // A tree whose directories share entries could name more resources than
-  // any program holds.
+  // any program holds, and names far longer than any resource compiler
+  // writes.
   constexpr size_t kMostResources = 4096;
+  constexpr size_t kLongestName = 256;
   items.clear();
   if (resourceSize_ == 0) return true;
   std::vector<CDirectoryEntry> types, names, languages;
   if (!ReadDirectory(0, types)) return Refuse(why, "damaged resource tree");
+  CPeResourceItem item;
   for (const CDirectoryEntry& type : types) {
-    if ((type.target & kResourceHighBit) == 0 ||
+    if ((type.target & kResourceHighBit) == 0 || !KeyOf(type, kLongestName, item.type) ||
         !ReadDirectory(type.target & ~kResourceHighBit, names))
       return Refuse(why, "damaged resource tree");
     for (const CDirectoryEntry& name : names) {
-      if ((name.target & kResourceHighBit) == 0 ||
+      if ((name.target & kResourceHighBit) == 0 || !KeyOf(name, kLongestName, item.name) ||
           !ReadDirectory(name.target & ~kResourceHighBit, languages))
         return Refuse(why, "damaged resource tree");
       for (const CDirectoryEntry& language : languages) {
-        CPeResourceItem item{type.key, name.key, language.key, {}};
-        if ((language.target & kResourceHighBit) != 0 || items.size() == kMostResources)
+        if ((language.target & kResourceHighBit) != 0 || items.size() == kMostResources ||
+            !KeyOf(language, kLongestName, item.language))
           return Refuse(why, "damaged resource tree");
         if (!ReadDataEntry(language.target, item.data, why)) return false;
         items.push_back(item);

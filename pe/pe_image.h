@@ -80,13 +80,19 @@ class CPeImage {
   bool ListResources(std::vector<CPeResourceItem>& items, std::string* why) const;
 
  private:
-  // One directory of the tree: its entries' keys and what each leads to
-  // (with kResourceHighBit, a directory).
+  // One directory of the tree: its entries' keys (a number, or where a
+  // name lies) and what each leads to (with kResourceHighBit, a directory).
   struct CDirectoryEntry {
-    CResourceKey key;
+    bool named = false;
+    uint32_t key = 0;
     uint32_t target = 0;
   };
   bool ReadDirectory(uint32_t directory, std::vector<CDirectoryEntry>& entries) const;
+  // The counted UTF-16 name at `offset`; false when it lies outside the tree
+  // or is longer than `longest` units.
+  bool ReadName(uint32_t offset, size_t longest, std::u16string& name) const;
+  // An entry's key; false for a name past `longest` or outside the tree.
+  bool KeyOf(const CDirectoryEntry& entry, size_t longest, CResourceKey& key) const;
   bool ReadDataEntry(uint32_t node, CPeResource& out, std::string* why) const;
   bool FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
                  std::string* why) const;
