@@ -4,7 +4,7 @@
 # release was built from. The program is the one players get: the stub
 # stamped with the release by qelpatch-build. First its make-up is checked
 # (PE32 GUI, only Windows system DLLs imported, the resources, the same as
-# those of the program built with the release), then five runs:
+# those of the program built with the release), then six runs:
 #   completed  the stored path leads to the old game; the result box says
 #              " Patch is completed.", the folder then holds the new version
 #   declined   a package differs from the release; the question is answered
