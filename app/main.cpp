@@ -15,9 +15,9 @@ int RunPatcher(HINSTANCE instance) {
   if (!app.worker.Start()) return kExitCannotStart;
 
   MSG message = {};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

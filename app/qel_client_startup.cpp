@@ -2,17 +2,32 @@
 
 #include "app/window_proc.h"
 #include "engine/carried_release.h"
+#include "platform/user.h"
+#include "platform/win32/wide_path.h"
 #include "resources/resource_ids.h"
 
 namespace {
-const char kWindowClass[] = "Qel_ManualPatch";
+// The class, and the window's title unless the studio's program names one.
+const wchar_t kWindowClass[] = L"Qel_ManualPatch";
 constexpr int kLeft = 100;
 constexpr int kTop = 100;
 constexpr int kQuitWidth = 18;
 constexpr int kQuitHeight = 16;
+
+// The settings the program carries; QelPatch's own when it carries none (or
+// none it can read).
+CProgramSettings CarriedSettings() {
+  CProgramSettings settings;
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (platform::FindProgramData(IDR_PROGRAM_SETTINGS, data, size))
+    ReadProgramSettings(data, size, settings, nullptr);
+  return settings;
+}
 }  // namespace
 
-CQelClientStartup::CQelClientStartup() : worker(host, CarriedRelease()) {}
+CQelClientStartup::CQelClientStartup()
+    : settings(CarriedSettings()), host(settings), worker(host, CarriedRelease()) {}
 
 CQelClientStartup::~CQelClientStartup() {
   if (background != nullptr) DeleteObject(background);
@@ -31,8 +46,9 @@ void CQelClientStartup::LoadBackground() {
 }
 
 bool CQelClientStartup::CreateMainWindow() {
-  // A failed registration shows up as a failed window creation.
-  WNDCLASSA windowClass = {};
+  // A failed registration shows up as a failed window creation. The window
+  // is a wide one, so that a studio's title keeps every character.
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = WndProc;
   windowClass.hInstance = instance;
@@ -40,9 +56,10 @@ bool CQelClientStartup::CreateMainWindow() {
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = kWindowClass;
-  RegisterClassA(&windowClass);
+  RegisterClassW(&windowClass);
 
-  mainWindow = CreateWindowExA(0, kWindowClass, kWindowClass,
+  const std::wstring title = settings.title.empty() ? kWindowClass : Widen(settings.title, CP_UTF8);
+  mainWindow = CreateWindowExW(0, kWindowClass, title.c_str(),
                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN | WS_SYSMENU, kLeft, kTop,
                                width, height, nullptr, nullptr, instance, nullptr);
   if (mainWindow == nullptr) return false;

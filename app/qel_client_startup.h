@@ -51,7 +51,9 @@ class CQelClientStartup {
   bool completed = false;
   // Set when a result box has been shown; a result posted again is ignored.
   bool resultShown = false;
-  // The worker's host, declared first: the worker holds it.
+  // What the builder stamped in: a studio's title and registry value.
+  const CProgramSettings settings;
+  // The worker's host, declared before it: the worker holds it.
   CWindowHost host;
   CPatchWorker worker;
 };

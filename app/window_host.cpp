@@ -4,12 +4,20 @@
 
 #include "platform/user.h"
 
+bool CWindowHost::NamedInstallPath(CInstallPathLocation& location) {
+  location = settings_.installPath;
+  return settings_.namesInstallPath;
+}
+
 uint16_t CWindowHost::SystemDefaultLanguage() {
   return platform::GetSystemDefaultLanguage();
 }
 
-bool CWindowHost::ReadInstallPath(const char* key, const char* valueName, std::string& path) {
-  return platform::ReadMachineSetting(key, valueName, path);
+bool CWindowHost::ReadInstallPath(const CInstallPathLocation& location, std::string& path) {
+  const platform::SettingsRoot root = location.root == CSettingsRoot::kCurrentUser
+                                          ? platform::SettingsRoot::kUser
+                                          : platform::SettingsRoot::kMachine;
+  return platform::ReadSetting(root, location.key.c_str(), location.valueName.c_str(), path);
 }
 
 std::string CWindowHost::ChooseFolder(const char* title) {

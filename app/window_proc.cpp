@@ -5,14 +5,16 @@
 
 #include "app/exit_code.h"
 #include "app/qel_client_startup.h"
+#include "platform/win32/wide_path.h"
 #include "resources/resource_ids.h"
 
 namespace {
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMilliseconds = 333;
-const char kResultCaption[] = "QelPatch";
-const char kCompletedText[] = " Patch is completed.";
-const char kFailedText[] = " Patch is failed.";
+// The box's caption, unless a studio's program names its own title.
+const wchar_t kResultCaption[] = L"QelPatch";
+const wchar_t kCompletedText[] = L" Patch is completed.";
+const wchar_t kFailedText[] = L" Patch is failed.";
 
 void Paint(HWND window) {
   CQelClientStartup& app = CQelClientStartup::GetInstance();
@@ -38,7 +40,9 @@ void ShowResult(HWND window, WPARAM result) {
   app.resultShown = true;
   // Set before the box opens, so the repaints behind it show completion.
   if (result == 1) app.completed = true;
-  MessageBoxA(window, result == 1 ? kCompletedText : kFailedText, kResultCaption, MB_OK);
+  const std::wstring caption =
+      app.settings.title.empty() ? kResultCaption : Widen(app.settings.title, CP_UTF8);
+  MessageBoxW(window, result == 1 ? kCompletedText : kFailedText, caption.c_str(), MB_OK);
   DestroyWindow(window);
 }
 }  // namespace
@@ -61,7 +65,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_NCHITTEST: {
       // The whole client area acts as a caption, so a drag moves the window.
-      LRESULT hit = DefWindowProcA(window, message, wParam, lParam);
+      LRESULT hit = DefWindowProcW(window, message, wParam, lParam);
       return hit == HTCLIENT ? HTCAPTION : hit;
     }
     case WM_COMMAND:
@@ -77,8 +81,8 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_PATCH_RESULT:
       if (wParam == 0 || wParam == 1) ShowResult(window, wParam);
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }

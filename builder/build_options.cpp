@@ -3,7 +3,9 @@
 #include <functional>
 
 #include "base/refusal.h"
+#include "builder/registry_value.h"
 #include "container/name_code_page.h"
+#include "engine/program_settings.h"
 
 namespace {
 // A number of decimal digits only, no larger than `largest`.
@@ -177,15 +179,39 @@ const std::vector<COption>& Options() {
       {"--product-name", nullptr, CArity::kOnce, "a text",
        [](CBuildOptions& o, const std::string& v, std::string* why) {
          o.program.productName = v;
-         return IsProductName(v) || Refuse(why, "--product-name takes a text of 1 to " +
-                                                    std::to_string(kProductNameLength) +
-                                                    " characters, none a control character");
+         return IsShownName(v, kProductNameLength) ||
+                Refuse(why, "--product-name takes a text of 1 to " +
+                                std::to_string(kProductNameLength) +
+                                " characters, none a control character");
        }},
       {"--product-version", nullptr, CArity::kOnce, "a version",
        [](CBuildOptions& o, const std::string& v, std::string* why) {
          o.program.hasVersion = true;
          return ParseProductVersion(v, o.program.version) ||
                 Refuse(why, "--product-version takes four numbers of 0-65535: A.B.C.D");
+       }},
+      {"--title", nullptr, CArity::kOnce, "a text",
+       [](CBuildOptions& o, const std::string& v, std::string* why) {
+         o.title = v;
+         return IsShownName(v, kTitleLength) ||
+                Refuse(why, "--title takes a text of 1 to " + std::to_string(kTitleLength) +
+                                " characters, none a control character");
+       }},
+      {"--background", nullptr, CArity::kOnce, "a BMP file",
+       [](CBuildOptions& o, const std::string& v, std::string*) {
+         o.backgroundPath = v;
+         return true;
+       }},
+      {"--icon", nullptr, CArity::kOnce, "an icon file",
+       [](CBuildOptions& o, const std::string& v, std::string*) {
+         o.iconPath = v;
+         return true;
+       }},
+      {"--registry-value", nullptr, CArity::kOnce, "a registry value's path",
+       [](CBuildOptions& o, const std::string& v, std::string* why) {
+         std::string reason;
+         o.namesInstallPath = ParseRegistryValue(v, o.installPath, &reason);
+         return o.namesInstallPath || Refuse(why, "--registry-value: " + reason);
        }},
   };
   return options;
@@ -207,6 +233,8 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
     return true;
   };
   const bool program = has("--product-name") || has("--product-version");
+  const bool studio =
+      has("--title") || has("--background") || has("--icon") || has("--registry-value");
   if (o.quiet && o.verbose) return Refuse(why, "--quiet and --verbose do not go together");
   switch (o.task) {
     case CTask::kShow:
@@ -216,9 +244,10 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
       if (!o.operands.empty() || has("-o"))
         return Refuse(why, "--stamp takes one release and --exe");
       if (o.exePath.empty()) return Refuse(why, "give the program to write with --exe");
-      return takesOnly({"--stamp", "--exe", "--stub", "--name-code-page", "--force",
-                        "--product-name", "--product-version", "--quiet"},
-                       "--stamp");
+      return takesOnly(
+          {"--stamp", "--exe", "--stub", "--name-code-page", "--force", "--product-name",
+           "--product-version", "--title", "--background", "--icon", "--registry-value", "--quiet"},
+          "--stamp");
     case CTask::kVerify:
       if (o.operands.size() < 3)
         return Refuse(why, "--verify takes the old game folders, the new one and the release");
@@ -235,11 +264,32 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
         return Refuse(why, "give the release to write with -o, or the program with --exe");
       if (program && o.exePath.empty())
         return Refuse(why, "--product-name and --product-version are for the program (--exe)");
-      return takesOnly(
-          {"-o", "--exe", "--stub", "--name-code-page", "--whole", "--exclude", "--keep",
-           "--from-version", "--to-version", "--force", "--follow-links", "--no-verify",
-           "--uncompressed", "--product-name", "--product-version", "--quiet", "--verbose"},
-          "a build");
+      if (studio && o.exePath.empty())
+        return Refuse(why,
+                      "--title, --background, --icon and --registry-value are for the program "
+                      "(--exe)");
+      return takesOnly({"-o",
+                        "--exe",
+                        "--stub",
+                        "--name-code-page",
+                        "--whole",
+                        "--exclude",
+                        "--keep",
+                        "--from-version",
+                        "--to-version",
+                        "--force",
+                        "--follow-links",
+                        "--no-verify",
+                        "--uncompressed",
+                        "--product-name",
+                        "--product-version",
+                        "--title",
+                        "--background",
+                        "--icon",
+                        "--registry-value",
+                        "--quiet",
+                        "--verbose"},
+                       "a build");
   }
 }
 }  // namespace

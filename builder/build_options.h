@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "builder/game_folder.h"
+#include "engine/install_dir.h"
 #include "pe/program_version.h"
 
 enum class CTask { kBuild, kStamp, kShow, kVerify, kHelp, kVersion };
@@ -40,6 +41,14 @@ struct CBuildOptions {
   bool quiet = false;       // nothing but errors (-q)
   bool verbose = false;     // each file named as it is planned (-v)
   CProgramVersion program;  // --product-name, --product-version
+  // A studio's own program: its title (--title), the files of its background
+  // (--background) and icon (--icon), where its game stores the installation
+  // path (--registry-value); each empty or absent: QelPatch's own.
+  std::string title;
+  std::string backgroundPath;
+  std::string iconPath;
+  bool namesInstallPath = false;
+  CInstallPathLocation installPath;
 };
 
 // False, with `why`, for a command line the builder does not take (a usage

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/refusal.h"
+#include "builder/program_look.h"
 #include "builder/release_input.h"
 #include "builder/release_limits.h"
 #include "builder/task_paths.h"
@@ -25,6 +26,7 @@ CTaskPaths BuildPaths(const CBuildOptions& options) {
         {options.operands[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
   paths.folders.push_back({options.operands.back(), "the new game folder"});
   if (!options.exePath.empty()) paths.inputs.push_back({options.stubPath, "the stub"});
+  AddLookInputs(options, paths);
   if (!options.releasePath.empty())
     paths.outputs.push_back({options.releasePath, "the release (-o)"});
   if (!options.exePath.empty()) paths.outputs.push_back({options.exePath, "the program (--exe)"});
@@ -217,10 +219,14 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
                   CBuiltRelease& built, std::string* why) {
   built = CBuiltRelease();
   if (!CheckTaskPaths(BuildPaths(options), why)) return false;
-  // The stub is checked before anything is read or written.
+  // A studio's files and the stub are checked before anything is read or
+  // written.
+  CProgramLook look;
+  if (!LoadProgramLook(options, look, why)) return false;
   CExeOutput exe;
   const bool toExe = !options.exePath.empty();
-  if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, why)) return false;
+  if (toExe && !exe.Open(options.stubPath, options.exePath, options.program, look, why))
+    return false;
   const bool toFile = !options.releasePath.empty();
   const std::string& output = toFile ? options.releasePath : options.exePath;
   CAtomicOutput file;

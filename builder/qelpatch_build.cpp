@@ -6,6 +6,7 @@
 #include "base/version.h"
 #include "builder/build_options.h"
 #include "builder/build_release.h"
+#include "builder/program_look.h"
 #include "builder/progress_bar.h"
 #include "builder/release_limits.h"
 #include "builder/review_format.h"
@@ -28,8 +29,12 @@ const char kUsageText[] =
     "                      [--follow-links] [--force] [--no-verify] [--uncompressed]\n"
     "                      [--quiet | --verbose]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
+    "                      [--title TEXT] [--background FILE.bmp] [--icon FILE.ico]\n"
+    "                      [--registry-value 'HKLM\\KEY\\VALUE']\n"
     "       qelpatch-build --stamp RELEASE --exe OUT.exe [--stub STUB] [--force]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"
+    "                      [--title TEXT] [--background FILE.bmp] [--icon FILE.ico]\n"
+    "                      [--registry-value 'HKLM\\KEY\\VALUE']\n"
     "       qelpatch-build --show RELEASE|EXE [--json] [--stub STUB]\n"
     "       qelpatch-build --verify OLD_DIR... NEW_DIR RELEASE|EXE [--exclude PATTERN]...\n"
     "       qelpatch-build --help | --version | -V\n"
@@ -54,6 +59,16 @@ const char kUsageText[] =
     "(once per old folder, in their order) and --to-version name the versions\n"
     "players read; by default each folder's name. A file of an old folder that\n"
     "the next one lacks is removed, unless --keep names it.\n"
+    "\n"
+    "A studio ships the program as its own game's: --title names its window and\n"
+    "its closing message box; --background gives its window's picture, a BMP of\n"
+    "366x426 pixels, 24 bits per pixel, uncompressed (the window above, the\n"
+    "same with the bar's track at (17, 173, 349, 198) filled below); --icon its\n"
+    "icon; --registry-value the value its game's installer writes the game's\n"
+    "folder (or a file in it) to, HKLM\\ or HKCU\\ (or HKEY_LOCAL_MACHINE\\,\n"
+    "HKEY_CURRENT_USER\\), the key, the value's name, in the 32-bit view. Without\n"
+    "it the program reads HKLM\\SOFTWARE\\KESTA\\Quelvane\\Destination, or\n"
+    "HKLM\\SOFTWARE\\morv\\quelvane\\Loader where the system's language is 0x0804.\n"
     "\n"
     "Outputs must lie outside the game folders, and an existing one is\n"
     "replaced only with --force (-f). Symbolic links in the game folders are\n"
@@ -101,13 +116,11 @@ int Show(const CBuildOptions& options) {
 int Stamp(const CBuildOptions& options) {
   CTaskPaths paths;
   paths.inputs = {{options.stamped, "the release to stamp"}, {options.stubPath, "the stub"}};
+  AddLookInputs(options, paths);
   paths.outputs = {{options.exePath, "the program (--exe)"}};
   paths.force = options.force;
   std::string why;
-  if (!CheckTaskPaths(paths, &why) ||
-      !StampReleaseFile(options.stubPath, options.stamped, options.exePath, options.codePage,
-                        options.program, &why))
-    return Fail(why);
+  if (!CheckTaskPaths(paths, &why) || !StampReleaseFile(options, &why)) return Fail(why);
   if (!options.quiet)
     std::printf("%s: QelPatch.exe carrying %s\n", options.exePath.c_str(), options.stamped.c_str());
   return 0;

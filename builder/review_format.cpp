@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "builder/registry_value.h"
+
 namespace {
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -74,6 +76,12 @@ std::string Number(bool known, uint64_t value) {
 std::string Text(bool known, const std::string& value) {
   return known ? Quoted(value) : "null";
 }
+
+const char kOwn[] = "QelPatch's own";
+
+std::string Bool(bool value) {
+  return value ? "true" : "false";
+}
 }  // namespace
 
 namespace {
@@ -99,6 +107,14 @@ std::string ProgramLines(const CReleaseReview& review) {
   if (review.productKnown)
     out += Format("program: %s, version %s\n", review.productName.c_str(),
                   review.productVersion.c_str());
+  if (review.settingsKnown) {
+    const CProgramSettings& studio = review.settings;
+    out += "title: " + (studio.title.empty() ? kOwn : studio.title) + "\n";
+    out += "registry value: " +
+           (studio.namesInstallPath ? RegistryValueText(studio.installPath) : kOwn) + "\n";
+    out += std::string("background: ") + (studio.ownBackground ? "the studio's" : kOwn) +
+           "; icon: " + (studio.ownIcon ? "the studio's" : kOwn) + "\n";
+  }
   if (review.programSizeKnown)
     out += Format("players download QelPatch.exe of %" PRIu64 " bytes\n", review.programSize);
   else
@@ -232,9 +248,20 @@ std::string ReviewJson(const CReleaseReview& review) {
   out += "  \"file_bytes\": " + std::to_string(review.fileSize) + ",\n";
   out += "  \"release_bytes\": " + std::to_string(review.releaseSize) + ",\n";
   out += "  \"program_bytes\": " + Number(review.programSizeKnown, review.programSize) + ",\n";
+  // A studio's program: what it says; a text null and a flag false where it
+  // is QelPatch's own.
+  const CProgramSettings& studio = review.settings;
   const std::string product =
       "  \"product_name\": " + Text(review.productKnown, review.productName) + ",\n" +
-      "  \"product_version\": " + Text(review.productKnown, review.productVersion) + ",\n";
+      "  \"product_version\": " + Text(review.productKnown, review.productVersion) + ",\n" +
+      "  \"studio\": " +
+      (review.settingsKnown
+           ? "{\"title\": " + Text(!studio.title.empty(), studio.title) + ", \"registry_value\": " +
+                 Text(studio.namesInstallPath, RegistryValueText(studio.installPath)) +
+                 ", \"own_background\": " + Bool(studio.ownBackground) +
+                 ", \"own_icon\": " + Bool(studio.ownIcon) + "}"
+           : std::string("null")) +
+      ",\n";
   if (review.steps.empty()) return out + StepJson(review, product, "  ") + "}\n";
   out += product;
   out += "  \"to_version\": " + Quoted(review.toVersion) + ",\n";

@@ -10,8 +10,11 @@
 #include "container/release_chain.h"
 #include "container/release_loader.h"
 #include "pe/exe_stamp.h"
+#include "pe/pe_format.h"
+#include "pe/pe_image.h"
 #include "pe/program_texts.h"
 #include "platform/mapped_file.h"
+#include "resources/resource_ids.h"
 
 namespace {
 // What a non-package entry holds, read from the local header at the start of
@@ -49,6 +52,20 @@ CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry
   review.digestBefore = entry.digestBefore;
   review.digestAfter = entry.digestAfter;
   return review;
+}
+
+// The settings of the program `exe`, QelPatch's own when it has none; false,
+// with `why`, for damaged ones.
+bool ReadSettingsOf(const uint8_t* exe, uint64_t size, CProgramSettings& settings,
+                    std::string* why) {
+  CPeImage image;
+  CPeResource resource;
+  std::string reason;
+  if (size > UINT32_MAX || !image.Parse(exe, static_cast<uint32_t>(size), &reason) ||
+      !image.FindResource(kResourceData, IDR_PROGRAM_SETTINGS, CPeImage::kAnyLanguage, resource,
+                          &reason))
+    return reason.empty() || Refuse(why, reason);
+  return ReadProgramSettings(exe + resource.fileOffset, resource.size, settings, why);
 }
 
 // The size of the program the stub makes of a release of `size` bytes.
@@ -155,6 +172,10 @@ bool ReviewRelease(const std::string& path, const CNameEncoder& encoder,
         ReadProgramTexts(input.file.Data(), static_cast<uint32_t>(review.fileSize), texts, nullptr);
     review.productName = texts.productName;
     review.productVersion = texts.productVersion;
+    std::string reason;
+    review.settingsKnown = true;
+    if (!ReadSettingsOf(input.file.Data(), review.fileSize, review.settings, &reason))
+      return Refuse(why, path + ": " + reason);
   } else {
     review.programSizeKnown =
         MeasureProgram(stubPath, review.releaseSize, review.programSize, &review.programNote);

@@ -4,8 +4,8 @@
 // kind, chunk count, payload and copied bytes, the sizes and digest of the
 // file it makes, the digest of what it copies from the installed file and
 // the index digests of a package; totals, the code page, the size of the
-// QelPatch.exe players download and the product name and version its
-// properties show.
+// QelPatch.exe players download, the product name and version its
+// properties show, and a studio's title, registry value and artwork.
 
 #include <cstdint>
 #include <string>
@@ -16,6 +16,7 @@
 #include "container/name_code_page.h"
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
+#include "engine/program_settings.h"
 
 struct CEntryReview {
   std::string name;  // UTF-8
@@ -67,6 +68,10 @@ struct CReleaseReview {
   bool productKnown = false;
   std::string productName;
   std::string productVersion;
+  // What a program's settings say (QelPatch's own when it has none);
+  // unknown for a release file.
+  bool settingsKnown = false;
+  CProgramSettings settings;
   std::vector<CEntryReview> entries;
   std::string fromVersion;  // the versions' labels; empty from older builders
   std::string toVersion;

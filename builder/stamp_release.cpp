@@ -1,6 +1,7 @@
 #include "builder/stamp_release.h"
 
 #include "base/refusal.h"
+#include "builder/program_look.h"
 #include "builder/release_input.h"
 #include "pe/exe_output.h"
 #include "platform/command_line.h"
@@ -10,17 +11,17 @@ std::string DefaultStubPath() {
   return (folder.empty() ? "./" : folder) + "QelPatch-stub.exe";
 }
 
-bool StampReleaseFile(const std::string& stubPath, const std::string& releasePath,
-                      const std::string& exePath, uint32_t codePage, const CProgramVersion& version,
-                      std::string* why) {
+bool StampReleaseFile(const CBuildOptions& options, std::string* why) {
+  CProgramLook look;
+  if (!LoadProgramLook(options, look, why)) return false;
   CReleaseInput release;
-  if (!OpenReleaseInput(releasePath, codePage, release, why)) return false;
+  if (!OpenReleaseInput(options.stamped, options.codePage, release, why)) return false;
   if (release.program)
-    return Refuse(why, releasePath +
+    return Refuse(why, options.stamped +
                            ": a program, not a release: it carries its release already; stamp "
                            "the release file");
   CExeOutput exe;
-  if (!exe.Open(stubPath, exePath, version, why)) return false;
+  if (!exe.Open(options.stubPath, options.exePath, options.program, look, why)) return false;
   if (!exe.Write(release.data, release.size)) return Refuse(why, exe.Error());
   return exe.Commit(why);
 }

@@ -14,8 +14,9 @@ class CVerifyHost : public CPatchHost {
   // `installPath`: the scratch folder in UTF-8, ending with a separator.
   explicit CVerifyHost(std::string installPath) : installPath_(std::move(installPath)) {}
 
+  bool NamedInstallPath(CInstallPathLocation&) override { return false; }
   uint16_t SystemDefaultLanguage() override { return 0x0409; }
-  bool ReadInstallPath(const char*, const char*, std::string& path) override {
+  bool ReadInstallPath(const CInstallPathLocation&, std::string& path) override {
     path = installPath_;
     return true;
   }

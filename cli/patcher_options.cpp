@@ -10,8 +10,8 @@ const char kPatcherUsage[] =
     "Applies a patch release to a game folder, as QelPatch.exe does on Windows.\n"
     "--release names a release file or a QelPatch.exe (signed or not) to apply\n"
     "instead of the release this program carries; --game names the game folder.\n"
-    "Without --game the folder is the one QELPATCH_INSTALL_PATH names (the path\n"
-    "of a file in it), or else the one typed at the prompt. Files that differ\n"
+    "Without --game the folder is the one QELPATCH_INSTALL_PATH names (the folder\n"
+    "or a file in it), or else the one typed at the prompt. Files that differ\n"
     "from what the release expects are asked about on standard input.\n";
 
 bool ParsePatcherOptions(const std::vector<std::string>& args, CPatcherOptions& options,

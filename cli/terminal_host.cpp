@@ -13,7 +13,7 @@ uint16_t CTerminalHost::SystemDefaultLanguage() {
   return 0x0409;
 }
 
-bool CTerminalHost::ReadInstallPath(const char*, const char*, std::string& path) {
+bool CTerminalHost::ReadInstallPath(const CInstallPathLocation&, std::string& path) {
   if (!gameFolder_.empty()) {
     path = gameFolder_;
     return true;

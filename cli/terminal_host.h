@@ -22,8 +22,9 @@ class CTerminalHost : public CPatchHost {
   // `gameFolder`: the folder --game named, or empty.
   explicit CTerminalHost(std::string gameFolder) : gameFolder_(std::move(gameFolder)) {}
 
+  bool NamedInstallPath(CInstallPathLocation&) override { return false; }
   uint16_t SystemDefaultLanguage() override;
-  bool ReadInstallPath(const char* key, const char* valueName, std::string& path) override;
+  bool ReadInstallPath(const CInstallPathLocation& location, std::string& path) override;
   std::string ChooseFolder(const char* title) override;
   bool AskYesNo(const char* text, const char* caption) override;
   void Diagnostic(const std::string& line) override;

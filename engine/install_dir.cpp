@@ -10,8 +10,9 @@ thread_local std::string InstallDir;
 CInstallPathLocation InstallPathLocationFor(uint16_t languageId) {
   // Only the exact identifier 0x0804 selects the first location; other Chinese
   // identifiers such as 0x0404 do not.
-  if (languageId == 0x0804) return {"SOFTWARE\\morv\\quelvane", "Loader"};
-  return {"SOFTWARE\\KESTA\\Quelvane", "Destination"};
+  if (languageId == 0x0804)
+    return {CSettingsRoot::kLocalMachine, "SOFTWARE\\morv\\quelvane", "Loader"};
+  return {CSettingsRoot::kLocalMachine, "SOFTWARE\\KESTA\\Quelvane", "Destination"};
 }
 
 std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage) {
@@ -19,6 +20,13 @@ std::string FolderPartOfPath(const std::string& storedPath, uint32_t codePage) {
   if (separator != std::string::npos) return storedPath.substr(0, separator + 1);
   if (storedPath.size() >= 2 && storedPath[1] == ':') return storedPath.substr(0, 2);
   return std::string();
+}
+
+std::string GameFolderOf(const std::string& storedPath, uint32_t codePage) {
+  const size_t separator = LastSeparator(storedPath, codePage);
+  if (separator + 1 == storedPath.size() || !platform::FolderExists(storedPath))
+    return FolderPartOfPath(storedPath, codePage);
+  return storedPath + (storedPath[0] == '/' ? "/" : "\\");
 }
 
 bool CreateEntryFolders(const std::string& installDir, const std::string& entryName,

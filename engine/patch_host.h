@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/install_dir.h"
+
 // How a run ended, told once: the status line's reason and, for whoever
 // looks closer, what lies behind it.
 struct CPatchOutcome {
@@ -25,12 +27,15 @@ class CPatchHost {
  public:
   virtual ~CPatchHost() = default;
 
-  // The system's default language identifier, which chooses where the
-  // installation path is stored.
+  // Where the program's own game stores its installation path, when the
+  // program names it (a studio's program); false for QelPatch's own two
+  // locations, which the system's default language chooses between.
+  virtual bool NamedInstallPath(CInstallPathLocation& location) = 0;
+  // The system's default language identifier.
   virtual uint16_t SystemDefaultLanguage() = 0;
-  // The stored installation path (a file inside the game folder) under
-  // `key`, `valueName`; false when there is none.
-  virtual bool ReadInstallPath(const char* key, const char* valueName, std::string& path) = 0;
+  // The stored installation path (the game folder, or a file inside it) at
+  // `location`; false when there is none.
+  virtual bool ReadInstallPath(const CInstallPathLocation& location, std::string& path) = 0;
   // The folder chooser titled `title`: the chosen path without its final
   // separator, or an empty text for a cancel.
   virtual std::string ChooseFolder(const char* title) = 0;

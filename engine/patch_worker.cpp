@@ -116,10 +116,12 @@ bool CPatchWorker::ApplyStep() {
 }
 
 bool CPatchWorker::FindInstallDir() {
-  CInstallPathLocation location = InstallPathLocationFor(host_.SystemDefaultLanguage());
+  CInstallPathLocation location;
+  if (!host_.NamedInstallPath(location))
+    location = InstallPathLocationFor(host_.SystemDefaultLanguage());
   std::string stored;
-  if (host_.ReadInstallPath(location.key, location.valueName, stored) && stored != kEmptySetting) {
-    InstallDir = FolderPartOfPath(stored, kCodePageUtf8);
+  if (host_.ReadInstallPath(location, stored) && stored != kEmptySetting) {
+    InstallDir = GameFolderOf(stored, kCodePageUtf8);
     if (InstallDir.empty()) NoteFailure("The game's installation path names no folder: " + stored);
   } else {
     std::string chosen = host_.ChooseFolder(kSelectDirectory);

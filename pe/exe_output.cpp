@@ -3,13 +3,14 @@
 #include "base/refusal.h"
 
 bool CExeOutput::Open(const std::string& stubPath, const std::string& exePath,
-                      const CProgramVersion& version, std::string* why) {
+                      const CProgramVersion& version, const CProgramLook& look, std::string* why) {
   if (!stub_.Open(stubPath, why)) return false;
   std::string reason;
   if (stub_.Size() > UINT32_MAX ||
       !stamper_.Open(stub_.Data(), static_cast<uint32_t>(stub_.Size()), &reason))
     return Refuse(why, stubPath + ": " + (reason.empty() ? "too large" : reason));
-  if (!stamper_.SetVersion(version, &reason)) return Refuse(why, stubPath + ": " + reason);
+  if (!stamper_.SetVersion(version, &reason) || !stamper_.SetLook(look, &reason))
+    return Refuse(why, stubPath + ": " + reason);
   if (!file_.Open(exePath, why)) return false;
   // The head takes this place once the release's size is known.
   const std::vector<uint8_t> room(stamper_.ReleaseOffset(), 0);

@@ -13,10 +13,10 @@
 
 class CExeOutput {
  public:
-  // Reads and checks the stub and that its version resource takes
-  // `version`, then opens the output; false, with `why`.
+  // Reads and checks the stub and that it takes `version` and `look`, then
+  // opens the output; false, with `why`.
   bool Open(const std::string& stubPath, const std::string& exePath, const CProgramVersion& version,
-            std::string* why);
+            const CProgramLook& look, std::string* why);
   // The release's bytes, in order.
   bool Write(const uint8_t* data, size_t size);
   // Bytes of the release written again at an even position (its entry count).

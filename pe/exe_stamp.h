@@ -7,13 +7,17 @@
 // size of initialized data and the checksum, and fills the version
 // resource's fixed-length fields (version_resource.h); nothing else changes
 // and no time is written, so the same stub, release and version give the
-// same bytes.
+// same bytes. A studio's program (program_look.h) also gets its resource
+// tree written anew, in a section ".qrsrc" before the release's, with the
+// studio's icon and settings; its background takes the place of the stub's
+// bitmap 130, byte for byte.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "pe/pe_checksum.h"
+#include "pe/program_look.h"
 #include "pe/program_version.h"
 #include "pe/version_resource.h"
 
@@ -33,6 +37,9 @@ class CExeStamper {
   // default the stub's own texts. False, with `why`, when the stub's fields
   // cannot hold it.
   bool SetVersion(const CProgramVersion& version, std::string* why);
+  // What a studio's program carries besides (program_look.h); once, before
+  // the release. False, with `why`, for a stub that cannot take it.
+  bool SetLook(const CProgramLook& look, std::string* why);
   uint32_t ReleaseOffset() const { return releaseOffset_; }
   // The size of the program carrying a release of `releaseSize` bytes.
   uint64_t ProgramSize(uint64_t releaseSize) const {
@@ -55,7 +62,14 @@ class CExeStamper {
   uint32_t fileAlignment_ = 0;
   uint32_t sectionAlignment_ = 0;
   uint32_t releaseOffset_ = 0;
-  uint64_t imageEnd_ = 0;
+  uint64_t imageEnd_ = 0;  // of the stub's sections
+  uint64_t releaseAddress_ = 0;
+  // A studio's program: its resource tree's section and where it lies in
+  // the file, and its background with the file offset of the stub's.
+  std::vector<uint8_t> tree_;
+  uint32_t treeOffset_ = 0;
+  std::vector<uint8_t> background_;
+  uint32_t backgroundOffset_ = 0;
   uint64_t releaseSize_ = 0;
   CPeChecksum releaseSum_;
   CVersionFields versionFields_;

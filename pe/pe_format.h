@@ -55,3 +55,8 @@ constexpr uint32_t kResourceEntrySize = 8;
 constexpr uint32_t kResourceHighBit = 0x80000000;
 constexpr uint32_t kResourceDataEntrySize = 16;  // address, size, code page, reserved
 constexpr uint32_t kResourceMaxDepth = 3;        // type, name, language
+// The system's resource types that a studio's program replaces or adds.
+constexpr uint32_t kResourceBitmap = 2;
+constexpr uint32_t kResourceIcon = 3;
+constexpr uint32_t kResourceData = 10;  // RT_RCDATA
+constexpr uint32_t kResourceIconGroup = 14;

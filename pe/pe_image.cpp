@@ -97,34 +97,105 @@ bool CPeImage::FileOffset(uint32_t address, uint32_t size, uint32_t& offset) con
   return false;
 }
 
-bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
-                         std::string* why) const {
+bool CPeImage::ReadDirectory(uint32_t directory, std::vector<CDirectoryEntry>& entries) const {
+  entries.clear();
   CByteCursor tree(data_ + resourceBase_, resourceSize_);
   tree.Seek(directory + kResourceNamedCountField);
   const uint32_t named = tree.ReadU16();
   const uint32_t numbered = tree.ReadU16();
   for (uint32_t i = 0; i < named + numbered && !tree.Failed(); ++i) {
-    const uint32_t key = tree.ReadU32();
-    const uint32_t value = tree.ReadU32();
-    bool match = false;
-    if (i < named && name) {
-      // A counted UTF-16 name; resource compilers store type names upper case.
-      CByteCursor text(data_ + resourceBase_, resourceSize_);
-      text.Seek(key & ~kResourceHighBit);
-      const uint32_t length = text.ReadU16();
-      match = length == std::char_traits<char>::length(name);
-      for (uint32_t c = 0; c < length && match; ++c)
-        match =
-            text.ReadU16() == std::toupper(static_cast<unsigned char>(name[c])) && !text.Failed();
-    } else if (i >= named && !name) {
-      match = key == id || id == kAnyLanguage;
-    }
+    CDirectoryEntry entry;
+    entry.named = i < named;
+    entry.key = tree.ReadU32() & (entry.named ? ~kResourceHighBit : ~0u);
+    entry.target = tree.ReadU32();
+    entries.push_back(entry);
+  }
+  return !tree.Failed();
+}
+
+bool CPeImage::ReadName(uint32_t offset, size_t longest, std::u16string& name) const {
+  CByteCursor text(data_ + resourceBase_, resourceSize_);
+  text.Seek(offset);
+  const uint32_t length = text.ReadU16();
+  name.clear();
+  if (length > longest) return false;
+  for (uint32_t c = 0; c < length && !text.Failed(); ++c)
+    name.push_back(static_cast<char16_t>(text.ReadU16()));
+  return !text.Failed();
+}
+
+bool CPeImage::KeyOf(const CDirectoryEntry& entry, size_t longest, CResourceKey& key) const {
+  key = CResourceKey();
+  key.named = entry.named;
+  if (!entry.named) {
+    key.id = entry.key;
+    return true;
+  }
+  return ReadName(entry.key, longest, key.name);
+}
+
+bool CPeImage::FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
+                         std::string* why) const {
+  std::vector<CDirectoryEntry> entries;
+  if (!ReadDirectory(directory, entries)) return Refuse(why, "damaged resource tree");
+  // Resource compilers store type names upper case.
+  std::u16string wanted;
+  for (const char* c = name; c && *c; ++c)
+    wanted.push_back(static_cast<char16_t>(std::toupper(static_cast<unsigned char>(*c))));
+  std::u16string found;
+  for (const CDirectoryEntry& entry : entries) {
+    const bool match =
+        name ? entry.named && ReadName(entry.key, wanted.size(), found) && found == wanted
+             : !entry.named && (entry.key == id || id == kAnyLanguage);
     if (match) {
-      target = value;
+      target = entry.target;
       return true;
     }
   }
-  return Refuse(why, tree.Failed() ? "damaged resource tree" : "");
+  return Refuse(why, "");
+}
+
+bool CPeImage::ReadDataEntry(uint32_t node, CPeResource& out, std::string* why) const {
+  CByteCursor entry(data_ + resourceBase_, resourceSize_);
+  entry.Seek(node);
+  out.entryOffset = resourceBase_ + node;
+  out.address = entry.ReadU32();
+  out.size = entry.ReadU32();
+  out.codePage = entry.ReadU32();
+  if (entry.Failed() || !FileOffset(out.address, out.size, out.fileOffset))
+    return Refuse(why, "a resource's data lies outside the file");
+  return true;
+}
+
+bool CPeImage::ListResources(std::vector<CPeResourceItem>& items, std::string* why) const {
+  // A tree whose directories share entries could name more resources than
+  // any program holds, and names far longer than any resource compiler
+  // writes.
+  constexpr size_t kMostResources = 4096;
+  constexpr size_t kLongestName = 256;
+  items.clear();
+  if (resourceSize_ == 0) return true;
+  std::vector<CDirectoryEntry> types, names, languages;
+  if (!ReadDirectory(0, types)) return Refuse(why, "damaged resource tree");
+  CPeResourceItem item;
+  for (const CDirectoryEntry& type : types) {
+    if ((type.target & kResourceHighBit) == 0 || !KeyOf(type, kLongestName, item.type) ||
+        !ReadDirectory(type.target & ~kResourceHighBit, names))
+      return Refuse(why, "damaged resource tree");
+    for (const CDirectoryEntry& name : names) {
+      if ((name.target & kResourceHighBit) == 0 || !KeyOf(name, kLongestName, item.name) ||
+          !ReadDirectory(name.target & ~kResourceHighBit, languages))
+        return Refuse(why, "damaged resource tree");
+      for (const CDirectoryEntry& language : languages) {
+        if ((language.target & kResourceHighBit) != 0 || items.size() == kMostResources ||
+            !KeyOf(language, kLongestName, item.language))
+          return Refuse(why, "damaged resource tree");
+        if (!ReadDataEntry(language.target, item.data, why)) return false;
+        items.push_back(item);
+      }
+    }
+  }
+  return true;
 }
 
 bool CPeImage::FindResource(const char* type, uint16_t id, uint16_t language, CPeResource& out,
@@ -150,12 +221,5 @@ bool CPeImage::FindResourceOf(const char* typeName, uint16_t typeId, uint16_t id
     if (directory != (level + 1 < kResourceMaxDepth)) return Refuse(why, "damaged resource tree");
     node = target & ~kResourceHighBit;
   }
-  CByteCursor entry(data_ + resourceBase_, resourceSize_);
-  entry.Seek(node);
-  out.entryOffset = resourceBase_ + node;
-  out.address = entry.ReadU32();
-  out.size = entry.ReadU32();
-  if (entry.Failed() || !FileOffset(out.address, out.size, out.fileOffset))
-    return Refuse(why, "a resource's data lies outside the file");
-  return true;
+  return ReadDataEntry(node, out, why);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A PE32 image read in place: its headers, its section table, and one
-// resource looked up by type name, number and language. Everything is read
-// through the bounds-checked cursor; nothing is copied.
+// A PE32 image read in place: its headers, its section table, and its
+// resources, one looked up by type name, number and language or all of them
+// listed. Everything is read through the bounds-checked cursor; nothing is
+// copied.
 
 #include <cstdint>
 #include <string>
@@ -20,7 +21,30 @@ struct CPeResource {
   uint32_t entryOffset = 0;  // the file offset of its 16-byte data entry
   uint32_t address = 0;
   uint32_t size = 0;
+  uint32_t codePage = 0;
   uint32_t fileOffset = 0;
+};
+
+// A resource's type, number or language in the tree: a number, or a name.
+struct CResourceKey {
+  bool named = false;
+  uint32_t id = 0;
+  std::u16string name;
+
+  static CResourceKey Number(uint32_t number) {
+    CResourceKey key;
+    key.id = number;
+    return key;
+  }
+  bool Is(uint32_t number) const { return !named && id == number; }
+};
+
+// One resource of the tree.
+struct CPeResourceItem {
+  CResourceKey type;
+  CResourceKey name;
+  CResourceKey language;
+  CPeResource data;
 };
 
 class CPeImage {
@@ -51,8 +75,25 @@ class CPeImage {
   // kAnyLanguage takes its first language.
   bool FindResource(uint16_t type, uint16_t id, uint16_t language, CPeResource& out,
                     std::string* why) const;
+  // Every resource, in the tree's order; false, with `why`, when the tree is
+  // damaged.
+  bool ListResources(std::vector<CPeResourceItem>& items, std::string* why) const;
 
  private:
+  // One directory of the tree: its entries' keys (a number, or where a
+  // name lies) and what each leads to (with kResourceHighBit, a directory).
+  struct CDirectoryEntry {
+    bool named = false;
+    uint32_t key = 0;
+    uint32_t target = 0;
+  };
+  bool ReadDirectory(uint32_t directory, std::vector<CDirectoryEntry>& entries) const;
+  // The counted UTF-16 name at `offset`; false when it lies outside the tree
+  // or is longer than `longest` units.
+  bool ReadName(uint32_t offset, size_t longest, std::u16string& name) const;
+  // An entry's key; false for a name past `longest` or outside the tree.
+  bool KeyOf(const CDirectoryEntry& entry, size_t longest, CResourceKey& key) const;
+  bool ReadDataEntry(uint32_t node, CPeResource& out, std::string* why) const;
   bool FindEntry(uint32_t directory, const char* name, uint16_t id, uint32_t& target,
                  std::string* why) const;
   bool FindResourceOf(const char* typeName, uint16_t typeId, uint16_t id, uint16_t language,

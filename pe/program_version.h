@@ -20,6 +20,6 @@ struct CProgramVersion {
   uint16_t version[4] = {};
 };
 
-// Whether a UTF-8 text can be the product name: 1 to kProductNameLength
-// UTF-16 units, none a control character.
-bool IsProductName(const std::string& text);
+// Whether a UTF-8 text can be shown as a name (the product's, a studio's
+// title): 1 to `longest` UTF-16 units, none a control character.
+bool IsShownName(const std::string& text, size_t longest);

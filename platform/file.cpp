@@ -196,6 +196,10 @@ bool FileExists(const std::string& path) {
   return os::Exists(path);
 }
 
+bool FolderExists(const std::string& path) {
+  return os::IsFolder(path);
+}
+
 bool FileSizeOf(const std::string& path, uint64_t& size) {
   return os::SizeOf(path, size);
 }

@@ -34,6 +34,7 @@ int64_t Size(intptr_t handle);
 bool Close(intptr_t handle);
 
 bool Exists(const std::string& path);
+bool IsFolder(const std::string& path);
 bool SizeOf(const std::string& path, uint64_t& size);
 bool MakeFolder(const std::string& path);
 bool Remove(const std::string& path);

@@ -90,6 +90,8 @@ class CFile {
 };
 
 bool FileExists(const std::string& path);
+// Whether `path` names a folder (links followed).
+bool FolderExists(const std::string& path);
 // The size of the file at `path` without opening it (one stat); false when
 // there is no file there.
 bool FileSizeOf(const std::string& path, uint64_t& size);

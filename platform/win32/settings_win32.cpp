@@ -12,9 +12,9 @@ class CKey {
   ~CKey() {
     if (key_ != nullptr) RegCloseKey(key_);
   }
-  bool Open(const char* path) {
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(path, CP_UTF8).c_str(), 0, KEY_QUERY_VALUE,
-                         &key_) == ERROR_SUCCESS;
+  bool Open(SettingsRoot root, const char* path) {
+    return RegOpenKeyExW(root == SettingsRoot::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                         Widen(path, CP_UTF8).c_str(), 0, KEY_QUERY_VALUE, &key_) == ERROR_SUCCESS;
   }
   HKEY Get() const { return key_; }
 
@@ -27,9 +27,9 @@ uint16_t GetSystemDefaultLanguage() {
   return GetSystemDefaultLangID();
 }
 
-bool ReadMachineSetting(const char* key, const char* valueName, std::string& value) {
+bool ReadSetting(SettingsRoot root, const char* key, const char* valueName, std::string& value) {
   CKey opened;
-  if (!opened.Open(key)) return false;
+  if (!opened.Open(root, key)) return false;
 
   // A value that is not text, does not fit, or lacks its terminator is
   // absent. Read in its wide form, so that a folder named outside the ANSI

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 
+#include "base/little_endian.h"
 #include "base/version.h"
 #include "tests/builder/command_support.h"
 #include "tests/builder/game_support.h"
@@ -70,6 +71,30 @@ const std::string kStub = "%work/stub.exe";
 void Remove(const CTempFolder& root, const std::string& path) {
   fs::remove_all(root / path);
 }
+
+// A background's BMP file: its two headers, then `pixels` bytes of pixels.
+Bytes Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t pixels) {
+  Bytes b;
+  AppendU16(b, 0x4D42);       // "BM"
+  AppendU32(b, 54 + pixels);  // the file's size
+  AppendU32(b, 0);            // reserved
+  AppendU32(b, 54);           // where the pixels begin
+  AppendU32(b, 40);           // BITMAPINFOHEADER
+  AppendU32(b, static_cast<uint32_t>(width));
+  AppendU32(b, static_cast<uint32_t>(height));
+  AppendU16(b, 1);  // planes
+  AppendU16(b, bits);
+  AppendU32(b, compression);
+  b.resize(54 + pixels, 0);  // the header's other fields, the pixels
+  return b;
+}
+
+// A build of the program with the studio's option `option` naming %work/`file`.
+std::vector<std::string> StudioBuild(const char* option, const std::string& file) {
+  return {"%old", "%new", "--exe", "%work/a.exe", "--stub", kStub, option, "%work/" + file};
+}
+
+const uint32_t kPixels = 1100 * 426;  // 366 x 426 pixels of 3 bytes, rows of 4-byte words
 }  // namespace
 
 TEST(Refusals, EachIsTold) {
@@ -136,6 +161,69 @@ TEST(Refusals, EachIsTold) {
        {"%old", "%new", "-o", "%work/r.qpd", "--output=x"},
        2,
        "unknown option --output"},
+      {"a title with a line break",
+       nullptr,
+       {"%old", "%new", "--exe", "%work/a.exe", "--title", "Game\npatch"},
+       2,
+       "--title takes a text of 1 to 100 characters, none a control character"},
+      {"a title without a program",
+       nullptr,
+       {"%old", "%new", "-o", "%work/r.qpd", "--title", "Game patch"},
+       2,
+       "--title, --background, --icon and --registry-value are for the program (--exe)"},
+      {"a registry value of another root",
+       nullptr,
+       {"%old", "%new", "--exe", "%work/a.exe", "--registry-value", "HKCR\\Game\\Path"},
+       2,
+       "--registry-value: HKCR\\Game\\Path: not a path below HKLM\\ or HKCU\\"},
+      {"a registry value without its key",
+       nullptr,
+       {"%old", "%new", "--exe", "%work/a.exe", "--registry-value", "HKLM\\InstallPath"},
+       2,
+       "--registry-value: HKLM\\InstallPath: not a key and a value's name"},
+      {"a background of another size",
+       [](const CTempFolder& root) {
+         WriteWholeFile(root / "work/wide.bmp", Bmp(400, 426, 24, 0, 1200 * 426));
+       },
+       StudioBuild("--background", "wide.bmp"), 1, "work/wide.bmp: 400x426 pixels, not 366x426"},
+      {"a background of 32 bits per pixel",
+       [](const CTempFolder& root) {
+         WriteWholeFile(root / "work/deep.bmp", Bmp(366, -426, 32, 0, 366 * 4 * 426));
+       },
+       StudioBuild("--background", "deep.bmp"), 1, "work/deep.bmp: 32 bits per pixel, not 24"},
+      {"a compressed background",
+       [](const CTempFolder& root) {
+         WriteWholeFile(root / "work/rle.bmp", Bmp(366, 426, 24, 1, 5000));
+       },
+       StudioBuild("--background", "rle.bmp"), 1, "work/rle.bmp: compressed (BI_RLE8), not BI_RGB"},
+      {"a truncated background",
+       [](const CTempFolder& root) {
+         WriteWholeFile(root / "work/cut.bmp", Bmp(366, 426, 24, 0, kPixels - 1));
+       },
+       StudioBuild("--background", "cut.bmp"), 1,
+       "work/cut.bmp: truncated: 468600 bytes of pixels from byte 54, the file has 468653"},
+      {"a background that is no BMP", nullptr, StudioBuild("--background", "earlier.qpd"), 1,
+       "work/earlier.qpd: not a BMP file"},
+      {"a stub without the background's bitmap",
+       [](const CTempFolder& root) {
+         WriteWholeFile(root / "work/good.bmp", Bmp(366, 426, 24, 0, kPixels));
+       },
+       StudioBuild("--background", "good.bmp"), 1,
+       "work/stub.exe: the stub has no bitmap 130 of 468640 bytes for the background"},
+      {"an icon that is no icon", nullptr, StudioBuild("--icon", "earlier.qpd"), 1,
+       "work/earlier.qpd: not an icon file (.ico)"},
+      {"an icon whose image lies past its end",
+       [](const CTempFolder& root) {
+         Bytes ico;
+         for (uint16_t field : {0, 1, 1}) AppendU16(ico, field);  // reserved, icons, one image
+         ico.insert(ico.end(), {16, 16, 0, 0});                   // 16 x 16, no palette
+         AppendU16(ico, 1);                                       // planes
+         AppendU16(ico, 32);                                      // bits per pixel
+         AppendU32(ico, 1000);                                    // its bytes
+         AppendU32(ico, 22);                                      // where they begin
+         WriteWholeFile(root / "work/cut.ico", ico);
+       },
+       StudioBuild("--icon", "cut.ico"), 1, "work/cut.ico: image 1 lies past the end of the file"},
       {"a product name the stub has no field for",
        nullptr,
        {"%old", "%new", "--exe", "%work/a.exe", "--stub", kStub, "--product-name", "Game patch"},

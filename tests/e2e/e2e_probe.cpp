@@ -1,6 +1,7 @@
 // The end-to-end scripts' hands and eyes inside Wine, where xdotool cannot
 // see: reads the text of a dialog box, moves it, and holds files open the way
-// another program (a virus scanner, the game's launcher) would.
+// another program (a virus scanner, the game's launcher) would. Captions and
+// texts are UTF-8, found and read with the wide calls.
 //
 //   qelpatch_e2e_probe box CAPTION          prints the box's text
 //   qelpatch_e2e_probe move CAPTION X Y     moves the box to (X, Y)
@@ -13,24 +14,39 @@
 #include <vector>
 
 #include "platform/win32/windows_api.h"
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 namespace {
-HWND FindBox(const char* caption) {
-  return FindWindowA("#32770", caption);
+// The command line's argument `index`, as the system has it.
+std::wstring WideArgument(int index) {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring argument = arguments && index < count ? arguments[index] : L"";
+  LocalFree(arguments);
+  return argument;
+}
+
+HWND FindBox(int captionArgument) {
+  return FindWindowW(L"#32770", WideArgument(captionArgument).c_str());
 }
 
 // The box's message is its static control with text (an icon's has none).
 BOOL CALLBACK TakeStaticText(HWND child, LPARAM out) {
-  char name[16] = {}, buffer[1024] = {};
+  char name[16] = {};
+  wchar_t buffer[1024] = {};
   GetClassNameA(child, name, sizeof(name));
   if (lstrcmpiA(name, "Static") == 0 &&
-      SendMessageA(child, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer)) > 0)
-    *reinterpret_cast<std::string*>(out) = buffer;
+      SendMessageW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer)) > 0) {
+    char utf8[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, buffer, -1, utf8, sizeof(utf8), nullptr, nullptr);
+    *reinterpret_cast<std::string*>(out) = utf8;
+  }
   return TRUE;
 }
 
-int PrintBoxText(const char* caption) {
-  HWND box = FindBox(caption);
+int PrintBoxText(int captionArgument) {
+  HWND box = FindBox(captionArgument);
   if (box == nullptr) return 1;
   std::string text;
   EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
@@ -38,8 +54,8 @@ int PrintBoxText(const char* caption) {
   return 0;
 }
 
-int MoveBox(const char* caption, int x, int y) {
-  HWND box = FindBox(caption);
+int MoveBox(int captionArgument, int x, int y) {
+  HWND box = FindBox(captionArgument);
   if (box == nullptr) return 1;
   return SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
 }
@@ -94,9 +110,8 @@ int ListResources(const char* path) {
 
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
-  if (command == "box" && argc == 3) return PrintBoxText(argv[2]);
-  if (command == "move" && argc == 5)
-    return MoveBox(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  if (command == "box" && argc == 3) return PrintBoxText(2);
+  if (command == "move" && argc == 5) return MoveBox(2, std::atoi(argv[3]), std::atoi(argv[4]));
   if (command == "resources" && argc == 3) return ListResources(argv[2]);
   if (command == "hold" && argc >= 4)
     return HoldFiles(static_cast<DWORD>(std::atoi(argv[2])), argv + 3, argc - 3);

@@ -4,7 +4,7 @@
 # release was built from. The program is the one players get: the stub
 # stamped with the release by qelpatch-build. First its make-up is checked
 # (PE32 GUI, only Windows system DLLs imported, the resources, the same as
-# those of the program built with the release), then five runs:
+# those of the program built with the release), then six runs:
 #   completed  the stored path leads to the old game; the result box says
 #              " Patch is completed.", the folder then holds the new version
 #   declined   a package differs from the release; the question is answered
@@ -16,6 +16,11 @@
 #   signed     the program signed with osslsigncode (a throwaway certificate
 #              made by openssl), verified, then run as "completed": the
 #              signature does not disturb finding the release
+#   studio     a studio's own program, stamped with a title (not ASCII), a
+#              background, an icon and its own registry value (under HKCU,
+#              naming the game folder itself), which alone is stored: the
+#              window bears the title and the background, the result box
+#              the title; the folder then holds the new version
 # Screenshots go to build/windows/e2e/screenshots. Every wait is bounded.
 # Where no 32-bit program runs, the make-up is checked all the same (the
 # resources read by the 64-bit build's probe), the runs are skipped, and the
@@ -45,6 +50,8 @@ BACKGROUND=$ROOT/resources/background.bmp
 export WINEPREFIX=${WINEPREFIX_GUI:-$BUILD/wineprefix-gui} WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A studio's title and key travel in UTF-8 to Wine and xdotool.
+export LC_ALL=C.UTF-8
 source "$ROOT/tests/e2e/lib/wine.bash"
 if [ "$QELPATCH_RUNS_32BIT" = no ]; then
   # The 64-bit probe reads a 32-bit program's resources as data, in the
@@ -89,11 +96,12 @@ wait_patcher() {
   fail "$1: QelPatch.exe still running after $2 s"
 }
 
-# The result box's text, checked; its window id in BOX.
+# The result box's text, checked; its window id in BOX. $3: its caption
+# (QelPatch unless given), and $4 the main window, when that bears it too.
 expect_result() {
-  BOX=$(qel_wait_window QelPatch 60) || fail "$1: no result box" || return 1
-  local text
-  text=$(qel_box_text QelPatch)
+  local caption=${3:-QelPatch} text
+  BOX=$(qel_wait_window "$caption" 60 "${4:-}") || fail "$1: no result box" || return 1
+  text=$(qel_box_text "$caption")
   [ "$text" = "$2" ] || fail "$1: the box says '$text'"
 }
 
@@ -267,6 +275,54 @@ run_cancelled() {
   same_folders "$GAME" "$SAMPLE/old" || fail "cancelled: files changed"
 }
 
+# A studio's artwork in $1: studio.bmp, the background with its picture's
+# colours turned over, and studio.ico, one icon of 32 x 32 pixels.
+make_studio_artwork() {
+  python3 - "$BACKGROUND" "$1" <<'PYTHON'
+import struct, sys
+picture = bytearray(open(sys.argv[1], "rb").read())
+for row in range(213, 426):  # bottom-up: the window's look is the file's last rows
+    start = 54 + row * 1100
+    picture[start:start + 1098] = bytes(255 - b for b in picture[start:start + 1098])
+open(sys.argv[2] + "/studio.bmp", "wb").write(picture)
+pixels = bytes([0x20, 0x80, 0xE0, 0xFF]) * 32 * 32 + bytes(4 * 32)  # colour, then the mask
+image = struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 32, 0, len(pixels), 0, 0, 0, 0) + pixels
+open(sys.argv[2] + "/studio.ico", "wb").write(
+    struct.pack("<HHHBBBBHHII", 0, 1, 1, 32, 32, 0, 0, 1, 32, len(image), 22) + image)
+PYTHON
+}
+
+run_studio() {
+  local studio=$WORK/studio title="Ödland — Patch" key='HKCU\Software\Ödland' main
+  rm -rf "$studio" && mkdir -p "$studio"
+  make_studio_artwork "$studio"
+  "$BUILDER" --stamp "$DATA" --exe "$studio/QelPatch.exe" --stub "$STUB" --title "$title" \
+    --background "$studio/studio.bmp" --icon "$studio/studio.ico" \
+    --registry-value "$key\\InstallPath" >/dev/null || fail "studio: not stamped" || return 1
+  qel_wine "$PROBE" resources "$(qel_windows_path "$studio/QelPatch.exe")" | grep -qx "14 133 0 20" ||
+    fail "studio: the icon group is not the studio's one image" || return 1
+  fresh_game
+  qel_forget_path
+  qel_wine reg add "$key" /v InstallPath /t REG_SZ /d "$(qel_windows_path "$GAME")" /f >/dev/null ||
+    return 1
+  local unstamped=$EXE
+  EXE=$studio/QelPatch.exe
+  start_patcher
+  EXE=$unstamped
+  main=$(qel_wait_window "$title" 30) || fail "studio: no main window titled '$title'" || return 1
+  expect_result studio " Patch is completed." "$title" "$main" || return 1
+  qel_move_box_below "$title"
+  sleep 0.7
+  qel_screenshot "$SHOTS/studio.png"
+  [ "$(pixel "$SHOTS/studio.png" $((20 + 60)) $((20 + 60)))" = "$(pixel "$studio/studio.bmp" 60 60)" ] ||
+    fail "studio: the window does not show the studio's background" || return 1
+  qel_press_key "$BOX" Return
+  wait_patcher studio 30 || return 1
+  qel_wine reg delete "$key" /f >/dev/null
+  [ "$PATCHER_EXIT" = 0 ] || fail "studio: exit code $PATCHER_EXIT" || return 1
+  same_folders "$GAME" "$SAMPLE/new" || fail "studio: the folder is not the new version"
+}
+
 # --- Main -------------------------------------------------------------------
 
 for needed in "$BUILT_EXE" "$STUB" "$PROBE" "$BUILDER"; do
@@ -291,7 +347,7 @@ qel_start_display || exit 1
 trap cleanup EXIT
 
 failed=()
-for run in contract completed declined quit cancelled signed; do
+for run in contract completed declined quit cancelled signed studio; do
   log "$run"
   if ! "run_$run"; then
     failed+=("$run")

@@ -6,8 +6,10 @@
 # holds exactly the release's bytes, the version resource's texts are the
 # stub's without their padding (or the product's name and version given),
 # everything else is the stub's. Stamping twice gives the same bytes, and
-# building with --exe gives the same program as --stamp. --show reads the
-# release inside and the product's name and version. Refused with a message and no
+# building with --exe gives the same program as --stamp, a studio's program
+# too, whose resources pefile finds to be the studio's background, icon and
+# settings. --show reads the release inside, the product's name and version
+# and the studio's title and registry value. Refused with a message and no
 # output: a signed stub, a stub of another version, a program that is not a
 # stub, a release over the limit, a file that is not a release.
 #
@@ -91,6 +93,43 @@ sys.exit(1 if problems else 0)
 PYTHON
 }
 
+# A studio's program against its files, read by pefile: the checksum, the
+# release, bitmap 130 the background's resource, icon group 133 naming the
+# icon file's images, and the settings.
+check_studio() {
+  "$PYTHON" - "$@" <<'PYTHON'
+import struct, sys, pefile
+exe_path, release_path, bmp_path, ico_path = sys.argv[1:]
+exe = pefile.PE(exe_path)
+problems = []
+def need(ok, text):
+    if not ok:
+        problems.append(text)
+need(exe.OPTIONAL_HEADER.CheckSum == exe.generate_checksum(), "wrong checksum")
+need(exe.get_warnings() == [], "pefile warns: %s" % exe.get_warnings())
+found = {}
+for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for lang in name.directory.entries:
+            entry = lang.data.struct
+            found[(str(kind.name) if kind.name else kind.id, name.id, lang.id)] = \
+                exe.get_data(entry.OffsetToData, entry.Size)
+need(found.get(("DAT", 136, 1042)) == open(release_path, "rb").read(), "DAT 136 is not the release")
+need(found.get((2, 130, 0)) == open(bmp_path, "rb").read()[14:], "bitmap 130 is not the background")
+ico = open(ico_path, "rb").read()
+group = found.get((14, 133, 0), b"\0" * 6)
+count = struct.unpack_from("<H", ico, 4)[0]
+need(struct.unpack_from("<H", group, 4)[0] == count, "icon group 133 names other images")
+for i in range(min(count, struct.unpack_from("<H", group, 4)[0])):
+    size, offset = struct.unpack_from("<II", ico, 6 + 16 * i + 8)
+    number = struct.unpack_from("<H", group, 6 + 14 * i + 12)[0]
+    need(found.get((3, number, 0)) == ico[offset:offset + size], "icon %d is not image %d" % (number, i))
+need((10, 137, 0) in found, "no settings resource")
+print("; ".join(problems))
+sys.exit(1 if problems else 0)
+PYTHON
+}
+
 # A refusal: exit 1, the message, no output file.
 expect_refusal() {
   local what=$1 expected=$2 out=$3
@@ -143,6 +182,31 @@ why=$(check_layout "$WORK/named.exe" "$WORK/sample.qpd" "Game patch 1.1 — ét�
 # --show names the product as the program's properties do.
 "$BUILDER" --show "$WORK/named.exe" | grep -qxF "program: Game patch 1.1 — été, version 1.1.0.7" ||
   fail "named: --show does not name the product"
+# A studio's program: its own background (the stub's, its colours turned
+# over, the rows' padding left zeros), QelPatch's icon of three images, a
+# title and a registry value.
+"$PYTHON" - "$ROOT/resources/background.bmp" "$WORK/studio.bmp" <<'PYTHON'
+import sys
+picture = bytearray(open(sys.argv[1], "rb").read())
+for i in range(54, len(picture)):
+    if (i - 54) % 1100 < 1098:
+        picture[i] = 255 - picture[i]
+open(sys.argv[2], "wb").write(picture)
+PYTHON
+studio=(--title "Ödland — Patch" --background "$WORK/studio.bmp" --icon "$ROOT/resources/qelpatch.ico"
+  --registry-value 'HKEY_LOCAL_MACHINE\SOFTWARE\Ödland\Game\InstallPath')
+"$BUILDER" "$WORK/sample/old" "$WORK/sample/new" --exe "$WORK/studio-built.exe" --stub "$STUB" \
+  "${studio[@]}" >/dev/null || fail "studio: not built"
+"$BUILDER" --stamp "$WORK/sample.qpd" --exe "$WORK/studio.exe" --stub "$STUB" "${studio[@]}" >/dev/null ||
+  fail "studio: not stamped"
+cmp -s "$WORK/studio-built.exe" "$WORK/studio.exe" || fail "studio: --exe and --stamp give different programs"
+why=$(check_studio "$WORK/studio.exe" "$WORK/sample.qpd" "$WORK/studio.bmp" "$ROOT/resources/qelpatch.ico") ||
+  fail "studio: $why"
+shown=$("$BUILDER" --show "$WORK/studio.exe")
+for line in "title: Ödland — Patch" 'registry value: HKLM\SOFTWARE\Ödland\Game\InstallPath' \
+  "background: the studio's; icon: the studio's"; do
+  grep -qxF "$line" <<<"$shown" || fail "studio: --show does not say '$line'"
+done
 cmp -s "$WORK/sample.qpd" "$ROOT/resources/sample-release.qpd" ||
   fail "the sample release differs from resources/sample-release.qpd"
 

@@ -7,11 +7,11 @@
 #include "tests/support/release_runs.h"
 
 TEST(InstallDir, LocationIsChosenByTheExactLanguageIdentifier) {
-  EXPECT_STREQ(InstallPathLocationFor(0x0804).key, "SOFTWARE\\morv\\quelvane");
-  EXPECT_STREQ(InstallPathLocationFor(0x0804).valueName, "Loader");
+  EXPECT_EQ(InstallPathLocationFor(0x0804).key, "SOFTWARE\\morv\\quelvane");
+  EXPECT_EQ(InstallPathLocationFor(0x0804).valueName, "Loader");
   for (uint16_t other : {0x0404, 0x0409, 0x0412, 0x0004, 0x1004}) {
-    EXPECT_STREQ(InstallPathLocationFor(other).key, "SOFTWARE\\KESTA\\Quelvane") << other;
-    EXPECT_STREQ(InstallPathLocationFor(other).valueName, "Destination") << other;
+    EXPECT_EQ(InstallPathLocationFor(other).key, "SOFTWARE\\KESTA\\Quelvane") << other;
+    EXPECT_EQ(InstallPathLocationFor(other).valueName, "Destination") << other;
   }
 }
 
@@ -101,6 +101,22 @@ TEST_F(WorkerFolder, StoredPathGivesTheFolderWithoutAsking) {
   EXPECT_EQ(TestHost().settingKeys,
             std::vector<std::string>{"SOFTWARE\\KESTA\\Quelvane|Destination"});
   EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
+}
+
+TEST_F(WorkerFolder, TheProgramsOwnValueIsReadWhateverTheLanguageAndMayNameTheFolder) {
+  for (uint16_t language : {0x0804, 0x0409}) {
+    ResetTestHost();
+    TestHost().language = language;
+    TestHost().hasLocation = true;
+    TestHost().location = {CSettingsRoot::kCurrentUser, "Software\\Studio\\Game", "InstallPath"};
+    TestHost().hasSetting = true;
+    TestHost().setting = folder.Path().substr(0, folder.Path().size() - 1);
+    Run();
+    EXPECT_EQ(InstallDir, folder.Path());
+    EXPECT_EQ(TestHost().settingKeys,
+              std::vector<std::string>{"Software\\Studio\\Game|InstallPath"});
+    EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
+  }
 }
 
 TEST_F(WorkerFolder, StoredTextEmptyOrAbsentAsksForAFolder) {

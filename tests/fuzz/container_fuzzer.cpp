@@ -32,8 +32,9 @@ std::string g_folder;
 // The game folder from the stored path, Yes to every question: the run goes
 // on as far as it can.
 struct CFuzzHost : CPatchHost {
+  bool NamedInstallPath(CInstallPathLocation&) override { return false; }
   uint16_t SystemDefaultLanguage() override { return 0x0409; }
-  bool ReadInstallPath(const char*, const char*, std::string& path) override {
+  bool ReadInstallPath(const CInstallPathLocation&, std::string& path) override {
     path = g_folder + "launcher.exe";
     return true;
   }

@@ -29,7 +29,9 @@ class SettingsTest : public ::testing::Test {
   void StoreText(const std::string& text, DWORD type = REG_SZ) {
     Store(type, text.c_str(), static_cast<DWORD>(text.size() + 1));
   }
-  bool Read(std::string& value) { return platform::ReadMachineSetting(kKey, "Destination", value); }
+  bool Read(std::string& value) {
+    return platform::ReadSetting(platform::SettingsRoot::kMachine, kKey, "Destination", value);
+  }
 
   HKEY key_ = nullptr;
 };
@@ -78,8 +80,8 @@ TEST_F(SettingsTest, ATextThatFillsTheBufferWithoutItsTerminatorIsAbsent) {
 TEST_F(SettingsTest, AMissingKeyOrValueIsAbsentAndNothingIsCreated) {
   std::string value;
   EXPECT_FALSE(Read(value));
-  EXPECT_FALSE(
-      platform::ReadMachineSetting("SOFTWARE\\QelPatchTest\\Missing", "Destination", value));
+  EXPECT_FALSE(platform::ReadSetting(platform::SettingsRoot::kMachine,
+                                     "SOFTWARE\\QelPatchTest\\Missing", "Destination", value));
   HKEY missing = nullptr;
   EXPECT_NE(
       RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QelPatchTest\\Missing", 0, KEY_READ, &missing),

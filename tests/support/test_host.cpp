@@ -13,12 +13,17 @@ CTestHost& TestHost() {
   return g_host;
 }
 
+bool CTestHost::NamedInstallPath(CInstallPathLocation& named) {
+  named = location;
+  return hasLocation;
+}
+
 uint16_t CTestHost::SystemDefaultLanguage() {
   return language;
 }
 
-bool CTestHost::ReadInstallPath(const char* key, const char* valueName, std::string& path) {
-  settingKeys.push_back(std::string(key) + "|" + valueName);
+bool CTestHost::ReadInstallPath(const CInstallPathLocation& read, std::string& path) {
+  settingKeys.push_back(read.key + "|" + read.valueName);
   if (!hasSetting) return false;
   path = setting;
   return true;

@@ -14,6 +14,8 @@
 
 struct CTestHost : CPatchHost {
   uint16_t language = 0x0409;
+  bool hasLocation = false;
+  CInstallPathLocation location;  // the program's own, when it has one
   bool hasSetting = false;
   std::string setting;       // the stored installation path
   std::string chosenFolder;  // what the folder chooser gives; empty: cancel
@@ -25,8 +27,9 @@ struct CTestHost : CPatchHost {
   std::vector<uintptr_t> results;  // 1 completed, 0 failed, per posted result
   CPatchOutcome outcome;           // the last one posted
 
+  bool NamedInstallPath(CInstallPathLocation& named) override;
   uint16_t SystemDefaultLanguage() override;
-  bool ReadInstallPath(const char* key, const char* valueName, std::string& path) override;
+  bool ReadInstallPath(const CInstallPathLocation& read, std::string& path) override;
   std::string ChooseFolder(const char* title) override;
   bool AskYesNo(const char* text, const char* caption) override;
   void Diagnostic(const std::string& line) override;

@@ -31,11 +31,12 @@ qel_forget_path() {
   for entry in "${QEL_PATH_KEYS[@]}"; do qel_wine reg delete "${entry%|*}" /f >/dev/null || true; done
 }
 
-# The id of a visible window titled exactly $1, waiting up to $2 seconds.
+# The id of a visible window titled exactly $1, waiting up to $2 seconds;
+# with $3, one other than that window.
 qel_wait_window() {
   local i id
   for i in $(seq $(($2 * 10))); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${3:-}" | head -n1)
     if [ -n "$id" ]; then
       echo "$id"
       return 0
