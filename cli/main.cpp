@@ -1,10 +1,9 @@
-// The Linux patcher: the terminal stands in for the window. As in the Windows
-// program, the worker thread does all file work and posts one result; this
-// thread only shows progress from GetProgress, three times a second, and
-// waits for the result.
+// The console patcher (qelpatch on Linux, qelpatch-console.exe on Windows):
+// the terminal stands in for the window. As in the window program, the
+// worker thread does all file work and posts one result; this thread only
+// shows progress from GetProgress, three times a second, and waits for the
+// result.
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -19,6 +18,7 @@
 #include "platform/command_line.h"
 #include "platform/folder_listing.h"
 #include "platform/interrupt_cleanup.h"
+#include "platform/terminal.h"
 
 namespace {
 constexpr int kRepaintMilliseconds = 333;
@@ -29,13 +29,14 @@ constexpr int kRefusedCommandLine = 2;
 constexpr int kCannotStart = 3;
 
 int CannotStart(const std::string& message) {
-  std::fprintf(stderr, "qelpatch: %s\n", message.c_str());
+  WriteTerminal(TerminalStream::kError, QELPATCH_PATCHER_NAME ": " + message + "\n");
   return kCannotStart;
 }
 
 // The run's last line, and its code.
 int Ended(bool completed) {
-  std::printf("%s\n", completed ? " Patch is completed." : " Patch is failed.");
+  WriteTerminal(TerminalStream::kOutput,
+                completed ? " Patch is completed.\n" : " Patch is failed.\n");
   return completed ? kCompleted : kFailed;
 }
 
@@ -71,7 +72,7 @@ bool Interrupted(void* context) {
 // file in the folder: the folder followed by its separator does.
 bool StoredPathOf(const std::string& folder, std::string& stored, std::string* why) {
   if (KindOfPath(folder) != PathKind::kFolder) return Refuse(why, folder + ": no such folder");
-  stored = folder.back() == '/' ? folder : folder + "/";
+  stored = FolderWithSeparator(folder);
   if (stored.size() > CTerminalHost::kLongestStoredPath)
     return Refuse(why, folder + ": a path longer than the patcher's 1023 bytes");
   return true;
@@ -82,19 +83,20 @@ bool StoredPathOf(const std::string& folder, std::string& stored, std::string* w
 int main(int argc, char** argv) {
   CPatcherOptions options;
   std::string why;
-  if (!ParsePatcherOptions(std::vector<std::string>(argv + 1, argv + argc), options, &why)) {
-    std::fprintf(stderr, "qelpatch: %s\n%s", why.c_str(), kPatcherUsage);
+  if (!ParsePatcherOptions(CommandLineArguments(argc, argv), options, &why)) {
+    WriteTerminal(TerminalStream::kError, QELPATCH_PATCHER_NAME ": " + why + "\n" + kPatcherUsage);
     return kRefusedCommandLine;
   }
   if (options.help) {
-    std::fputs(kPatcherUsage, stdout);
+    WriteTerminal(TerminalStream::kOutput, kPatcherUsage);
     return 0;
   }
   if (options.version) {
-    std::printf("qelpatch %s\n", QELPATCH_VERSION);
+    WriteTerminal(TerminalStream::kOutput, QELPATCH_PATCHER_NAME " " QELPATCH_VERSION "\n");
     return 0;
   }
-  CProgressLine line(StandardErrorIsTerminal());
+  const bool terminal = RedrawsLinesInPlace();
+  CProgressLine line(terminal);
   // Never destroyed, as the worker below: the interrupts' thread may use it
   // until the process ends.
   auto* interruptible = new CInterruptible;
@@ -116,7 +118,7 @@ int main(int argc, char** argv) {
   }
   // None of these is ever destroyed: the worker thread may still be using
   // them when this thread ends the process.
-  auto* host = new CTerminalHost(stored);
+  auto* host = new CTerminalHost(stored, terminal);
   auto* worker = new CPatchWorker(*host, bytes);
   interruptible->host = host;
   interruptible->worker = worker;

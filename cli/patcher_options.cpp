@@ -4,8 +4,10 @@
 #include "pe/exe_stamp.h"
 
 const char kPatcherUsage[] =
-    "usage: qelpatch [--release FILE] [--game DIR]\n"
-    "       qelpatch --help | --version\n"
+    "usage: " QELPATCH_PATCHER_NAME
+    " [--release FILE] [--game DIR]\n"
+    "       " QELPATCH_PATCHER_NAME
+    " --help | --version\n"
     "\n"
     "Applies a patch release to a game folder, as QelPatch.exe does on Windows.\n"
     "--release names a release file or a QelPatch.exe (signed or not) to apply\n"

@@ -1,8 +1,9 @@
 #pragma once
-// The Linux patcher's command line. Without options it runs as QelPatch.exe
-// does: the release it carries, the game folder from QELPATCH_INSTALL_PATH
-// (standing in for the registry) or asked for. As the release engineer's
-// tool it applies a release file or a QelPatch.exe to a folder:
+// The console patcher's command line (qelpatch; qelpatch-console on
+// Windows). Without options it runs as QelPatch.exe does: the release it
+// carries, the game folder from QELPATCH_INSTALL_PATH (standing in for the
+// registry) or asked for. As the release engineer's tool it applies a
+// release file or a QelPatch.exe to a folder:
 //
 //   qelpatch [--release FILE] [--game DIR]
 //   qelpatch --help | --version

@@ -1,7 +1,7 @@
 #pragma once
-// Progress on standard error while the Linux patcher runs: on a terminal one
-// line redrawn in place (bar, percentage, status text); otherwise each new
-// status text on a line of its own.
+// Progress on standard error while the console patcher runs: on a terminal
+// one line redrawn in place (bar, percentage, status text); otherwise each
+// new status text on a line of its own.
 
 #include <string>
 

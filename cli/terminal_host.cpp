@@ -2,14 +2,13 @@
 
 #include <cctype>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
 
 #include "platform/command_line.h"
+#include "platform/terminal.h"
 
 uint16_t CTerminalHost::SystemDefaultLanguage() {
-  // No system language setting; English (US).
+  // It only chooses where the path is stored, which the environment stands
+  // in for: English (US).
   return 0x0409;
 }
 
@@ -18,32 +17,27 @@ bool CTerminalHost::ReadInstallPath(const CInstallPathLocation&, std::string& pa
     path = gameFolder_;
     return true;
   }
-  const char* stored = std::getenv("QELPATCH_INSTALL_PATH");
-  if (stored == nullptr || *stored == '\0') return false;
-  path = stored;
-  return path.size() <= kLongestStoredPath;
+  path = EnvironmentVariable("QELPATCH_INSTALL_PATH");
+  return !path.empty() && path.size() <= kLongestStoredPath;
 }
 
 bool CTerminalHost::ReadAnswer(std::string& line) {
   promptOpen_ = true;
-  if (StandardErrorIsTerminal()) std::fputs("\r\033[K", stderr);
-  std::fflush(stderr);
-  bool ok = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal_) WriteTerminal(TerminalStream::kError, "\r\033[K");
+  bool ok = ReadTerminalLine(line);
   promptOpen_ = false;
   return ok;
 }
 
 std::string CTerminalHost::ChooseFolder(const char* title) {
-  std::printf("%s\n", title);
-  std::fflush(stdout);
+  WriteTerminal(TerminalStream::kOutput, std::string(title) + "\n");
   std::string line;
   if (!ReadAnswer(line)) return std::string();
   return line;
 }
 
 bool CTerminalHost::AskYesNo(const char* text, const char* caption) {
-  std::printf("%s\n%s\n", caption, text);
-  std::fflush(stdout);
+  WriteTerminal(TerminalStream::kOutput, std::string(caption) + "\n" + text + "\n");
   std::string line;
   if (!ReadAnswer(line)) return false;
   for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -51,8 +45,7 @@ bool CTerminalHost::AskYesNo(const char* text, const char* caption) {
 }
 
 void CTerminalHost::Diagnostic(const std::string& line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
+  WriteTerminal(TerminalStream::kOutput, line + "\n");
 }
 
 void CTerminalHost::PostResult(const CPatchOutcome& outcome) {

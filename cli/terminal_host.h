@@ -1,10 +1,10 @@
 #pragma once
-// The Linux patcher's host: the terminal stands in for the window. The
+// The console patcher's host: the terminal stands in for the window. The
 // installation path is --game's folder, else QELPATCH_INSTALL_PATH (which
-// stands in for the registry value), else the folder typed at the "Select
-// Directory" prompt; the question is asked on the terminal; diagnostic lines
-// go to standard output; the result is kept for the front end's thread,
-// which waits for it.
+// stands in for the registry value, on Windows too), else the folder typed
+// at the "Select Directory" prompt; the question is asked on the terminal;
+// diagnostic lines go to standard output; the result is kept for the front
+// end's thread, which waits for it.
 
 #include <atomic>
 #include <condition_variable>
@@ -19,8 +19,10 @@ class CTerminalHost : public CPatchHost {
   // 1023 bytes and its end.
   static constexpr size_t kLongestStoredPath = 1023;
 
-  // `gameFolder`: the folder --game named, or empty.
-  explicit CTerminalHost(std::string gameFolder) : gameFolder_(std::move(gameFolder)) {}
+  // `gameFolder`: the folder --game named, or empty; `terminal`: whether
+  // standard error holds a progress line to clear before a prompt.
+  CTerminalHost(std::string gameFolder, bool terminal)
+      : gameFolder_(std::move(gameFolder)), terminal_(terminal) {}
 
   bool NamedInstallPath(CInstallPathLocation&) override { return false; }
   uint16_t SystemDefaultLanguage() override;
@@ -41,6 +43,7 @@ class CTerminalHost : public CPatchHost {
   bool ReadAnswer(std::string& line);
 
   const std::string gameFolder_;
+  const bool terminal_;
   std::atomic<bool> promptOpen_{false};
   std::mutex mutex_;
   std::condition_variable posted_;

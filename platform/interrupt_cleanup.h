@@ -12,7 +12,9 @@
 #include <string>
 
 // What an interrupt does: true when the process goes on (the handler took
-// care of it), false to end it as the interrupt would.
+// care of it), false to end it as the interrupt would. On Windows a process
+// that goes on after its console closed has the seconds the system allows
+// to end itself.
 using InterruptHandler = bool (*)(void* context);
 
 // Takes interrupts from now on with `handler`, once per interrupt. Call it

@@ -1,14 +1,24 @@
-// The command line and the program's folder on POSIX (Linux): arguments
-// and paths are UTF-8 bytes already.
+// The command line, the environment and the program's folder on POSIX
+// (Linux): arguments, values and paths are UTF-8 bytes already.
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/command_line.h"
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string FolderWithSeparator(const std::string& folder) {
+  return folder.back() == '/' ? folder : folder + "/";
+}
+
+std::string EnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : std::string();
 }
 
 bool StandardErrorIsTerminal() {

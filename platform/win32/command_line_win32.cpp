@@ -1,5 +1,5 @@
-// The command line and the program's folder on Windows: read as UTF-16 and
-// handed on as UTF-8.
+// The command line, the environment and the program's folder on Windows:
+// read as UTF-16 and handed on as UTF-8.
 #include "platform/command_line.h"
 #include "platform/win32/wide_path.h"
 
@@ -16,6 +16,29 @@ std::vector<std::string> CommandLineArguments(int, char**) {
   for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
   if (wide) LocalFree(wide);
   return args;
+}
+
+std::string FolderWithSeparator(const std::string& folder) {
+  const char last = folder.back();
+  if (last == '\\' || last == '/' || (folder.size() == 2 && last == ':')) return folder;
+  return folder + "\\";
+}
+
+std::string EnvironmentVariable(const char* name) {
+  const std::wstring wideName = Widen(name, CP_UTF8);
+  std::wstring value(64, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetEnvironmentVariableW(wideName.c_str(), &value[0], static_cast<DWORD>(value.size()));
+    // Unset, or set and empty.
+    if (length == 0) return std::string();
+    if (length < value.size()) {
+      value.resize(length);
+      return Utf8(value);
+    }
+    // Too small: the length asked for counts the terminating zero.
+    value.resize(length);
+  }
 }
 
 bool StandardErrorIsTerminal() {

@@ -10,8 +10,12 @@ InterruptHandler g_handler = nullptr;
 void* g_context = nullptr;
 
 // TRUE: handled, the process goes on; FALSE: the default handler ends it.
-BOOL WINAPI Interrupted(DWORD) {
-  return g_handler(g_context) ? TRUE : FALSE;
+BOOL WINAPI Interrupted(DWORD event) {
+  if (!g_handler(g_context)) return FALSE;
+  // A closed console ends the process as soon as this returns: it waits
+  // instead, for the process to end itself in the seconds the system allows.
+  if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
+  return TRUE;
 }
 
 bool EndTheBuilder(void*) {

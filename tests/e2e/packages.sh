@@ -39,7 +39,7 @@ for platform in linux windows; do
   tools="$texts./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/qelpatch "
   tools+="./qelpatch-tools-$version/qelpatch-build "
   [ "$platform" = windows ] &&
-    tools="$texts./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/qelpatch-build.exe "
+    tools="$texts./qelpatch-tools-$version/QelPatch-stub.exe ./qelpatch-tools-$version/README.txt ./qelpatch-tools-$version/qelpatch-build.exe ./qelpatch-tools-$version/qelpatch-console.exe "
   [ "$listing" = "$tools" ] || fail "$platform: the package holds $listing"
   for notice in "MIT License" "QelPatch developers" "zlib" "liblzma" "MinGW-w64 runtime" "winpthreads"; do
     grep -qF "$notice" "$WORK/$platform/qelpatch-tools-$version/LICENSE" ||
