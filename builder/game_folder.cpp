@@ -59,11 +59,14 @@ bool ListGameFolder(const std::string& folder, const CFolderRules& rules, CGameF
         if (MatchesPathPattern(rules.exclude[i], path)) out = listing.excludeMatched[i] = true;
       return out;
     };
-  CFolderContents contents;
-  if (!ListFilesBelow(folder, walk, contents, why)) return false;
-  listing.files = std::move(contents.files);
-  listing.folders = std::move(contents.folders);
-  std::sort(listing.files.begin(), listing.files.end());
+  listing.files.clear();
+  listing.folders.clear();
+  const CFoundPath found = [&listing](const std::string& path, bool isFolder, std::string*) {
+    (isFolder ? listing.folders : listing.files).push_back(path);
+    return true;
+  };
+  if (!WalkFolder(folder, walk, found, why)) return false;
+  // The walk brings the files sorted already.
   std::sort(listing.folders.begin(), listing.folders.end());
   return true;
 }
