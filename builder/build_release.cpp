@@ -13,6 +13,7 @@
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
 #include "platform/mapped_file.h"
+#include "platform/scratch_file.h"
 
 namespace {
 CTaskPaths BuildPaths(const CBuildOptions& options) {
@@ -28,9 +29,11 @@ CTaskPaths BuildPaths(const CBuildOptions& options) {
 }
 
 // One container of the release, written to a scratch file beside the first
-// output that is never committed, validated, and its manifest.
+// output that is never committed, and its manifest's head (the lists wait in
+// the builder's scratch files); mapped and validated only to be read whole.
 struct CScratchContainer {
   CAtomicOutput scratch;
+  uint64_t size = 0;
   CMappedFile bytes;
   CPatchContainer entries;
   CReleaseManifest manifest;
@@ -40,8 +43,8 @@ struct CScratchContainer {
 using CWriteEntries = std::function<bool(CContainerStream& stream, std::string* why)>;
 
 bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
-                    const std::string& beside, uint32_t codePage, CProgressBar& progress,
-                    CScratchContainer& raw, std::string* why) {
+                    const std::string& beside, CProgressBar& progress, CScratchContainer& raw,
+                    std::string* why) {
   if (!raw.scratch.Open(beside, why)) return false;
   std::string sinkError;
   const CByteSink sink = [&](const uint8_t* data, size_t count) {
@@ -57,7 +60,15 @@ bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
   CContainerStream::CountBytes(stream.Count(), count);
   if (!raw.scratch.Overwrite(0, count, sizeof count) || !raw.scratch.Close())
     return Refuse(why, raw.scratch.Error());
-  raw.manifest = builder.Manifest(stream.Digests());
+  raw.size = stream.Size();
+  raw.manifest = builder.ManifestHead(stream.Digests());
+  return true;
+}
+
+// The container mapped and validated as the patcher will take it, for a
+// reading of it whole.
+bool Validate(const std::string& beside, uint32_t codePage, CScratchContainer& raw,
+              std::string* why) {
   std::string reason;
   if (!raw.bytes.Open(raw.scratch.TemporaryPath(), why)) return false;
   if (!ValidatePatchContainer(raw.bytes.Data(), static_cast<uint32_t>(raw.bytes.Size()), codePage,
@@ -71,43 +82,58 @@ CReleaseManifest CarriedManifest(const CScratchContainer& raw, bool compressed) 
   CReleaseManifest manifest = raw.manifest;
   if (compressed) {
     manifest.carrying = CCarrying::kXz;
-    manifest.containerSize = static_cast<uint32_t>(raw.bytes.Size());
+    manifest.containerSize = static_cast<uint32_t>(raw.size);
   }
   return manifest;
 }
 
 // The release file with its container compressed into `file`, when that is
-// smaller and QelPatch.exe can still load it within `sizeLimit`; `file` is
-// left empty when the container is to stay as it is. False, with `why`, when
-// the compressor fails.
-bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, CProgressBar& progress,
-              std::vector<uint8_t>& file, std::string* why) {
-  const uint64_t size = raw.bytes.Size();
+// smaller and QelPatch.exe can still load it within `sizeLimit` (`pays`).
+// False, with `why`, when the compressor fails.
+bool Compress(const CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t sizeLimit,
+              const std::string& beside, CProgressBar& progress, CScratchFile& file, bool& pays,
+              std::string* why) {
+  pays = false;
+  const uint64_t size = raw.size;
   // Unpacked, the container would find no room in the 32-bit program, or
   // with the decoder's dictionary alone would not fit the limit.
   if (size > kCarriedContainerLimit || size + UnpackMemory(size) >= sizeLimit) return true;
-  const uint64_t stored = size + ManifestBytes(raw.manifest).size();
+  uint64_t stored = size;
+  if (!builder.WriteManifest(
+          raw.manifest, [&](const uint8_t*, size_t bytes) { return stored += bytes, true; }, why) ||
+      !file.Open(beside, why))
+    return false;
   progress.Begin("compressing", 0, size);
-  const bool packed =
-      CompressedReleaseFile(raw.bytes.Data(), static_cast<uint32_t>(size), raw.manifest, file, why,
-                            [&](uint64_t read) { progress.Update(0, read); });
+  const CByteSink out = [&](const uint8_t* data, size_t bytes) { return file.Write(data, bytes); };
+  const CPackProgress read = [&](uint64_t bytes) { progress.Update(0, bytes); };
+  CContainerPacker packer(size, out, read);
+  std::string unread;
+  ReadFileInPieces(
+      raw.scratch.TemporaryPath(),
+      [&](const uint8_t* data, size_t bytes) { return packer.Take(data, bytes); }, &unread);
+  const bool packed = unread.empty() && packer.Finish(why) &&
+                      builder.WriteManifest(CarriedManifest(raw, true), out, why) &&
+                      file.EndWriting();
   progress.Finish();
+  if (!unread.empty()) return Refuse(why, unread);
+  if (file.Failed()) return Refuse(why, file.Error());
   if (!packed) return false;
-  if (file.size() >= stored ||
-      !LoadsInTheProgram(file.size(), CarriedManifest(raw, true), sizeLimit, nullptr))
-    file.clear();
+  pays = file.Size() < stored &&
+         LoadsInTheProgram(file.Size(), CarriedManifest(raw, true), sizeLimit, nullptr);
   return true;
 }
 
 // The check of what a build wrote to `written`, read back before it replaces
 // `output`: the engine applies it to a scratch copy of the old folder.
 bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
-                  const CScratchContainer& raw, bool compressed, uint64_t sizeLimit,
-                  const std::string& written, bool program, const std::string& output,
-                  CProgressBar& progress, std::vector<std::string>& warnings, std::string* why) {
+                  CScratchContainer& raw, uint64_t sizeLimit, const std::string& written,
+                  bool program, const std::string& output, CProgressBar& progress,
+                  std::vector<std::string>& warnings, std::string* why) {
   CReleaseInput release;
-  if (!OpenWrittenRelease(written, program, raw.entries, CarriedManifest(raw, compressed),
-                          sizeLimit, release, why))
+  CGameFolder old, latest;
+  if (!Validate(output, options.codePage, raw, why) ||
+      !OpenWrittenRelease(written, program, raw.entries, sizeLimit, release, why) ||
+      !builder.ReadListings(old, latest, why))
     return false;
   std::string reason;
   if (!CanVerifyHere(release, options.codePage, &reason)) {
@@ -117,8 +143,8 @@ bool CheckWritten(const CBuildOptions& options, const CReleaseBuilder& builder,
   CVerifyCase check;
   check.oldFolder = options.operands[0];
   check.newFolder = options.operands[1];
-  check.oldListing = &builder.OldListing();
-  check.newListing = &builder.NewListing();
+  check.oldListing = &old;
+  check.newListing = &latest;
   check.release = &release;
   check.codePage = options.codePage;
   check.scratchBeside = FolderOf(output);
@@ -146,6 +172,7 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   const std::string& beside = toFile ? options.releasePath : options.exePath;
 
   CReleaseBuilder builder;
+  builder.ScratchBeside(beside);
   builder.SendWhole(options.whole);
   builder.Keep(options.keep);
   builder.NameVersions(FromVersionOf(options), ToVersionOf(options));
@@ -161,19 +188,20 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   // its archives deflated: from the stored one when it was written whole,
   // planned again when it passed the limit.
   std::unique_ptr<CScratchContainer> raw;
-  std::vector<uint8_t> packed;  // the release file, when compressed
+  CScratchFile packed;  // the release file, when compressed
+  bool compressed = false;
   if (options.compress) {
     raw.reset(new CScratchContainer);
     builder.DeflateArchives(false);
-    if (WriteContainer(builder, write, beside, options.codePage, progress, *raw, why)) {
-      if (!Compress(*raw, sizeLimit, progress, packed, why)) return false;
+    if (WriteContainer(builder, write, beside, progress, *raw, why)) {
+      if (!Compress(builder, *raw, sizeLimit, beside, progress, packed, compressed, why))
+        return false;
     } else if (builder.OverLimit()) {
       raw.reset();
     } else {
       return false;
     }
   }
-  const bool compressed = !packed.empty();
   if (!compressed) {
     std::unique_ptr<CScratchContainer> deflated(new CScratchContainer);
     const CScratchContainer* stored = raw.get();
@@ -181,8 +209,9 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
       return builder.WriteDeflated(stored->entries, stream, sizeLimit, progress, reason);
     };
     builder.DeflateArchives(true);
-    if (!WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
-                        options.codePage, progress, *deflated, why))
+    if ((raw && !Validate(beside, options.codePage, *raw, why)) ||
+        !WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
+                        progress, *deflated, why))
       return false;
     raw = std::move(deflated);
   }
@@ -191,19 +220,19 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   if (toFile && !file.Open(options.releasePath, why)) return false;
   // The same bytes in the release file and in the program: the compressed
   // release file, or the container and its manifest.
-  const std::vector<uint8_t> manifest =
-      compressed ? std::vector<uint8_t>() : ManifestBytes(raw->manifest);
-  const uint8_t* head = compressed ? packed.data() : raw->bytes.Data();
-  const size_t headSize = compressed ? packed.size() : raw->bytes.Size();
-  for (const auto& [data, size] :
-       {std::make_pair(head, headSize), std::make_pair(manifest.data(), manifest.size())}) {
-    if (toFile && !file.Write(data, size)) return Refuse(why, file.Error());
-    if (toExe && !exe.Write(data, size)) return Refuse(why, exe.Error());
-  }
+  std::string failed;
+  const CByteSink out = [&](const uint8_t* data, size_t size) {
+    if (toFile && !file.Write(data, size)) failed = file.Error();
+    if (failed.empty() && toExe && !exe.Write(data, size)) failed = exe.Error();
+    return failed.empty();
+  };
+  if (!ReadFileInPieces(compressed ? packed.Path() : raw->scratch.TemporaryPath(), out, why) ||
+      (!compressed && !builder.WriteManifest(raw->manifest, out, why)))
+    return failed.empty() ? false : Refuse(why, failed);
   if (toFile && !file.Close()) return Refuse(why, file.Error());
   if (toExe && !exe.Finish(why)) return false;
   if (options.verify &&
-      !CheckWritten(options, builder, *raw, compressed, sizeLimit,
+      !CheckWritten(options, builder, *raw, sizeLimit,
                     toFile ? file.TemporaryPath() : exe.TemporaryPath(), !toFile,
                     toFile ? options.releasePath : options.exePath, progress, built.warnings, why))
     return false;
@@ -212,10 +241,10 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
 
   built.counts = builder.Counts();
   built.warnings.insert(built.warnings.end(), builder.Warnings().begin(), builder.Warnings().end());
-  built.removed = builder.Removed();
+  built.removed = builder.RemovedCount();
   built.kept = builder.Kept();
   built.compressed = compressed;
-  built.containerSize = raw->bytes.Size();
-  built.compressedSize = packed.size();
+  built.containerSize = raw->size;
+  built.compressedSize = compressed ? packed.Size() : 0;
   return true;
 }

@@ -19,9 +19,9 @@ struct CBuiltRelease {
   CReleaseCounts counts;
   // In the order they were found; those found before a failure are kept.
   std::vector<std::string> warnings;
-  // Files of the old folder the new one lacks: those the release removes,
-  // and those it leaves installed.
-  std::vector<std::string> removed;
+  // Files of the old folder the new one lacks: how many the release
+  // removes, and those it leaves installed.
+  uint32_t removed = 0;
   std::vector<std::string> kept;
   bool compressed = false;
   uint64_t containerSize = 0;

@@ -147,8 +147,8 @@ int Build(const CBuildOptions& options) {
   std::printf("%s: %s rebuilt from the installed version, %u sent whole; %s unchanged\n",
               made.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
               Files(counts.unchanged).c_str());
-  if (!built.removed.empty())
-    std::printf("%s: removes %zu files of %s that %s lacks\n", made.c_str(), built.removed.size(),
+  if (built.removed != 0)
+    std::printf("%s: removes %u files of %s that %s lacks\n", made.c_str(), built.removed,
                 options.operands[0].c_str(), options.operands[1].c_str());
   if (built.compressed)
     std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",

@@ -36,8 +36,7 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
 }
 
 bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
-                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
-                        std::string* why) {
+                        uint64_t sizeLimit, CReleaseInput& input, std::string* why) {
   if (!input.file.Open(path, why)) return false;
   input.program = program;
   input.data = input.file.Data();
@@ -50,10 +49,10 @@ bool OpenWrittenRelease(const std::string& path, bool program, const CPatchConta
     return Refuse(why, path + ": " + reason);
   if (program) input.size = innerSize;
   if (input.size > sizeLimit) return Refuse(why, OverReleaseLimit(path, input.size, sizeLimit));
+  if (!ReadReleaseManifest(input.data, input.size, input.release, &reason))
+    return Refuse(why, path + ": " + reason);
   input.container = container;
   input.release.container = container.data;
   input.release.containerSize = container.size;
-  input.release.hasManifest = true;
-  input.release.manifest = manifest;
   return true;
 }

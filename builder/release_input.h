@@ -28,11 +28,10 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
                       std::string* why);
 
 // The release the builder has just written to `path` (a program when
-// `program` is set), for checking it: the file is mapped and the release found
-// in it, and the container and manifest are the ones written (`container`
+// `program` is set), for checking it: the file is mapped, the release and its
+// manifest found in it, and the container is the one written (`container`
 // validated from the container's own bytes, which must outlive `input`), so
 // nothing is unpacked; the patcher's engine unpacks and checks it on its run.
 // False, with `why`, for a file that cannot be read or is over `sizeLimit`.
 bool OpenWrittenRelease(const std::string& path, bool program, const CPatchContainer& container,
-                        const CReleaseManifest& manifest, uint64_t sizeLimit, CReleaseInput& input,
-                        std::string* why);
+                        uint64_t sizeLimit, CReleaseInput& input, std::string* why);
