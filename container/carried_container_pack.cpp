@@ -1,5 +1,7 @@
 #include <lzma.h>
 
+#include <algorithm>
+
 #include "base/refusal.h"
 #include "container/carried_container.h"
 
@@ -20,7 +22,7 @@ CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
     state_->unstarted = "the compressor has no preset 9";
     return;
   }
-  options.dict_size = DictionaryFor(size);
+  options.dict_size = std::min(DictionaryFor(size), kPackDictionaryLimit);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
   if (state_->result != LZMA_OK) state_->unstarted = "not enough memory for the compressor";
