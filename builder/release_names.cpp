@@ -43,10 +43,11 @@ bool CheckAlone(const std::string& where, const std::string& name, const CNameEn
 
 // The spellings in which two names may be one file: a name's, folded for
 // Windows; and of a name that is not ASCII, its encoding's as the patcher
-// folds it and, when that encoding is ASCII, folded for Windows. Only their
-// hashes are kept, so a game of any number of files keeps 8 bytes a name
-// (more for names that are not ASCII); the names whose hashes meet are few,
-// and are then compared whole.
+// folds it and, when that encoding is ASCII, folded for Windows. Only 32 bits
+// of their hashes are kept, so a game of any number of files keeps 4 bytes a
+// name (more for names that are not ASCII); the names whose hashes meet are
+// few (about a hundred pairs in a million names), and are then compared
+// whole.
 class CSpellingHashes {
  public:
   explicit CSpellingHashes(uint32_t codePage) : codePage_(codePage) {}
@@ -60,14 +61,14 @@ class CSpellingHashes {
   }
   // Once every name is added: whether any two hashes meet.
   bool Settle() {
-    for (std::vector<size_t>* hashes : {&folded_, &encoded_, &asAscii_})
+    for (std::vector<uint32_t>* hashes : {&folded_, &encoded_, &asAscii_})
       std::sort(hashes->begin(), hashes->end());
     meetFolded_ = Repeated(folded_);
-    for (size_t hash : asAscii_)
+    for (uint32_t hash : asAscii_)
       if (std::binary_search(folded_.begin(), folded_.end(), hash)) meetFolded_.push_back(hash);
     std::sort(meetFolded_.begin(), meetFolded_.end());
     meetEncoded_ = Repeated(encoded_);
-    folded_ = encoded_ = asAscii_ = std::vector<size_t>();
+    folded_ = encoded_ = asAscii_ = std::vector<uint32_t>();
     return !meetFolded_.empty() || !meetEncoded_.empty();
   }
   // Whether one of the name's spellings meets another's.
@@ -79,26 +80,26 @@ class CSpellingHashes {
   }
 
  private:
-  static size_t Folded(const std::string& name) {
-    return std::hash<std::u32string>()(FoldedForWindows(name));
+  static uint32_t Folded(const std::string& name) {
+    return static_cast<uint32_t>(std::hash<std::u32string>()(FoldedForWindows(name)));
   }
-  size_t Encoded(const std::string& encoded) const {
-    return std::hash<std::string>()(FoldedPath(encoded, codePage_));
+  uint32_t Encoded(const std::string& encoded) const {
+    return static_cast<uint32_t>(std::hash<std::string>()(FoldedPath(encoded, codePage_)));
   }
-  static std::vector<size_t> Repeated(const std::vector<size_t>& sorted) {
-    std::vector<size_t> repeated;
+  static std::vector<uint32_t> Repeated(const std::vector<uint32_t>& sorted) {
+    std::vector<uint32_t> repeated;
     for (size_t i = 1; i < sorted.size(); ++i)
       if (sorted[i] == sorted[i - 1] && (repeated.empty() || repeated.back() != sorted[i]))
         repeated.push_back(sorted[i]);
     return repeated;
   }
-  static bool Among(const std::vector<size_t>& sorted, size_t hash) {
+  static bool Among(const std::vector<uint32_t>& sorted, uint32_t hash) {
     return std::binary_search(sorted.begin(), sorted.end(), hash);
   }
 
   uint32_t codePage_;
-  std::vector<size_t> folded_, encoded_, asAscii_;
-  std::vector<size_t> meetFolded_, meetEncoded_;
+  std::vector<uint32_t> folded_, encoded_, asAscii_;
+  std::vector<uint32_t> meetFolded_, meetEncoded_;
 };
 
 // The rules two names keep, for names taken in their order: each is compared
