@@ -30,7 +30,7 @@ CTaskPaths BuildPaths(const CBuildOptions& options) {
 
 // One container of the release, written to a scratch file beside the first
 // output that is never committed, and its manifest's head (the lists wait in
-// the builder's scratch files); mapped and validated only to be read whole.
+// the builder's scratch files); mapped and validated only for the check.
 struct CScratchContainer {
   CAtomicOutput scratch;
   uint64_t size = 0;
@@ -65,8 +65,8 @@ bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
   return true;
 }
 
-// The container mapped and validated as the patcher will take it, for a
-// reading of it whole.
+// The container mapped and validated as the patcher will take it, for the
+// check.
 bool Validate(const std::string& beside, uint32_t codePage, CScratchContainer& raw,
               std::string* why) {
   std::string reason;
@@ -206,11 +206,11 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
     std::unique_ptr<CScratchContainer> deflated(new CScratchContainer);
     const CScratchContainer* stored = raw.get();
     const auto rewrite = [&](CContainerStream& stream, std::string* reason) {
-      return builder.WriteDeflated(stored->entries, stream, sizeLimit, progress, reason);
+      return builder.WriteDeflated(stored->scratch.TemporaryPath(), stream, sizeLimit, progress,
+                                   reason);
     };
     builder.DeflateArchives(true);
-    if ((raw && !Validate(beside, options.codePage, *raw, why)) ||
-        !WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
+    if (!WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
                         progress, *deflated, why))
       return false;
     raw = std::move(deflated);

@@ -11,6 +11,7 @@
 #include "builder/path_pattern.h"
 #include "builder/release_entry.h"
 #include "builder/release_names.h"
+#include "container/container_file_reader.h"
 #include "platform/folder_listing.h"
 #include "platform/mapped_file.h"
 
@@ -180,7 +181,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
   return true;
 }
 
-bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStream& stream,
+bool CReleaseBuilder::WriteDeflated(const std::string& stored, CContainerStream& stream,
                                     uint64_t sizeLimit, CProgressBar& progress, std::string* why) {
   uint64_t total = 0;
   uint64_t archives = 0;
@@ -198,14 +199,17 @@ bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStr
   }
   progress.Begin("deflating", archives, total);
   std::unique_ptr<CRecordSpool> rewritten(new CRecordSpool);
-  if (!rewritten->Open(beside_, why)) return false;
+  CContainerFileReader storedEntries;
+  if (!rewritten->Open(beside_, why) || !storedEntries.Open(stored, codePage_, why)) return false;
   uint64_t done = 0;
   uint64_t deflated = 0;
   uint64_t size = stream.Size();
   bool over = false;
   CRecordSpool::CReader entries(*listed_);
-  for (size_t i = 0; i < stored.entries.size(); ++i) {
-    CEntryPlan entry = PlanOfEntry(stored, stored.entries[i]);
+  CPatchContainer alone;
+  while (storedEntries.Left() != 0) {
+    if (!storedEntries.Next(alone, why)) return false;
+    CEntryPlan entry = PlanOfEntry(alone, alone.entries.front());
     if (!entries.Next(record))
       return entries.Ended(why) && Refuse(why, "the stored container has an entry never planned");
     if (!ReadListedRecord(record, listed, name, why)) return false;

@@ -60,12 +60,13 @@ class CReleaseBuilder {
   // what was written.
   bool Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
              std::string* why);
-  // Writes again what Write wrote with archives stored (`stored`, validated),
-  // as Write writes it with archives deflated: every package entry and every
-  // copy as planned, only the archives' files read again and deflated. The
-  // counts and warnings stay Write's; the manifest becomes the new release's.
-  // False, with `why`, as Write.
-  bool WriteDeflated(const CPatchContainer& stored, CContainerStream& stream, uint64_t sizeLimit,
+  // Writes again what Write wrote with archives stored (the container file
+  // `stored`, read back an entry at a time), as Write writes it with archives
+  // deflated: every package entry and every copy as planned, only the
+  // archives' files read again and deflated. The counts and warnings stay
+  // Write's; the manifest becomes the new release's. False, with `why`, as
+  // Write.
+  bool WriteDeflated(const std::string& stored, CContainerStream& stream, uint64_t sizeLimit,
                      CProgressBar& progress, std::string* why);
 
   bool OverLimit() const { return overLimit_; }
