@@ -16,6 +16,7 @@
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
 #include "platform/mapped_file.h"
+#include "platform/scratch_file.h"
 
 namespace {
 CTaskPaths BuildPaths(const CBuildOptions& options) {
@@ -35,9 +36,11 @@ CTaskPaths BuildPaths(const CBuildOptions& options) {
 }
 
 // One container of the release, written to a scratch file beside the first
-// output that is never committed, validated, and its manifest.
+// output that is never committed, and its manifest's head (the lists wait in
+// the builder's scratch files); mapped and validated only for the check.
 struct CScratchContainer {
   CAtomicOutput scratch;
+  uint64_t size = 0;
   CMappedFile bytes;
   CPatchContainer entries;
   CReleaseManifest manifest;
@@ -47,8 +50,8 @@ struct CScratchContainer {
 using CWriteEntries = std::function<bool(CContainerStream& stream, std::string* why)>;
 
 bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
-                    const std::string& beside, uint32_t codePage, CProgressBar& progress,
-                    CScratchContainer& raw, std::string* why) {
+                    const std::string& beside, CProgressBar& progress, CScratchContainer& raw,
+                    std::string* why) {
   if (!raw.scratch.Open(beside, why)) return false;
   std::string sinkError;
   const CByteSink sink = [&](const uint8_t* data, size_t count) {
@@ -64,7 +67,15 @@ bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
   CContainerStream::CountBytes(stream.Count(), count);
   if (!raw.scratch.Overwrite(0, count, sizeof count) || !raw.scratch.Close())
     return Refuse(why, raw.scratch.Error());
-  raw.manifest = builder.Manifest(stream.Digests());
+  raw.size = stream.Size();
+  raw.manifest = builder.ManifestHead(stream.Digests());
+  return true;
+}
+
+// The container mapped and validated as the patcher will take it, for the
+// check.
+bool Validate(const std::string& beside, uint32_t codePage, CScratchContainer& raw,
+              std::string* why) {
   std::string reason;
   if (!raw.bytes.Open(raw.scratch.TemporaryPath(), why)) return false;
   if (!ValidatePatchContainer(raw.bytes.Data(), static_cast<uint32_t>(raw.bytes.Size()), codePage,
@@ -78,39 +89,53 @@ CReleaseManifest CarriedManifest(const CScratchContainer& raw, bool compressed) 
   CReleaseManifest manifest = raw.manifest;
   if (compressed) {
     manifest.carrying = CCarrying::kXz;
-    manifest.containerSize = static_cast<uint32_t>(raw.bytes.Size());
+    manifest.containerSize = static_cast<uint32_t>(raw.size);
   }
   return manifest;
 }
 
 // The release file with its container compressed into `file`, when that is
-// smaller and QelPatch.exe can still load it within `sizeLimit`; `file` is
-// left empty when the container is to stay as it is. False, with `why`, when
-// the compressor fails.
-bool Compress(const CScratchContainer& raw, uint64_t sizeLimit, CProgressBar& progress,
-              std::vector<uint8_t>& file, std::string* why) {
-  const uint64_t size = raw.bytes.Size();
+// smaller and QelPatch.exe can still load it within `sizeLimit` (`pays`).
+// False, with `why`, when the compressor fails.
+bool Compress(const CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t sizeLimit,
+              const std::string& beside, CProgressBar& progress, CScratchFile& file, bool& pays,
+              std::string* why) {
+  pays = false;
+  const uint64_t size = raw.size;
   // Unpacked, the container would find no room in the 32-bit program, or
   // with the decoder's dictionary alone would not fit the limit.
   if (size > kCarriedContainerLimit || size + UnpackMemory(size) >= sizeLimit) return true;
-  const uint64_t stored = size + ManifestBytes(raw.manifest).size();
+  uint64_t stored = size;
+  if (!builder.WriteManifest(
+          raw.manifest, [&](const uint8_t*, size_t bytes) { return stored += bytes, true; }, why) ||
+      !file.Open(beside, why))
+    return false;
   progress.Begin("compressing", 0, size);
-  const bool packed =
-      CompressedReleaseFile(raw.bytes.Data(), static_cast<uint32_t>(size), raw.manifest, file, why,
-                            [&](uint64_t read) { progress.Update(0, read); });
+  const CByteSink out = [&](const uint8_t* data, size_t bytes) { return file.Write(data, bytes); };
+  const CPackProgress read = [&](uint64_t bytes) { progress.Update(0, bytes); };
+  CContainerPacker packer(size, out, read);
+  std::string unread;
+  ReadFileInPieces(
+      raw.scratch.TemporaryPath(),
+      [&](const uint8_t* data, size_t bytes) { return packer.Take(data, bytes); }, &unread);
+  const bool packed = unread.empty() && packer.Finish(why) &&
+                      builder.WriteManifest(CarriedManifest(raw, true), out, why) &&
+                      file.EndWriting();
   progress.Finish();
+  if (!unread.empty()) return Refuse(why, unread);
+  if (file.Failed()) return Refuse(why, file.Error());
   if (!packed) return false;
-  if (file.size() >= stored ||
-      !LoadsInTheProgram(file.size(), CarriedManifest(raw, true), sizeLimit, nullptr))
-    file.clear();
+  pays = file.Size() < stored &&
+         LoadsInTheProgram(file.Size(), CarriedManifest(raw, true), sizeLimit, nullptr);
   return true;
 }
 
-// One step as built: its builder (with both folders' listings) and its
-// container, kept for the check.
+// One step as built: its builder (with both folders' listings spooled) and
+// its container, kept for the check, and the compressed step when it pays.
 struct CStep {
   CReleaseBuilder builder;
   std::unique_ptr<CScratchContainer> raw;
+  CScratchFile packed;
   bool compressed = false;
   uint64_t size = 0;  // its bytes in the release
 };
@@ -121,19 +146,15 @@ bool CheckWritten(const CBuildOptions& options, const std::vector<std::unique_pt
                   uint64_t sizeLimit, const std::string& written, bool program,
                   const std::string& output, CProgressBar& progress,
                   std::vector<std::string>& warnings, std::string* why) {
-  std::vector<CInputStep> inputs;
+  std::vector<CPatchContainer> containers;
   for (const std::unique_ptr<CStep>& step : steps) {
-    CInputStep input;
-    input.size = step->size;
-    input.container = step->raw->entries;
-    input.release.container = step->raw->entries.data;
-    input.release.containerSize = step->raw->entries.size;
-    input.release.hasManifest = true;
-    input.release.manifest = CarriedManifest(*step->raw, step->compressed);
-    inputs.push_back(std::move(input));
+    if (!Validate(output, options.codePage, *step->raw, why)) return false;
+    containers.push_back(step->raw->entries);
   }
   CReleaseInput release;
-  if (!OpenWrittenRelease(written, program, std::move(inputs), sizeLimit, release, why))
+  CGameFolder lastOld, latest;
+  if (!OpenWrittenRelease(written, program, containers, sizeLimit, release, why) ||
+      !steps.back()->builder.ReadListings(lastOld, latest, why))
     return false;
   std::string reason;
   if (!CanVerifyHere(release, options.codePage, &reason)) {
@@ -144,11 +165,14 @@ bool CheckWritten(const CBuildOptions& options, const std::vector<std::unique_pt
   size_t made = 0;
   for (const CInputStep& step : release.steps) made += step.container.entries.size();
   for (size_t k = 0; k < steps.size(); ++k) {
+    // The old folders' listings wait on the disk until their turn.
+    CGameFolder old, next;
+    if (k + 1 < steps.size() && !steps[k]->builder.ReadListings(old, next, why)) return false;
     CVerifyCase check;
     check.oldFolder = options.operands[k];
     check.newFolder = newFolder;
-    check.oldListing = &steps[k]->builder.OldListing();
-    check.newListing = &steps.back()->builder.NewListing();
+    check.oldListing = k + 1 < steps.size() ? &old : &lastOld;
+    check.newListing = &latest;
     check.release = &release;
     check.codePage = options.codePage;
     check.scratchBeside = FolderOf(output);
@@ -165,12 +189,12 @@ bool CheckWritten(const CBuildOptions& options, const std::vector<std::unique_pt
 }
 
 // Plans, writes and compresses the step from the old folder `k` to the next
-// one given, into `step`; `packed` receives the compressed step, or stays
-// empty when the container travels as it is.
+// one given, into `step`.
 bool BuildStep(const CBuildOptions& options, size_t k, uint64_t sizeLimit,
                const std::string& beside, CProgressBar& progress, CStep& step,
-               std::vector<uint8_t>& packed, std::vector<std::string>& warnings, std::string* why) {
+               std::vector<std::string>& warnings, std::string* why) {
   CReleaseBuilder& builder = step.builder;
+  builder.ScratchBeside(beside);
   builder.SendWhole(options.whole);
   builder.Keep(options.keep);
   builder.NameVersions(FromVersionOf(options, k), ToVersionOf(options, k));
@@ -191,27 +215,28 @@ bool BuildStep(const CBuildOptions& options, size_t k, uint64_t sizeLimit,
   if (options.compress) {
     raw.reset(new CScratchContainer);
     builder.DeflateArchives(false);
-    if (WriteContainer(builder, write, beside, options.codePage, progress, *raw, why)) {
-      if (!Compress(*raw, sizeLimit, progress, packed, why)) return false;
+    if (WriteContainer(builder, write, beside, progress, *raw, why)) {
+      if (!Compress(builder, *raw, sizeLimit, beside, progress, step.packed, step.compressed, why))
+        return false;
     } else if (builder.OverLimit()) {
       raw.reset();
     } else {
       return false;
     }
   }
-  step.compressed = !packed.empty();
   if (step.compressed) {
     step.raw = std::move(raw);
     return true;
   }
   const CScratchContainer* stored = raw.get();
   const auto rewrite = [&](CContainerStream& stream, std::string* reason) {
-    return builder.WriteDeflated(stored->entries, stream, sizeLimit, progress, reason);
+    return builder.WriteDeflated(stored->scratch.TemporaryPath(), stream, sizeLimit, progress,
+                                 reason);
   };
   builder.DeflateArchives(true);
   step.raw.reset(new CScratchContainer);
   return WriteContainer(builder, stored ? CWriteEntries(rewrite) : CWriteEntries(write), beside,
-                        options.codePage, progress, *step.raw, why);
+                        progress, *step.raw, why);
 }
 }  // namespace
 
@@ -231,13 +256,17 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   const std::string& output = toFile ? options.releasePath : options.exePath;
   CAtomicOutput file;
   if (toFile && !file.Open(options.releasePath, why)) return false;
-  // The same bytes in the release file and in the program.
+  // The same bytes in the release file and in the program, each step's
+  // counted and digested for the chain's index.
+  std::string failed;
   CContentDigest stepDigest;
-  const auto put = [&](const uint8_t* data, size_t size) {
+  uint64_t stepBytes = 0;
+  const CByteSink out = [&](const uint8_t* data, size_t size) {
     stepDigest.Update(data, size);
-    if (toFile && !file.Write(data, size)) return Refuse(why, file.Error());
-    if (toExe && !exe.Write(data, size)) return Refuse(why, exe.Error());
-    return true;
+    stepBytes += size;
+    if (toFile && !file.Write(data, size)) failed = file.Error();
+    if (failed.empty() && toExe && !exe.Write(data, size)) failed = exe.Error();
+    return failed.empty();
   };
 
   // Each step goes out as soon as it is made: the compressed step, or its
@@ -247,25 +276,22 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   for (size_t k = 0; k + 1 < options.operands.size(); ++k) {
     steps.emplace_back(new CStep);
     CStep& step = *steps.back();
-    std::vector<uint8_t> packed;
+    if (!BuildStep(options, k, sizeLimit, output, progress, step, built.warnings, why))
+      return false;
     stepDigest = CContentDigest();
-    if (!BuildStep(options, k, sizeLimit, output, progress, step, packed, built.warnings, why))
-      return false;
-    const std::vector<uint8_t> manifest =
-        step.compressed ? std::vector<uint8_t>() : ManifestBytes(step.raw->manifest);
-    const CMappedFile& container = step.raw->bytes;
-    if (step.compressed
-            ? !put(packed.data(), packed.size())
-            : !put(container.Data(), container.Size()) || !put(manifest.data(), manifest.size()))
-      return false;
-    step.size = step.compressed ? packed.size() : container.Size() + manifest.size();
+    stepBytes = 0;
+    if (!ReadFileInPieces(step.compressed ? step.packed.Path() : step.raw->scratch.TemporaryPath(),
+                          out, why) ||
+        (!step.compressed && !step.builder.WriteManifest(step.raw->manifest, out, why)))
+      return failed.empty() ? false : Refuse(why, failed);
+    step.size = stepBytes;
     index.push_back(CChainStep{step.size, stepDigest.Final()});
   }
   uint64_t total = 0;
   for (const CChainStep& step : index) total += step.size;
   if (steps.size() > 1) {
     const std::vector<uint8_t> chain = ChainIndexBytes(index);
-    if (!put(chain.data(), chain.size())) return false;
+    if (!out(chain.data(), chain.size())) return Refuse(why, failed);
     total += chain.size();
     // Each step is unpacked in its turn, with the whole release in the program.
     std::string reason;
@@ -284,19 +310,19 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
   if (toExe && !exe.Commit(why)) return false;
 
   for (size_t k = 0; k < steps.size(); ++k) {
-    const CReleaseBuilder& builder = steps[k]->builder;
+    const CStep& step = *steps[k];
     CBuiltStep done;
     done.oldFolder = options.operands[k];
     done.newFolder = options.operands[k + 1];
-    done.counts = builder.Counts();
-    for (const std::string& warning : builder.Warnings())
+    done.counts = step.builder.Counts();
+    for (const std::string& warning : step.builder.Warnings())
       if (std::find(built.warnings.begin(), built.warnings.end(), warning) == built.warnings.end())
         built.warnings.push_back(warning);
-    done.removed = builder.Removed();
-    done.kept = builder.Kept();
-    done.compressed = steps[k]->compressed;
-    done.containerSize = steps[k]->raw->bytes.Size();
-    done.compressedSize = steps[k]->compressed ? steps[k]->size : 0;
+    done.removed = step.builder.RemovedCount();
+    done.kept = step.builder.Kept();
+    done.compressed = step.compressed;
+    done.containerSize = step.raw->size;
+    done.compressedSize = step.compressed ? step.packed.Size() : 0;
     built.steps.push_back(std::move(done));
   }
   return true;

@@ -21,9 +21,9 @@ struct CBuiltStep {
   std::string oldFolder;
   std::string newFolder;
   CReleaseCounts counts;
-  // Files of the old folder the new one lacks: those the step removes, and
-  // those it leaves installed.
-  std::vector<std::string> removed;
+  // Files of the old folder the new one lacks: how many the step removes,
+  // and those it leaves installed.
+  uint32_t removed = 0;
   std::vector<std::string> kept;
   bool compressed = false;
   uint64_t containerSize = 0;

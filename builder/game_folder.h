@@ -1,12 +1,12 @@
 #pragma once
 // The files of a game folder as a release names them: relative paths with
-// '/' between folders, sorted byte by byte, and the checks that make every
-// name of the new folder one the patcher can install on Windows.
+// '/' between folders, sorted byte by byte, listed in memory or, for the
+// build, on the disk.
 
 #include <string>
 #include <vector>
 
-#include "container/name_code_page.h"
+#include "builder/record_spool.h"
 
 // What the builder takes from a game folder, each list sorted.
 struct CGameFolder {
@@ -29,19 +29,43 @@ struct CFolderRules {
 bool ListGameFolder(const std::string& folder, const CFolderRules& rules, CGameFolder& listing,
                     std::string* why);
 
+// A game folder listed as ListGameFolder lists it, its files kept on the disk
+// (sorted), for a game of any number of files: only its folders stay in
+// memory.
+struct CSpooledFolder {
+  CRecordSpool files;
+  std::vector<std::string> folders;
+  std::vector<bool> excludeMatched;
+};
+
+// Lists `folder` into `listing`, its spool beside the output `beside`.
+// False, with `why`, as ListGameFolder.
+bool SpoolGameFolder(const std::string& folder, const CFolderRules& rules,
+                     const std::string& beside, CSpooledFolder& listing, std::string* why);
+// Both spooled listings walked at once, in their order: each path of either,
+// and in which of them it is.
+class CFolderPair {
+ public:
+  CFolderPair(const CSpooledFolder& old, const CSpooledFolder& latest);
+
+  // The next path; false after the last one or on a failure.
+  bool Next(std::string& path, bool& inOld, bool& inNew);
+  // False, with `why`, when the walk stopped on a failure.
+  bool Ended(std::string* why) const { return old_.Ended(why) && latest_.Ended(why); }
+
+ private:
+  CRecordSpool::CReader old_;
+  CRecordSpool::CReader latest_;
+  std::string oldPath_, newPath_;
+  bool oldRead_, newRead_;  // whether a path waits in oldPath_, newPath_
+};
+
+// The spooled listing read back into memory. False, with `why`.
+bool ReadBackGameFolder(const CSpooledFolder& spooled, CGameFolder& listing, std::string* why);
+
 // False, with `why` naming both, for a path that is a file in one folder and
 // a folder in the other (letter case aside, as on Windows): no player's
 // patcher could install it.
-bool CheckFilesAndFolders(const std::string& oldFolder, const CGameFolder& old,
-                          const std::string& newFolder, const CGameFolder& latest,
+bool CheckFilesAndFolders(const std::string& oldFolder, const CSpooledFolder& old,
+                          const std::string& newFolder, const CSpooledFolder& latest,
                           std::string* why);
-
-// Checks every name of the new folder and gives the release's bytes for each
-// (`releaseNames`, in the same order): a name Windows can hold in every part,
-// one the players' code page holds and reads back unchanged, shorter than 1024
-// bytes, not a working name of the patcher, and no two names of one file on
-// Windows (letter case aside, or the same bytes in the code page). False,
-// with `why` naming the file (both files for a clash).
-bool CheckReleaseNames(const std::string& folder, const std::vector<std::string>& names,
-                       const CNameEncoder& encoder, std::vector<std::string>& releaseNames,
-                       std::string* why);

@@ -43,14 +43,14 @@ bool MatchesAnyPattern(const std::vector<std::string>& patterns, const std::stri
   return false;
 }
 
-std::vector<std::string> UnmatchedPatterns(const std::vector<std::string>& patterns,
-                                           const std::vector<std::string>& paths) {
+void CPatternMatches::Show(const std::string& path) {
+  for (size_t i = 0; i < patterns_.size(); ++i)
+    if (!matched_[i]) matched_[i] = MatchesPathPattern(patterns_[i], path);
+}
+
+std::vector<std::string> CPatternMatches::Unmatched() const {
   std::vector<std::string> unmatched;
-  for (const std::string& pattern : patterns) {
-    bool matched = false;
-    for (size_t i = 0; i < paths.size() && !matched; ++i)
-      matched = MatchesPathPattern(pattern, paths[i]);
-    if (!matched) unmatched.push_back(pattern);
-  }
+  for (size_t i = 0; i < patterns_.size(); ++i)
+    if (!matched_[i]) unmatched.push_back(patterns_[i]);
   return unmatched;
 }

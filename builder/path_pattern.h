@@ -9,6 +9,18 @@
 
 bool MatchesPathPattern(const std::string& pattern, const std::string& path);
 bool MatchesAnyPattern(const std::vector<std::string>& patterns, const std::string& path);
-// The patterns that match none of `paths`, in their order.
-std::vector<std::string> UnmatchedPatterns(const std::vector<std::string>& patterns,
-                                           const std::vector<std::string>& paths);
+// Which of some patterns have matched any of the paths shown to it, for
+// paths that come one at a time.
+class CPatternMatches {
+ public:
+  explicit CPatternMatches(const std::vector<std::string>& patterns)
+      : patterns_(patterns), matched_(patterns.size(), false) {}
+
+  void Show(const std::string& path);
+  // The patterns that matched none, in their order.
+  std::vector<std::string> Unmatched() const;
+
+ private:
+  const std::vector<std::string>& patterns_;
+  std::vector<bool> matched_;
+};

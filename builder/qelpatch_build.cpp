@@ -175,8 +175,8 @@ int Build(const CBuildOptions& options) {
     std::printf("%s: %s rebuilt from the installed version, %u sent whole; %s unchanged\n",
                 of.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
                 Files(counts.unchanged).c_str());
-    if (!step.removed.empty())
-      std::printf("%s: removes %zu files of %s that %s lacks\n", of.c_str(), step.removed.size(),
+    if (step.removed != 0)
+      std::printf("%s: removes %u files of %s that %s lacks\n", of.c_str(), step.removed,
                   step.oldFolder.c_str(), step.newFolder.c_str());
     if (step.compressed)
       std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",

@@ -10,6 +10,8 @@
 #include "builder/game_folder.h"
 #include "builder/path_pattern.h"
 #include "builder/release_entry.h"
+#include "builder/release_names.h"
+#include "container/container_file_reader.h"
 #include "platform/folder_listing.h"
 #include "platform/mapped_file.h"
 
@@ -40,6 +42,32 @@ std::string WithCommas(uint64_t n) {
   for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
 }
+
+std::string RecordOf(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+CByteCursor CursorOver(const std::string& record) {
+  return CByteCursor(reinterpret_cast<const uint8_t*>(record.data()),
+                     static_cast<uint32_t>(record.size()));
+}
+
+// An entry as the listed spool keeps it: what the manifest says of it, then
+// the name of its file in the new folder.
+std::string ListedRecord(const CManifestEntry& entry, const std::string& name) {
+  std::vector<uint8_t> bytes;
+  AppendManifestEntry(bytes, entry);
+  return RecordOf(bytes) + name;
+}
+
+bool ReadListedRecord(const std::string& record, CManifestEntry& entry, std::string& name,
+                      std::string* why) {
+  CByteCursor cursor = CursorOver(record);
+  if (!ReadManifestEntry(cursor, entry, why)) return false;
+  if (cursor.Failed()) return Refuse(why, "a scratch file of the build is damaged");
+  name = record.substr(cursor.Tell());
+  return true;
+}
 }  // namespace
 
 bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& newFolder,
@@ -49,35 +77,48 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
   oldFolder_ = WithoutTrailingSlashes(oldFolder);
   newFolder_ = WithoutTrailingSlashes(newFolder);
   progress.Begin("listing", 0, 0);
-  if (!ListGameFolder(oldFolder_, rules, old_, why)) return false;
-  progress.Update(old_.files.size(), 0);
-  if (!ListGameFolder(newFolder_, rules, new_, why) ||
+  if (!SpoolGameFolder(oldFolder_, rules, beside_, old_, why)) return false;
+  const uint64_t oldFiles = old_.files.Count();
+  progress.Update(oldFiles, 0);
+  if (!SpoolGameFolder(newFolder_, rules, beside_, new_, why) ||
       !CheckFilesAndFolders(oldFolder_, old_, newFolder_, new_, why) ||
-      !CheckReleaseNames(newFolder_, new_.files, encoder, releaseNames_, why))
+      !CheckReleaseNames(newFolder_, new_.files, encoder, why))
     return false;
-  std::vector<std::string> lacking;
-  std::set_difference(old_.files.begin(), old_.files.end(), new_.files.begin(), new_.files.end(),
-                      std::back_inserter(lacking));
-  for (const std::string& name : lacking)
-    (MatchesAnyPattern(keep_, name) ? kept_ : removed_).push_back(name);
   std::set_difference(old_.folders.begin(), old_.folders.end(), new_.folders.begin(),
                       new_.folders.end(), std::back_inserter(removedFolders_));
-  for (size_t i = 0; i < new_.files.size(); ++i) {
-    const std::string path = newFolder_ + "/" + new_.files[i];
+  CPatternMatches wholeMatched(whole_);
+  CPatternMatches keepMatched(keep_);
+  CFolderPair both(old_, new_);
+  std::string name;
+  bool inOld = false, inNew = false;
+  for (uint64_t i = 0; both.Next(name, inOld, inNew);) {
+    if (!inNew) {
+      keepMatched.Show(name);
+      if (MatchesAnyPattern(keep_, name))
+        kept_.push_back(name);
+      else
+        ++removable_;
+      continue;
+    }
+    wholeMatched.Show(name);
+    const std::string path = newFolder_ + "/" + name;
+    std::string encoded;
     uint64_t size = 0;
-    if (!SizeOfFile(path, size, why)) return false;
-    if (!CheckSize(path, IsPackageName(releaseNames_[i], kCodePageUtf8), size, why)) return false;
+    if (!encoder.Encode(name, encoded, why) || !SizeOfFile(path, size, why) ||
+        !CheckSize(path, IsPackageName(encoded, kCodePageUtf8), size, why))
+      return false;
     inputBytes_ += size;
-    progress.Update(old_.files.size() + i + 1, 0);
+    progress.Update(oldFiles + ++i, 0);
   }
+  if (!both.Ended(why)) return false;
   progress.Finish();
   for (size_t i = 0; i < rules.exclude.size(); ++i)
     if (!old_.excludeMatched[i] && !new_.excludeMatched[i])
       patternWarnings_.push_back("--exclude '" + rules.exclude[i] + "' matches nothing in " +
                                  oldFolder_ + " or " + newFolder_);
-  for (const std::string& pattern : UnmatchedPatterns(whole_, new_.files))
+  for (const std::string& pattern : wholeMatched.Unmatched())
     patternWarnings_.push_back("--whole '" + pattern + "' matches no file of " + newFolder_);
-  for (const std::string& pattern : UnmatchedPatterns(keep_, lacking))
+  for (const std::string& pattern : keepMatched.Unmatched())
     patternWarnings_.push_back("--keep '" + pattern + "' matches no file of " + oldFolder_ +
                                " that " + newFolder_ + " lacks");
   return true;
@@ -86,75 +127,93 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
 bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
                             std::string* why) {
   counts_ = CReleaseCounts();
-  listed_.clear();
-  unchanged_.clear();
-  entryFiles_.clear();
   warnings_.clear();
-  progress.Begin("matching", new_.files.size(), inputBytes_);
+  listed_.reset(new CRecordSpool);
+  if (!listed_->Open(beside_, why) || !unchanged_.Open(beside_, why)) return false;
+  progress.Begin("matching", new_.files.Count(), inputBytes_);
+  const CNameEncoder encoder(codePage_);
   uint64_t done = 0;
   uint64_t size = stream.Size();
   bool over = false;
-  for (size_t i = 0; i < new_.files.size(); ++i) {
-    const std::string& name = new_.files[i];
-    const bool inOld = std::binary_search(old_.files.begin(), old_.files.end(), name);
+  CFolderPair both(old_, new_);
+  std::string name;
+  bool inOld = false, inNew = false;
+  uint64_t i = 0;  // the new folder's files done
+  while (both.Next(name, inOld, inNew)) {
+    if (!inNew) continue;
     CMappedFile latest;
     CMappedFile old;
-    if (!latest.Open(newFolder_ + "/" + name, why) ||
+    std::string releaseName;
+    if (!encoder.Encode(name, releaseName, why) || !latest.Open(newFolder_ + "/" + name, why) ||
         (inOld && !old.Open(oldFolder_ + "/" + name, why)))
       return false;
     const uint64_t base = done;
     done += latest.Size();
     if (inOld && SameBytes(old, latest)) {
       ++counts_.unchanged;
-      NoteUnchanged(name, latest.Size());
+      if (!NoteUnchanged(name, latest.Size(), why)) return false;
     } else {
       CEntryPlan entry;
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(i, base + bytes, name); };
-      CFilePair pair{releaseNames_[i], inOld ? &old : nullptr, &latest,
-                     MatchesAnyPattern(whole_, name)};
+      CFilePair pair{releaseName, inOld ? &old : nullptr, &latest, MatchesAnyPattern(whole_, name)};
       if (!PlanEntry(pair, scanned, entry, why) ||
           !AddWithinLimit(entry, sizeLimit, stream, size, over, why))
         return false;
       progress.Planned(name, HasCopies(entry) ? "rebuilt from the installed version"
                              : inOld          ? "sent whole"
                                               : "new, sent whole");
-      entryFiles_.push_back(i);
       const CFileBytes oldBytes =
           inOld ? CFileBytes{old.Data(), old.Size()} : CFileBytes{nullptr, 0};
-      listed_.push_back(DescribeEntry(
+      const CManifestEntry listed = DescribeEntry(
           entry, KindOf(pair.name, static_cast<uint32_t>(entry.chunks.size()), kCodePageUtf8),
-          oldBytes, CFileBytes{latest.Data(), latest.Size()}));
+          oldBytes, CFileBytes{latest.Data(), latest.Size()});
+      if (!listed_->Add(ListedRecord(listed, name))) return Refuse(why, listed_->Error());
     }
-    progress.Update(i + 1, done, name);
+    progress.Update(++i, done, name);
     // What was read and written must be one version of each file.
     if (!latest.Unchanged(why) || (inOld && !old.Unchanged(why))) return false;
   }
+  if (!both.Ended(why) || !listed_->EndWriting(why) || !unchanged_.EndWriting(why)) return false;
   if (!RefuseOverLimit(size, sizeLimit, why) || !DescribeRemoved(why)) return false;
-  if (listed_.empty() && removed_.empty())
+  if (listed_->Count() == 0 && removed_.Count() == 0)
     warnings_.push_back("nothing to patch: " + newFolder_ + " holds no file that differs from " +
                         oldFolder_ + "'s; the release is empty");
   return true;
 }
 
-bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStream& stream,
+bool CReleaseBuilder::WriteDeflated(const std::string& stored, CContainerStream& stream,
                                     uint64_t sizeLimit, CProgressBar& progress, std::string* why) {
   uint64_t total = 0;
   uint64_t archives = 0;
-  for (const CManifestEntry& listed : listed_)
-    if (listed.kind == CEntryKind::kArchive) {
+  std::string record, name;
+  CManifestEntry listed;
+  {
+    CRecordSpool::CReader entries(*listed_);
+    while (entries.Next(record)) {
+      if (!ReadListedRecord(record, listed, name, why)) return false;
+      if (listed.kind != CEntryKind::kArchive) continue;
       total += listed.newSize;
       ++archives;
     }
+    if (!entries.Ended(why)) return false;
+  }
   progress.Begin("deflating", archives, total);
+  std::unique_ptr<CRecordSpool> rewritten(new CRecordSpool);
+  CContainerFileReader storedEntries;
+  if (!rewritten->Open(beside_, why) || !storedEntries.Open(stored, codePage_, why)) return false;
   uint64_t done = 0;
   uint64_t deflated = 0;
   uint64_t size = stream.Size();
   bool over = false;
-  for (size_t i = 0; i < stored.entries.size(); ++i) {
-    CEntryPlan entry = PlanOfEntry(stored, stored.entries[i]);
-    CManifestEntry& listed = listed_[i];
+  CRecordSpool::CReader entries(*listed_);
+  CPatchContainer alone;
+  while (storedEntries.Left() != 0) {
+    if (!storedEntries.Next(alone, why)) return false;
+    CEntryPlan entry = PlanOfEntry(alone, alone.entries.front());
+    if (!entries.Next(record))
+      return entries.Ended(why) && Refuse(why, "the stored container has an entry never planned");
+    if (!ReadListedRecord(record, listed, name, why)) return false;
     if (listed.kind == CEntryKind::kArchive) {
-      const std::string& name = new_.files[entryFiles_[i]];
       CMappedFile latest;
       CEntryPlan planned = std::move(entry);
       if (!latest.Open(newFolder_ + "/" + name, why) ||
@@ -170,8 +229,11 @@ bool CReleaseBuilder::WriteDeflated(const CPatchContainer& stored, CContainerStr
       done += latest.Size();
       progress.Update(++deflated, done, name);
     }
+    if (!rewritten->Add(ListedRecord(listed, name))) return Refuse(why, rewritten->Error());
     if (!AddWithinLimit(entry, sizeLimit, stream, size, over, why)) return false;
   }
+  if (!entries.Ended(why) || !rewritten->EndWriting(why)) return false;
+  listed_ = std::move(rewritten);
   return RefuseOverLimit(size, sizeLimit, why);
 }
 
@@ -211,19 +273,25 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
 
 // A file that would travel whole if it changed (a small one, one sent whole)
 // may be the player's own edit of it: it tells nothing of the version.
-void CReleaseBuilder::NoteUnchanged(const std::string& name, uint64_t size) {
+bool CReleaseBuilder::NoteUnchanged(const std::string& name, uint64_t size, std::string* why) {
   std::string encoded;
   if (size < kWholeBelow || MatchesAnyPattern(whole_, name) ||
       !CNameEncoder(codePage_).Encode(name, encoded, nullptr))
-    return;
-  unchanged_.emplace_back(encoded, size);
+    return true;
+  std::vector<uint8_t> record;
+  AppendUnchangedFile(record, encoded, size);
+  return unchanged_.Add(RecordOf(record)) || Refuse(why, unchanged_.Error());
 }
 
 bool CReleaseBuilder::DescribeRemoved(std::string* why) {
-  if (!removedFiles_.empty() || removed_.empty()) return true;
+  if (removedDescribed_ || removable_ == 0) return true;
+  if (!removed_.Open(beside_, why)) return false;
   const CNameEncoder encoder(codePage_);
-  std::vector<std::string> removable;
-  for (const std::string& name : removed_) {
+  CFolderPair both(old_, new_);
+  std::string name;
+  bool inOld = false, inNew = false;
+  while (both.Next(name, inOld, inNew)) {
+    if (inNew || MatchesAnyPattern(keep_, name)) continue;
     CRemovedFile file;
     std::string reason;
     if (!encoder.Encode(name, file.name, &reason)) {
@@ -236,10 +304,12 @@ bool CReleaseBuilder::DescribeRemoved(std::string* why) {
     file.size = old.Size();
     file.digest = CContentDigest::Of(old.Data(), old.Size());
     if (!old.Unchanged(why)) return false;
-    removedFiles_.push_back(file);
-    removable.push_back(name);
+    std::vector<uint8_t> record;
+    AppendRemovedFile(record, file);
+    if (!removed_.Add(RecordOf(record))) return Refuse(why, removed_.Error());
   }
-  removed_ = removable;
+  if (!both.Ended(why) || !removed_.EndWriting(why)) return false;
+  removedDescribed_ = true;
   std::sort(kept_.begin(), kept_.end());
   for (const std::string& folder : removedFolders_) {
     std::string encoded;
@@ -249,16 +319,48 @@ bool CReleaseBuilder::DescribeRemoved(std::string* why) {
   return true;
 }
 
-CReleaseManifest CReleaseBuilder::Manifest(const CContainerDigests& digests) const {
+CReleaseManifest CReleaseBuilder::ManifestHead(const CContainerDigests& digests) const {
   CReleaseManifest manifest;
   manifest.codePage = codePage_;
   manifest.recordsDigest = digests.RecordsDigest();
   manifest.payloadDigest = digests.PayloadDigest();
-  manifest.entries = listed_;
-  manifest.removed = removedFiles_;
-  manifest.removedFolders = removedFolderNames_;
-  manifest.unchanged = unchanged_;
   manifest.fromVersion = fromVersion_;
   manifest.toVersion = toVersion_;
   return manifest;
+}
+
+bool CReleaseBuilder::WriteManifest(const CReleaseManifest& head, const CByteSink& sink,
+                                    std::string* why) const {
+  const CManifestCounts counts{
+      static_cast<uint32_t>(listed_->Count()), static_cast<uint32_t>(removed_.Count()),
+      static_cast<uint32_t>(removedFolderNames_.size()), static_cast<uint32_t>(unchanged_.Count())};
+  CManifestWriter writer(head, counts, sink);
+  std::string record, name;
+  CRecordSpool::CReader entries(*listed_);
+  CManifestEntry entry;
+  while (entries.Next(record)) {
+    if (!ReadListedRecord(record, entry, name, why)) return false;
+    writer.Entry(entry);
+  }
+  CRecordSpool::CReader removed(removed_);
+  CRemovedFile file;
+  while (removed.Next(record)) {
+    CByteCursor cursor = CursorOver(record);
+    ReadRemovedFile(cursor, file);
+    writer.Removed(file);
+  }
+  for (const std::string& folder : removedFolderNames_) writer.RemovedFolder(folder);
+  CRecordSpool::CReader unchanged(unchanged_);
+  uint64_t size = 0;
+  while (unchanged.Next(record)) {
+    CByteCursor cursor = CursorOver(record);
+    ReadUnchangedFile(cursor, name, size);
+    writer.Unchanged(name, size);
+  }
+  if (!entries.Ended(why) || !removed.Ended(why) || !unchanged.Ended(why)) return false;
+  return writer.Finish() || Refuse(why, "write failed");
+}
+
+bool CReleaseBuilder::ReadListings(CGameFolder& old, CGameFolder& latest, std::string* why) const {
+  return ReadBackGameFolder(old_, old, why) && ReadBackGameFolder(new_, latest, why);
 }

@@ -3,14 +3,17 @@
 // the old one into the new one: one entry per changed or new file, ordered by
 // name, and in the manifest the old folder's files and folders the new one
 // lacks, which the patcher removes (those the studio keeps aside). Each entry is planned and
-// written before the next file is read, and its files are mapped only meanwhile, so memory and
-// mappings stay the same for a game of any number of files.
+// written before the next file is read, and its files are mapped only meanwhile; the listings
+// and what the manifest says of each file wait in scratch files beside the output
+// (record_spool.h). So memory and mappings stay the same for a game of any number of files.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "builder/game_folder.h"
 #include "builder/progress_bar.h"
+#include "builder/record_spool.h"
 #include "builder/release_entry.h"
 #include "container/container_writer.h"
 #include "container/name_code_page.h"
@@ -35,6 +38,8 @@ class CReleaseBuilder {
   }
   // Whether archives may be deflated: not in a release compressed as a whole.
   void DeflateArchives(bool deflate) { deflate_ = deflate; }
+  // The output whose folder receives the scratch files.
+  void ScratchBeside(std::string output) { beside_ = std::move(output); }
   // Lists both folders under `rules`, checks that no path is a file in one
   // and a folder in the other, and checks the new one's names and sizes:
   // whatever can be refused without reading the files is refused here,
@@ -55,24 +60,30 @@ class CReleaseBuilder {
   // what was written.
   bool Write(CContainerStream& stream, uint64_t sizeLimit, CProgressBar& progress,
              std::string* why);
-  // Writes again what Write wrote with archives stored (`stored`, validated),
-  // as Write writes it with archives deflated: every package entry and every
-  // copy as planned, only the archives' files read again and deflated. The
-  // counts and warnings stay Write's; the manifest becomes the new release's.
-  // False, with `why`, as Write.
-  bool WriteDeflated(const CPatchContainer& stored, CContainerStream& stream, uint64_t sizeLimit,
+  // Writes again what Write wrote with archives stored (the container file
+  // `stored`, read back an entry at a time), as Write writes it with archives
+  // deflated: every package entry and every copy as planned, only the
+  // archives' files read again and deflated. The counts and warnings stay
+  // Write's; the manifest becomes the new release's. False, with `why`, as
+  // Write.
+  bool WriteDeflated(const std::string& stored, CContainerStream& stream, uint64_t sizeLimit,
                      CProgressBar& progress, std::string* why);
 
   bool OverLimit() const { return overLimit_; }
   const CReleaseCounts& Counts() const { return counts_; }
-  // The manifest of what Write wrote, given the digests of the container.
-  CReleaseManifest Manifest(const CContainerDigests& digests) const;
-  // Both folders as Prepare listed them.
-  const CGameFolder& OldListing() const { return old_; }
-  const CGameFolder& NewListing() const { return new_; }
-  // Files of the old folder that the new one lacks: removed by the release,
-  // and left installed (--keep, or a name the code page cannot hold).
-  const std::vector<std::string>& Removed() const { return removed_; }
+  // The manifest of what Write wrote, given the digests of the container,
+  // but for its lists, which wait on the disk for WriteManifest.
+  CReleaseManifest ManifestHead(const CContainerDigests& digests) const;
+  // The whole manifest that `head` (ManifestHead's, its carrying set)
+  // begins, through `sink`. False, with `why`.
+  bool WriteManifest(const CReleaseManifest& head, const CByteSink& sink, std::string* why) const;
+  // Both folders as Prepare listed them, read back into memory. False, with
+  // `why`.
+  bool ReadListings(CGameFolder& old, CGameFolder& latest, std::string* why) const;
+  // Files of the old folder that the new one lacks: how many the release
+  // removes, and those it leaves installed (--keep, or a name the code page
+  // cannot hold).
+  uint32_t RemovedCount() const { return static_cast<uint32_t>(removed_.Count()); }
   const std::vector<std::string>& Kept() const { return kept_; }
   const std::vector<std::string>& Warnings() const { return warnings_; }
 
@@ -87,28 +98,30 @@ class CReleaseBuilder {
   // The manifest's words on the removed files and folders: the old files'
   // sizes and digests, the names encoded.
   bool DescribeRemoved(std::string* why);
-  void NoteUnchanged(const std::string& name, uint64_t size);
+  bool NoteUnchanged(const std::string& name, uint64_t size, std::string* why);
 
+  std::string beside_;
   std::string oldFolder_;
   std::string newFolder_;
-  CGameFolder old_;
-  CGameFolder new_;
-  std::vector<std::string> releaseNames_;
+  CSpooledFolder old_;
+  CSpooledFolder new_;
   uint64_t inputBytes_ = 0;
   CReleaseCounts counts_;
   uint32_t codePage_ = 0;
   std::vector<std::string> whole_;
   bool deflate_ = true;
   bool overLimit_ = false;
-  std::vector<CManifestEntry> listed_;
-  std::vector<size_t> entryFiles_;  // per entry, its file in new_.files
+  // Per entry, what the manifest says of it (ListedRecord), in container
+  // order.
+  std::unique_ptr<CRecordSpool> listed_;
   std::vector<std::string> keep_;
-  std::vector<std::string> removed_;
+  uint64_t removable_ = 0;  // files of the old folder only that --keep does not keep
+  bool removedDescribed_ = false;
+  CRecordSpool removed_;  // the removed files, described (AppendRemovedFile)
   std::vector<std::string> kept_;
   std::vector<std::string> removedFolders_;
-  std::vector<CRemovedFile> removedFiles_;  // removed_, described
   std::vector<std::string> removedFolderNames_;
-  std::vector<std::pair<std::string, uint64_t>> unchanged_;  // for the manifest
+  CRecordSpool unchanged_;  // for the manifest (AppendUnchangedFile)
   std::string fromVersion_;
   std::string toVersion_;
   std::vector<std::string> warnings_;

@@ -3,6 +3,7 @@
 #include "base/refusal.h"
 #include "builder/release_limits.h"
 #include "builder/show_release.h"
+#include "container/release_chain.h"
 #include "pe/exe_stamp.h"
 
 bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput& input,
@@ -33,8 +34,9 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
   return Refuse(why, asRelease);
 }
 
-bool OpenWrittenRelease(const std::string& path, bool program, std::vector<CInputStep> steps,
-                        uint64_t sizeLimit, CReleaseInput& input, std::string* why) {
+bool OpenWrittenRelease(const std::string& path, bool program,
+                        const std::vector<CPatchContainer>& containers, uint64_t sizeLimit,
+                        CReleaseInput& input, std::string* why) {
   if (!input.file.Open(path, why)) return false;
   input.program = program;
   input.data = input.file.Data();
@@ -47,6 +49,19 @@ bool OpenWrittenRelease(const std::string& path, bool program, std::vector<CInpu
     return Refuse(why, path + ": " + reason);
   if (program) input.size = innerSize;
   if (input.size > sizeLimit) return Refuse(why, OverReleaseLimit(path, input.size, sizeLimit));
-  input.steps = std::move(steps);
+  std::vector<CReleaseStep> parts;
+  if (!ReadReleaseChain(input.data, input.size, parts, &reason) ||
+      parts.size() != containers.size())
+    return Refuse(why, path + ": " + (reason.empty() ? "not the steps written" : reason));
+  input.steps.resize(parts.size());
+  for (size_t k = 0; k < parts.size(); ++k) {
+    CInputStep& step = input.steps[k];
+    step.size = parts[k].size;
+    if (!ReadReleaseManifest(parts[k].data, parts[k].size, step.release, &reason))
+      return Refuse(why, path + ": " + reason);
+    step.container = containers[k];
+    step.release.container = containers[k].data;
+    step.release.containerSize = containers[k].size;
+  }
   return true;
 }

@@ -35,11 +35,12 @@ bool OpenReleaseInput(const std::string& path, uint32_t codePage, CReleaseInput&
                       std::string* why);
 
 // The release the builder has just written to `path` (a program when
-// `program` is set), for checking it: the file is mapped and the release found
-// in it, and the steps' containers and manifests are the ones written
-// (`steps`' containers validated from their own bytes, which must outlive
+// `program` is set), for checking it: the file is mapped, the release and
+// each step's manifest found in it, and the steps' containers are the ones
+// written (`containers` validated from their own bytes, which must outlive
 // `input`), so nothing is unpacked; the patcher's engine unpacks and checks
 // them on its run. False, with `why`, for a file that cannot be read or is
 // over `sizeLimit`.
-bool OpenWrittenRelease(const std::string& path, bool program, std::vector<CInputStep> steps,
-                        uint64_t sizeLimit, CReleaseInput& input, std::string* why);
+bool OpenWrittenRelease(const std::string& path, bool program,
+                        const std::vector<CPatchContainer>& containers, uint64_t sizeLimit,
+                        CReleaseInput& input, std::string* why);

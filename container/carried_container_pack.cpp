@@ -1,35 +1,77 @@
 #include <lzma.h>
 
+#include <algorithm>
+
 #include "base/refusal.h"
 #include "container/carried_container.h"
 
+struct CContainerPacker::CState {
+  lzma_stream stream = LZMA_STREAM_INIT;
+  lzma_ret result = LZMA_OK;
+  bool outputFailed = false;
+  std::string unstarted;  // why the compressor could not start
+  std::vector<uint8_t> block = std::vector<uint8_t>(1u << 20);
+};
+
+CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
+                                   const CPackProgress& progress)
+    : state_(new CState), output_(output), progress_(progress) {
+  lzma_options_lzma options;
+  if (lzma_lzma_preset(&options, 9) != 0) {
+    state_->result = LZMA_OPTIONS_ERROR;
+    state_->unstarted = "the compressor has no preset 9";
+    return;
+  }
+  options.dict_size = std::min(DictionaryFor(size), kPackDictionaryLimit);
+  const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
+  if (state_->result != LZMA_OK) state_->unstarted = "not enough memory for the compressor";
+}
+
+CContainerPacker::~CContainerPacker() {
+  lzma_end(&state_->stream);
+}
+
+// Feeds the piece to the compressor, handing on each output block as it
+// fills; the last piece finishes the stream.
+bool CContainerPacker::Code(const uint8_t* data, size_t size, bool last) {
+  CState& state = *state_;
+  lzma_stream& stream = state.stream;
+  stream.next_in = data;
+  stream.avail_in = size;
+  while (state.result == LZMA_OK && !state.outputFailed && (last || stream.avail_in != 0)) {
+    stream.next_out = state.block.data();
+    stream.avail_out = state.block.size();
+    state.result = lzma_code(&stream, last ? LZMA_FINISH : LZMA_RUN);
+    const size_t made = static_cast<size_t>(stream.next_out - state.block.data());
+    state.outputFailed = made != 0 && !output_(state.block.data(), made);
+    if (progress_) progress_(stream.total_in);
+  }
+  return (state.result == LZMA_OK || (last && state.result == LZMA_STREAM_END)) &&
+         !state.outputFailed;
+}
+
+bool CContainerPacker::Take(const uint8_t* data, size_t size) {
+  return Code(data, size, false);
+}
+
+bool CContainerPacker::Finish(std::string* why) {
+  if (Code(nullptr, 0, true)) return true;
+  if (!state_->unstarted.empty()) return Refuse(why, state_->unstarted);
+  if (state_->outputFailed) return Refuse(why, "write failed");
+  return Refuse(why, "the compressor failed (" + std::to_string(state_->result) + ")");
+}
+
 bool PackContainer(const uint8_t* data, uint64_t size, std::vector<uint8_t>& out, std::string* why,
                    const CPackProgress& progress) {
-  lzma_options_lzma options;
-  if (lzma_lzma_preset(&options, 9) != 0) return Refuse(why, "the compressor has no preset 9");
-  options.dict_size = DictionaryFor(size);
-  const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-  lzma_stream stream = LZMA_STREAM_INIT;
-  if (lzma_stream_encoder(&stream, filters, LZMA_CHECK_NONE) != LZMA_OK)
-    return Refuse(why, "not enough memory for the compressor");
-  // One call per output block: the whole input is given at once, so the
-  // result depends on nothing but the bytes.
   const size_t start = out.size();
-  std::vector<uint8_t> block(1u << 20);
-  stream.next_in = data;
-  stream.avail_in = static_cast<size_t>(size);
-  lzma_ret result = LZMA_OK;
-  while (result == LZMA_OK) {
-    stream.next_out = block.data();
-    stream.avail_out = block.size();
-    result = lzma_code(&stream, LZMA_FINISH);
-    out.insert(out.end(), block.data(), stream.next_out);
-    if (progress) progress(stream.total_in);
-  }
-  lzma_end(&stream);
-  if (result != LZMA_STREAM_END) {
-    out.resize(start);
-    return Refuse(why, "the compressor failed (" + std::to_string(result) + ")");
-  }
-  return true;
+  const CPackOutput output = [&out](const uint8_t* block, size_t made) {
+    out.insert(out.end(), block, block + made);
+    return true;
+  };
+  CContainerPacker packer(size, output, progress);
+  packer.Take(data, static_cast<size_t>(size));
+  if (packer.Finish(why)) return true;
+  out.resize(start);
+  return false;
 }

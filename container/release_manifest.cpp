@@ -49,42 +49,15 @@ bool ReadVersionsPart(CByteCursor& cursor, uint32_t removedCount, uint32_t folde
       cursor.Remaining())
     return Refuse(why, "the manifest's size does not match its counts");
   manifest.removed.resize(removedCount);
-  for (CRemovedFile& file : manifest.removed) {
-    file.size = ReadU64(cursor);
-    cursor.Read(file.digest.bytes, sizeof file.digest.bytes);
-    file.name = ReadText(cursor);
-  }
+  for (CRemovedFile& file : manifest.removed) ReadRemovedFile(cursor, file);
   manifest.removedFolders.resize(folderCount);
   for (std::string& folder : manifest.removedFolders) folder = ReadText(cursor);
   manifest.unchanged.resize(unchangedCount);
-  for (auto& [name, size] : manifest.unchanged) {
-    size = ReadU64(cursor);
-    name = ReadText(cursor);
-  }
+  for (auto& [name, size] : manifest.unchanged) ReadUnchangedFile(cursor, name, size);
   manifest.fromVersion = ReadText(cursor);
   manifest.toVersion = ReadText(cursor);
   if (cursor.Failed() || cursor.Remaining() != 0)
     return Refuse(why, "the manifest's size does not match its contents");
-  return true;
-}
-
-bool ReadEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* why) {
-  const uint8_t kind = cursor.ReadU8();
-  const uint8_t flags = cursor.ReadU8();
-  uint8_t reserved[6] = {};
-  cursor.Read(reserved, sizeof reserved);
-  entry.oldSize = ReadU64(cursor);
-  entry.newSize = ReadU64(cursor);
-  cursor.Read(entry.newDigest.bytes, sizeof entry.newDigest.bytes);
-  cursor.Read(entry.copiedDigest.bytes, sizeof entry.copiedDigest.bytes);
-  if (kind > static_cast<uint8_t>(CEntryKind::kArchive) || (flags & ~(kReplaces | kCopies)) != 0 ||
-      ((flags & kCopies) && !(flags & kReplaces)))
-    return Refuse(why, "a manifest entry's kind or flags are invalid");
-  for (uint8_t b : reserved)
-    if (b != 0) return Refuse(why, "a manifest entry's reserved bytes are not zero");
-  entry.kind = static_cast<CEntryKind>(kind);
-  entry.replaces = (flags & kReplaces) != 0;
-  entry.copies = (flags & kCopies) != 0;
   return true;
 }
 
@@ -118,7 +91,7 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
     return Refuse(why, "the manifest's size does not match its entry count");
   manifest.entries.resize(count);
   for (CManifestEntry& entry : manifest.entries)
-    if (!ReadEntry(cursor, entry, why)) return false;
+    if (!ReadManifestEntry(cursor, entry, why)) return false;
   return !versions ||
          ReadVersionsPart(cursor, removedCount, folderCount, unchangedCount, manifest, why);
 }
@@ -133,8 +106,8 @@ CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
   return digests;
 }
 
-bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
-                     const CUnpackProgress& unpacking) {
+bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& release,
+                         std::string* why) {
   release = CReleaseView();
   const bool trailer =
       size >= kManifestTrailerSize && std::memcmp(data + size - 8, kManifestMagic, 8) == 0;
@@ -154,12 +127,18 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
     containerSize = size - kManifestTrailerSize - bodySize;
   }
   release.carriedSize = containerSize;
-  if (release.manifest.carrying == CCarrying::kStored) {
-    if (containerSize > UINT32_MAX) return Refuse(why, "the container is 4 GiB or more");
-    release.container = data;
-    release.containerSize = static_cast<uint32_t>(containerSize);
-    return true;
-  }
+  if (release.manifest.carrying != CCarrying::kStored) return true;
+  if (containerSize > UINT32_MAX) return Refuse(why, "the container is 4 GiB or more");
+  release.container = data;
+  release.containerSize = static_cast<uint32_t>(containerSize);
+  return true;
+}
+
+bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
+                     const CUnpackProgress& unpacking) {
+  if (!ReadReleaseManifest(data, size, release, why)) return false;
+  if (release.manifest.carrying == CCarrying::kStored) return true;
+  const uint64_t containerSize = release.carriedSize;
   const uint32_t unpackedSize = release.manifest.containerSize;
   release.unpacked.reset(new (std::nothrow) uint8_t[unpackedSize == 0 ? 1 : unpackedSize]);
   if (!release.unpacked) {
@@ -218,53 +197,153 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
 
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest) {
   std::vector<uint8_t> out;
-  const bool carrying = manifest.carrying != CCarrying::kStored;
-  const bool versions = !manifest.removed.empty() || !manifest.removedFolders.empty() ||
-                        !manifest.unchanged.empty() || !manifest.fromVersion.empty() ||
-                        !manifest.toVersion.empty();
-  AppendU32(out, versions   ? kManifestVersionsVersion
-                 : carrying ? kManifestCarryingVersion
-                            : kManifestVersion);
-  AppendU32(out, manifest.codePage);
-  AppendU32(out, static_cast<uint32_t>(manifest.entries.size()));
-  if (carrying || versions) {
-    AppendU32(out, static_cast<uint32_t>(manifest.carrying));
-    AppendU32(out, manifest.containerSize);
-  }
-  AppendDigest(out, manifest.recordsDigest);
-  AppendDigest(out, manifest.payloadDigest);
-  if (versions) {
-    AppendU32(out, static_cast<uint32_t>(manifest.removed.size()));
-    AppendU32(out, static_cast<uint32_t>(manifest.removedFolders.size()));
-    AppendU32(out, static_cast<uint32_t>(manifest.unchanged.size()));
-  }
-  for (const CManifestEntry& entry : manifest.entries) {
-    out.push_back(static_cast<uint8_t>(entry.kind));
-    out.push_back(
-        static_cast<uint8_t>((entry.replaces ? kReplaces : 0) | (entry.copies ? kCopies : 0)));
-    out.insert(out.end(), 6, 0);
-    AppendU64(out, entry.oldSize);
-    AppendU64(out, entry.newSize);
-    AppendDigest(out, entry.newDigest);
-    AppendDigest(out, entry.copiedDigest);
-  }
-  if (versions) {
-    for (const CRemovedFile& file : manifest.removed) {
-      AppendU64(out, file.size);
-      AppendDigest(out, file.digest);
-      AppendText(out, file.name);
-    }
-    for (const std::string& folder : manifest.removedFolders) AppendText(out, folder);
-    for (const auto& [name, size] : manifest.unchanged) {
-      AppendU64(out, size);
-      AppendText(out, name);
-    }
-    AppendText(out, manifest.fromVersion);
-    AppendText(out, manifest.toVersion);
-  }
-  const uint32_t bodySize = static_cast<uint32_t>(out.size());
-  AppendDigest(out, CContentDigest::Of(out.data(), out.size()));
-  AppendU32(out, bodySize);
-  out.insert(out.end(), kManifestMagic, kManifestMagic + 8);
+  const CManifestWriter::CSink sink = [&out](const uint8_t* data, size_t size) {
+    out.insert(out.end(), data, data + size);
+    return true;
+  };
+  const CManifestCounts counts{static_cast<uint32_t>(manifest.entries.size()),
+                               static_cast<uint32_t>(manifest.removed.size()),
+                               static_cast<uint32_t>(manifest.removedFolders.size()),
+                               static_cast<uint32_t>(manifest.unchanged.size())};
+  CManifestWriter writer(manifest, counts, sink);
+  for (const CManifestEntry& entry : manifest.entries) writer.Entry(entry);
+  for (const CRemovedFile& file : manifest.removed) writer.Removed(file);
+  for (const std::string& folder : manifest.removedFolders) writer.RemovedFolder(folder);
+  for (const auto& [name, size] : manifest.unchanged) writer.Unchanged(name, size);
+  writer.Finish();
   return out;
+}
+
+CManifestWriter::CManifestWriter(const CReleaseManifest& head, const CManifestCounts& counts,
+                                 const CSink& sink)
+    : head_(head),
+      sink_(sink),
+      versions_(counts.removed != 0 || counts.removedFolders != 0 || counts.unchanged != 0 ||
+                !head.fromVersion.empty() || !head.toVersion.empty()),
+      left_{counts.entries, counts.removed, counts.removedFolders, counts.unchanged} {
+  const bool carrying = head.carrying != CCarrying::kStored;
+  AppendU32(piece_, versions_  ? kManifestVersionsVersion
+                    : carrying ? kManifestCarryingVersion
+                               : kManifestVersion);
+  AppendU32(piece_, head.codePage);
+  AppendU32(piece_, counts.entries);
+  if (carrying || versions_) {
+    AppendU32(piece_, static_cast<uint32_t>(head.carrying));
+    AppendU32(piece_, head.containerSize);
+  }
+  AppendDigest(piece_, head.recordsDigest);
+  AppendDigest(piece_, head.payloadDigest);
+  if (versions_) {
+    AppendU32(piece_, counts.removed);
+    AppendU32(piece_, counts.removedFolders);
+    AppendU32(piece_, counts.unchanged);
+  }
+  Put();
+}
+
+bool CManifestWriter::Next(int list) {
+  for (int earlier = 0; earlier < list; ++earlier) failed_ = failed_ || left_[earlier] != 0;
+  failed_ = failed_ || left_[list] == 0;
+  if (failed_) return false;
+  --left_[list];
+  return true;
+}
+
+void CManifestWriter::Put() {
+  if (!failed_) {
+    digest_.Update(piece_.data(), piece_.size());
+    bodySize_ += static_cast<uint32_t>(piece_.size());
+    failed_ = !sink_(piece_.data(), piece_.size());
+  }
+  piece_.clear();
+}
+
+void CManifestWriter::Entry(const CManifestEntry& entry) {
+  if (Next(0)) AppendManifestEntry(piece_, entry);
+  Put();
+}
+
+void CManifestWriter::Removed(const CRemovedFile& file) {
+  if (Next(1)) AppendRemovedFile(piece_, file);
+  Put();
+}
+
+void CManifestWriter::RemovedFolder(const std::string& name) {
+  if (Next(2)) AppendText(piece_, name);
+  Put();
+}
+
+void CManifestWriter::Unchanged(const std::string& name, uint64_t size) {
+  if (Next(3)) AppendUnchangedFile(piece_, name, size);
+  Put();
+}
+
+bool CManifestWriter::Finish() {
+  for (uint32_t left : left_) failed_ = failed_ || left != 0;
+  if (versions_) {
+    AppendText(piece_, head_.fromVersion);
+    AppendText(piece_, head_.toVersion);
+    Put();
+  }
+  if (failed_) return false;
+  // The trailer, which the digest does not cover.
+  AppendDigest(piece_, digest_.Final());
+  AppendU32(piece_, bodySize_);
+  piece_.insert(piece_.end(), kManifestMagic, kManifestMagic + 8);
+  failed_ = !sink_(piece_.data(), piece_.size());
+  piece_.clear();
+  return !failed_;
+}
+
+bool ReadManifestEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* why) {
+  const uint8_t kind = cursor.ReadU8();
+  const uint8_t flags = cursor.ReadU8();
+  uint8_t reserved[6] = {};
+  cursor.Read(reserved, sizeof reserved);
+  entry.oldSize = ReadU64(cursor);
+  entry.newSize = ReadU64(cursor);
+  cursor.Read(entry.newDigest.bytes, sizeof entry.newDigest.bytes);
+  cursor.Read(entry.copiedDigest.bytes, sizeof entry.copiedDigest.bytes);
+  if (kind > static_cast<uint8_t>(CEntryKind::kArchive) || (flags & ~(kReplaces | kCopies)) != 0 ||
+      ((flags & kCopies) && !(flags & kReplaces)))
+    return Refuse(why, "a manifest entry's kind or flags are invalid");
+  for (uint8_t b : reserved)
+    if (b != 0) return Refuse(why, "a manifest entry's reserved bytes are not zero");
+  entry.kind = static_cast<CEntryKind>(kind);
+  entry.replaces = (flags & kReplaces) != 0;
+  entry.copies = (flags & kCopies) != 0;
+  return true;
+}
+
+void AppendManifestEntry(std::vector<uint8_t>& out, const CManifestEntry& entry) {
+  out.push_back(static_cast<uint8_t>(entry.kind));
+  out.push_back(
+      static_cast<uint8_t>((entry.replaces ? kReplaces : 0) | (entry.copies ? kCopies : 0)));
+  out.insert(out.end(), 6, 0);
+  AppendU64(out, entry.oldSize);
+  AppendU64(out, entry.newSize);
+  AppendDigest(out, entry.newDigest);
+  AppendDigest(out, entry.copiedDigest);
+}
+
+void AppendRemovedFile(std::vector<uint8_t>& out, const CRemovedFile& file) {
+  AppendU64(out, file.size);
+  AppendDigest(out, file.digest);
+  AppendText(out, file.name);
+}
+
+void ReadRemovedFile(CByteCursor& cursor, CRemovedFile& file) {
+  file.size = ReadU64(cursor);
+  cursor.Read(file.digest.bytes, sizeof file.digest.bytes);
+  file.name = ReadText(cursor);
+}
+
+void AppendUnchangedFile(std::vector<uint8_t>& out, const std::string& name, uint64_t size) {
+  AppendU64(out, size);
+  AppendText(out, name);
+}
+
+void ReadUnchangedFile(CByteCursor& cursor, std::string& name, uint64_t& size) {
+  size = ReadU64(cursor);
+  name = ReadText(cursor);
 }

@@ -76,11 +76,13 @@
 // Digests are CContentDigest's.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/byte_cursor.h"
 #include "container/carried_container.h"
 #include "container/entry_kind.h"
 #include "container/patch_container.h"
@@ -163,6 +165,10 @@ struct CReleaseView {
 // the unpacking has come.
 bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
                      const CUnpackProgress& unpacking = {});
+// ReadReleaseFile without the unpacking: the manifest, and where the
+// container lies (`carriedSize`; `container` too when it is stored).
+bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& release,
+                         std::string* why);
 
 // Whether the manifest belongs to the validated container: one entry record
 // per entry, of its kind, sizes of the files made (new or rebuilt, the
@@ -176,3 +182,56 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
 // version 3 when it removes files or names versions, else 1 for a container
 // as it is, 2 for a compressed one.
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest);
+
+// The sizes of a manifest's lists.
+struct CManifestCounts {
+  uint32_t entries = 0;
+  uint32_t removed = 0;
+  uint32_t removedFolders = 0;
+  uint32_t unchanged = 0;
+};
+
+// Writes the bytes ManifestBytes gives piece by piece, for a builder that
+// keeps the lists on the disk until the manifest is written: `head` holds all
+// but the lists, whose sizes `counts` gives; then come the entries, the
+// removed files, the removed folders and the unchanged files, in that order
+// and each as many as told, and Finish.
+class CManifestWriter {
+ public:
+  using CSink = std::function<bool(const uint8_t* data, size_t size)>;
+
+  CManifestWriter(const CReleaseManifest& head, const CManifestCounts& counts, const CSink& sink);
+
+  void Entry(const CManifestEntry& entry);
+  void Removed(const CRemovedFile& file);
+  void RemovedFolder(const std::string& name);
+  void Unchanged(const std::string& name, uint64_t size);
+  // The versions' labels and the trailer. False when the sink failed, or the
+  // lists were not handed in as told.
+  bool Finish();
+
+ private:
+  // Whether a piece of the list `list` (0 entries, 1 removed files, ...) may
+  // come now; notes that it came.
+  bool Next(int list);
+  // Hands the piece written so far to the sink, digested; the next begins.
+  void Put();
+
+  const CReleaseManifest& head_;
+  const CSink& sink_;
+  bool versions_;
+  uint32_t left_[4];  // pieces still to come, per list
+  std::vector<uint8_t> piece_;
+  CContentDigest digest_;
+  uint32_t bodySize_ = 0;
+  bool failed_ = false;
+};
+
+// One record of the manifest's lists in its layout, written and read back,
+// for a builder that keeps them on the disk until the manifest is written.
+void AppendManifestEntry(std::vector<uint8_t>& out, const CManifestEntry& entry);
+bool ReadManifestEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* why);
+void AppendRemovedFile(std::vector<uint8_t>& out, const CRemovedFile& file);
+void ReadRemovedFile(CByteCursor& cursor, CRemovedFile& file);
+void AppendUnchangedFile(std::vector<uint8_t>& out, const std::string& name, uint64_t size);
+void ReadUnchangedFile(CByteCursor& cursor, std::string& name, uint64_t& size);

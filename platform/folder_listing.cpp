@@ -2,6 +2,8 @@
 // the system calls are in posix/ and win32/ (folder_listing_os.h).
 #include "platform/folder_listing.h"
 
+#include <algorithm>
+
 #include "base/refusal.h"
 #include "platform/file_faults.h"
 #include "platform/folder_listing_os.h"
@@ -24,10 +26,27 @@ std::vector<std::string> FoldersOnTheWay(const std::string& relative) {
   return folders;
 }
 
+// Whether `a` comes before `b` among one folder's entries, so that the paths
+// below the folder come sorted byte by byte: a folder's name compares as if
+// it ended in '/', as every path below it does. Two entries never share a
+// name, and no name holds a '/'.
+bool ComesBefore(const listing_os::CFolderEntry& a, const listing_os::CFolderEntry& b) {
+  const size_t common = std::min(a.name.size(), b.name.size());
+  const int order = a.name.compare(0, common, b.name, 0, common);
+  if (order != 0 || a.name.size() == b.name.size()) return order < 0;
+  // One name begins the other: the shorter one's end (nothing for a file,
+  // '/' for a folder) meets the longer one's next byte.
+  const bool shorterFirst = a.name.size() < b.name.size();
+  const listing_os::CFolderEntry& shorter = shorterFirst ? a : b;
+  const unsigned char next = static_cast<unsigned char>((shorterFirst ? b : a).name[common]);
+  const bool before = shorter.kind != listing_os::EntryKind::kFolder || '/' < next;
+  return before == shorterFirst;
+}
+
 class CWalk {
  public:
-  CWalk(const std::string& root, const CListingRules& rules, CFolderContents& contents)
-      : root_(root), rules_(rules), contents_(contents) {}
+  CWalk(const std::string& root, const CListingRules& rules, const CFoundPath& found)
+      : root_(root), rules_(rules), found_(found) {}
 
   bool Start(std::string* why) { return PathKey(root_, rootKey_, why) && ListFolder("", why); }
 
@@ -39,17 +58,17 @@ class CWalk {
         platform::InjectedFailure(platform::FileOp::ListFolder, Below(root_, relative));
     if (!reason.empty() || !listing_os::ReadFolder(Below(root_, relative), entries, &reason))
       return Refuse(why, Below(root_, relative) + ": cannot read the folder: " + reason);
+    std::sort(entries.begin(), entries.end(), ComesBefore);
     for (const listing_os::CFolderEntry& entry : entries) {
       const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
       if (rules_.leaveOut && rules_.leaveOut(path)) continue;
       if (entry.link && !CheckLink(relative, path, entry.kind, why)) return false;
       switch (entry.kind) {
         case listing_os::EntryKind::kFolder:
-          contents_.folders.push_back(path);
-          if (!ListFolder(path, why)) return false;
+          if (!found_(path, true, why) || !ListFolder(path, why)) return false;
           break;
         case listing_os::EntryKind::kFile:
-          contents_.files.push_back(path);
+          if (!found_(path, false, why)) return false;
           break;
         case listing_os::EntryKind::kOther:
           return Refuse(why, Below(root_, path) + ": not a regular file");
@@ -85,16 +104,15 @@ class CWalk {
 
   const std::string& root_;
   const CListingRules& rules_;
-  CFolderContents& contents_;
+  const CFoundPath& found_;
   std::string rootKey_;
 };
 }  // namespace
 
-bool ListFilesBelow(const std::string& folder, const CListingRules& rules,
-                    CFolderContents& contents, std::string* why) {
-  contents = CFolderContents();
+bool WalkFolder(const std::string& folder, const CListingRules& rules, const CFoundPath& found,
+                std::string* why) {
   if (!listing_os::IsFolder(folder)) return Refuse(why, folder + ": no such folder");
-  return CWalk(folder, rules, contents).Start(why);
+  return CWalk(folder, rules, found).Start(why);
 }
 
 bool SizeOfFile(const std::string& path, uint64_t& size, std::string* why) {

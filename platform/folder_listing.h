@@ -7,14 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
-
-// What a walk below a game folder found, relative and unsorted: every regular
-// file, and every folder (empty ones too).
-struct CFolderContents {
-  std::vector<std::string> files;
-  std::vector<std::string> folders;
-};
 
 struct CListingRules {
   // A symbolic link (on Windows, any reparse point) is refused, naming it,
@@ -26,10 +18,18 @@ struct CListingRules {
   std::function<bool(const std::string& relative)> leaveOut;
 };
 
-// Walks `folder`. False, with `why` naming the path, for a missing or
-// unreadable folder, a special file, or a link the rules refuse.
-bool ListFilesBelow(const std::string& folder, const CListingRules& rules,
-                    CFolderContents& contents, std::string* why);
+// Hears each path a walk finds below a game folder: every regular file, and
+// every folder (empty ones too) before what it holds. False stops the walk,
+// with `why`.
+using CFoundPath = std::function<bool(const std::string& relative, bool folder, std::string* why)>;
+
+// Walks `folder`, each folder's entries in the order that brings the files'
+// relative paths sorted byte by byte, so a listing of any length can be taken
+// one path at a time (the folders come in the order of the walk). False, with
+// `why` naming the path, for a missing or unreadable folder, a special file,
+// or a link the rules refuse.
+bool WalkFolder(const std::string& folder, const CListingRules& rules, const CFoundPath& found,
+                std::string* why);
 // The size of a file; false, with `why`.
 bool SizeOfFile(const std::string& path, uint64_t& size, std::string* why);
 

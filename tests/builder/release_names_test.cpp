@@ -1,5 +1,7 @@
 // The names a release can carry: what Windows can hold, in the players' code
 // page, and no two names of one file.
+#include "builder/release_names.h"
+
 #include <gtest/gtest.h>
 
 #include "container/windows_names.h"
@@ -123,4 +125,36 @@ TEST(ReleaseNames, DoubleByteCodePagesTakeWhatTheyHoldAndNoTrailingBackslash) {
   EXPECT_EQ(accent.exitCode, 1);
   EXPECT_NE(accent.err.find("code page 932 cannot hold the name"), std::string::npos) << accent.err;
   EXPECT_EQ(BuildWithName("a.txt", {"--name-code-page", "437"}).exitCode, 2);
+}
+
+// The names come sorted, and are checked in their order: the first that
+// breaks a rule, alone or with one before it, is the one refused, but a name
+// that does not read back only once no two names clash.
+TEST(ReleaseNames, TheFirstNameThatBreaksARuleIsRefused) {
+  const std::string overline =
+      "a\xE2\x80\xBE"
+      "1.txt";  // a‾1.txt, read back as a~1.txt in 932
+  const struct {
+    std::vector<std::string> names;
+    std::string refusal;  // empty: none
+  } cases[] = {
+      {{"A.txt", "a.txt", "b<.txt"}, "g/A.txt and g/a.txt: the names differ only in letter case"},
+      {{"Data.txt", "b<.txt", "data.txt"}, "g/b<.txt: cannot be patched on Windows"},
+      {{"X.txt", overline, "x.txt"}, "g/X.txt and g/x.txt: the names differ only in letter case"},
+      {{"X.txt", overline}, "g/" + overline + ": cannot be patched on Windows: "},
+      {{"a~1.txt", overline}, "g/a~1.txt and g/" + overline + ": code page 932 writes both names"},
+      {{"a.txt", "b.txt"}, ""},
+  };
+  for (const auto& c : cases) {
+    CTempFolder work;
+    CRecordSpool names;
+    std::string why;
+    ASSERT_TRUE(names.Open(work / "r.qpd", &why)) << why;
+    for (const std::string& name : c.names) ASSERT_TRUE(names.Add(name));
+    ASSERT_TRUE(names.EndWriting(&why)) << why;
+    why.clear();
+    EXPECT_EQ(CheckReleaseNames("g", names, CNameEncoder(932), &why), c.refusal.empty())
+        << c.names[0];
+    EXPECT_EQ(why.compare(0, c.refusal.size(), c.refusal), 0) << c.refusal << " / " << why;
+  }
 }

@@ -84,3 +84,22 @@ TEST(CarriedContainer, DisagreementsWithTheManifestAreToldApart) {
   }
   EXPECT_EQ(Refusal(ReleaseOf(packed, 1, size)), "");
 }
+
+TEST(CarriedContainer, PiecesOfAnySizePackToTheSameBytes) {
+  const Bytes container = MakeContainer();
+  Bytes whole;
+  std::string why;
+  ASSERT_TRUE(PackContainer(container.data(), container.size(), whole, &why)) << why;
+  for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, container.size() / 2 + 1}) {
+    Bytes packed;
+    const CPackOutput output = [&packed](const uint8_t* data, size_t size) {
+      packed.insert(packed.end(), data, data + size);
+      return true;
+    };
+    CContainerPacker packer(container.size(), output);
+    for (size_t at = 0; at < container.size(); at += piece)
+      packer.Take(container.data() + at, std::min(piece, container.size() - at));
+    ASSERT_TRUE(packer.Finish(&why)) << why;
+    EXPECT_EQ(packed, whole) << piece;
+  }
+}
