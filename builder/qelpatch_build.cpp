@@ -176,7 +176,7 @@ int Build(const CBuildOptions& options) {
                 of.c_str(), Files(counts.rebuilt).c_str(), counts.whole,
                 Files(counts.unchanged).c_str());
     if (step.removed != 0)
-      std::printf("%s: removes %u files of %s that %s lacks\n", of.c_str(), step.removed,
+      std::printf("%s: removes %s of %s that %s lacks\n", of.c_str(), Files(step.removed).c_str(),
                   step.oldFolder.c_str(), step.newFolder.c_str());
     if (step.compressed)
       std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
