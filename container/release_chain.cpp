@@ -1,27 +1,20 @@
 #include "container/release_chain.h"
 
-#include <cstring>
-
 #include "base/byte_cursor.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
+#include "container/trailed_body.h"
 
 bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseStep>& steps,
                       std::string* why) {
   steps.clear();
-  if (size < kChainTrailerSize || std::memcmp(data + size - 8, kChainMagic, 8) != 0) {
+  if (!EndsInTrailer(data, size, kChainMagic)) {
     steps.push_back(CReleaseStep{data, size});
     return true;
   }
-  const uint8_t* end = data + size - kChainTrailerSize;
-  const uint32_t bodySize = GetU32(end + 16);
-  if (bodySize > size - kChainTrailerSize)
-    return Refuse(why, "the chain's index reaches past the start of the file");
-  const uint8_t* body = end - bodySize;
-  CDigest128 recorded;
-  std::memcpy(recorded.bytes, end, sizeof recorded.bytes);
-  if (CContentDigest::Of(body, bodySize) != recorded)
-    return Refuse(why, "the digest of the chain's index does not match");
+  const uint8_t* body = nullptr;
+  uint32_t bodySize = 0;
+  if (!TrailedBody(data, size, "the chain index", body, bodySize, why)) return false;
   CByteCursor cursor(body, bodySize);
   const uint32_t version = cursor.ReadU32();
   const uint32_t count = cursor.ReadU32();
@@ -31,7 +24,7 @@ bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseSt
   if (count < 2 || uint64_t{count} * 24 != cursor.Remaining())
     return Refuse(why, "the chain's index does not match its count of steps");
   uint64_t at = 0;
-  const uint64_t stepsEnd = size - kChainTrailerSize - bodySize;
+  const uint64_t stepsEnd = size - kTrailerSize - bodySize;
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t low = cursor.ReadU32();
     const uint64_t stepSize = low | uint64_t{cursor.ReadU32()} << 32;

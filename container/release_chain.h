@@ -31,7 +31,6 @@
 #include "digest/content_digest.h"
 
 constexpr uint32_t kChainVersion = 1;
-constexpr uint32_t kChainTrailerSize = 28;
 constexpr char kChainMagic[9] = "QelChn01";
 
 // One step's release file, inside the chain's bytes.

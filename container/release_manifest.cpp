@@ -1,13 +1,13 @@
 #include "container/release_manifest.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "base/byte_cursor.h"
 #include "base/checked_size.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
+#include "container/trailed_body.h"
 #include "container/windows_names.h"
 
 namespace {
@@ -109,20 +109,13 @@ CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
 bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& release,
                          std::string* why) {
   release = CReleaseView();
-  const bool trailer =
-      size >= kManifestTrailerSize && std::memcmp(data + size - 8, kManifestMagic, 8) == 0;
   uint64_t containerSize = size;
-  if (trailer) {
-    const uint8_t* end = data + size - kManifestTrailerSize;
-    const uint32_t bodySize = GetU32(end + 16);
-    if (bodySize > size - kManifestTrailerSize)
-      return Refuse(why, "the manifest's size reaches past the start of the file");
-    const uint8_t* body = end - bodySize;
-    CDigest128 recorded;
-    std::memcpy(recorded.bytes, end, sizeof recorded.bytes);
-    if (CContentDigest::Of(body, bodySize) != recorded)
-      return Refuse(why, "the manifest's digest does not match");
-    if (!ReadBody(body, bodySize, release.manifest, why)) return false;
+  if (EndsInTrailer(data, size, kManifestMagic)) {
+    const uint8_t* body = nullptr;
+    uint32_t bodySize = 0;
+    if (!TrailedBody(data, size, "the manifest", body, bodySize, why) ||
+        !ReadBody(body, bodySize, release.manifest, why))
+      return false;
     release.hasManifest = true;
     containerSize = size - kManifestTrailerSize - bodySize;
   }

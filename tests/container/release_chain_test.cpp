@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/little_endian.h"
+#include "container/trailed_body.h"
 #include "tests/support/package_file.h"
 
 namespace {
@@ -20,7 +21,7 @@ Bytes Chain(const std::function<void(Bytes& body)>& spoil = {}) {
       {kFirst.size(), CContentDigest::Of(kFirst.data(), kFirst.size())},
       {kSecond.size(), CContentDigest::Of(kSecond.data(), kSecond.size())}};
   Bytes tail = ChainIndexBytes(index);
-  Bytes body(tail.begin(), tail.end() - kChainTrailerSize);
+  Bytes body(tail.begin(), tail.end() - kTrailerSize);
   if (spoil) spoil(body);
   const CDigest128 digest = CContentDigest::Of(body.data(), body.size());
   Bytes chain = kFirst;
@@ -61,7 +62,7 @@ TEST(ReleaseChain, EachFaultIsTold) {
     const char* reason;
   } cases[] = {
       {"a step's byte", flipped, "the digest of step 2 does not match"},
-      {"the index's byte", index, "the digest of the chain's index does not match"},
+      {"the index's byte", index, "the chain index's digest does not match"},
       {"another version", Chain([](Bytes& b) { b[0] = 2; }), "a chain of version 2"},
       {"one step", Chain([](Bytes& b) { b[4] = 1; }),
        "the chain's index does not match its count of steps"},
