@@ -130,8 +130,11 @@ bool CPatchWorker::FindInstallDir() {
       return false;
     }
     // The chooser gives a folder without its final separator (a drive root
-    // keeps its own, so it then ends with two).
-    InstallDir = chosen + (chosen[0] == '/' ? "/" : "\\");
+    // keeps its own, so it then ends with two). Windows' paths have a
+    // backslash or a drive's colon; any other, a relative one typed at a
+    // console prompt too, takes '/', which Windows reads as well.
+    const bool windows = chosen[0] != '/' && chosen.find_first_of("\\:") != std::string::npos;
+    InstallDir = chosen + (windows ? "\\" : "/");
   }
   return !InstallDir.empty();
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "base/path_text.h"
 #include "container/working_names.h"
 #include "tests/support/release_runs.h"
@@ -131,6 +133,19 @@ TEST_F(WorkerFolder, StoredTextEmptyOrAbsentAsksForAFolder) {
     EXPECT_EQ(InstallDir.size(), chosen.size() + 1);
     EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
   }
+}
+
+// A folder typed at a console prompt may be relative to the current one.
+TEST_F(WorkerFolder, AFolderChosenByARelativePathIsThatFolder) {
+  const std::filesystem::path folderPath = std::filesystem::u8path(folder.Path());
+  const std::filesystem::path was = std::filesystem::current_path();
+  std::filesystem::current_path(folderPath.parent_path().parent_path());
+  ResetTestHost();
+  TestHost().chosenFolder = folderPath.parent_path().filename().u8string();
+  Run();
+  std::filesystem::current_path(was);
+  EXPECT_EQ(InstallDir, TestHost().chosenFolder + "/");
+  EXPECT_EQ(TestHost().results, std::vector<uintptr_t>{1});
 }
 
 TEST_F(WorkerFolder, CancelledChooserFailsWithoutTouchingAnything) {
