@@ -21,11 +21,7 @@
 namespace {
 CTaskPaths BuildPaths(const CBuildOptions& options) {
   CTaskPaths paths;
-  const size_t oldCount = options.operands.size() - 1;
-  for (size_t k = 0; k < oldCount; ++k)
-    paths.folders.push_back(
-        {options.operands[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
-  paths.folders.push_back({options.operands.back(), "the new game folder"});
+  AddGameFolders(options.operands, paths);
   if (!options.exePath.empty()) paths.inputs.push_back({options.stubPath, "the stub"});
   AddLookInputs(options, paths);
   if (!options.releasePath.empty())

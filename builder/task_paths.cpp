@@ -88,3 +88,11 @@ std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
+
+void AddGameFolders(const std::vector<std::string>& folders, CTaskPaths& paths) {
+  const size_t oldCount = folders.size() - 1;
+  for (size_t k = 0; k < oldCount; ++k)
+    paths.folders.push_back(
+        {folders[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
+  paths.folders.push_back({folders.back(), "the new game folder"});
+}

@@ -19,6 +19,10 @@ struct CTaskPaths {
   bool force = false;
 };
 
+// The game folders of a build or a check: every one but the last an old
+// version ("the old game folder" when there is one), the last the new one.
+void AddGameFolders(const std::vector<std::string>& folders, CTaskPaths& paths);
+
 // False, with `why` naming the path, when a rule above is broken.
 bool CheckTaskPaths(const CTaskPaths& paths, std::string* why);
 

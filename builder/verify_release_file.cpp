@@ -10,10 +10,7 @@ bool VerifyReleaseFile(const CBuildOptions& options, std::string* why) {
   const size_t oldCount = options.operands.size() - 2;
   const std::string& newFolder = options.operands[oldCount];
   CTaskPaths paths;
-  for (size_t k = 0; k < oldCount; ++k)
-    paths.folders.push_back(
-        {options.operands[k], oldCount == 1 ? "the old game folder" : "an old game folder"});
-  paths.folders.push_back({newFolder, "the new game folder"});
+  AddGameFolders({options.operands.begin(), options.operands.end() - 1}, paths);
   const CFolderRules rules = FolderRulesOf(options);
   CReleaseInput release;
   CGameFolder latest;

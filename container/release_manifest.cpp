@@ -117,7 +117,7 @@ bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& relea
         !ReadBody(body, bodySize, release.manifest, why))
       return false;
     release.hasManifest = true;
-    containerSize = size - kManifestTrailerSize - bodySize;
+    containerSize = size - kTrailerSize - bodySize;
   }
   release.carriedSize = containerSize;
   if (release.manifest.carrying != CCarrying::kStored) return true;

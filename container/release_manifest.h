@@ -92,7 +92,6 @@ constexpr uint32_t kManifestVersion = 1;
 constexpr uint32_t kManifestCarryingVersion = 2;
 constexpr uint32_t kManifestVersionsVersion = 3;
 constexpr uint32_t kManifestEntrySize = 56;
-constexpr uint32_t kManifestTrailerSize = 28;
 constexpr char kManifestMagic[9] = "QelMan01";
 
 struct CManifestEntry {
