@@ -49,6 +49,11 @@ bool StandardErrorIsTerminal() {
 void ExitNow(int code) {
   std::fflush(stdout);
   std::fflush(stderr);
+  // ExitProcess would first stop the other threads wherever they stand and
+  // then run the libraries' detach and the runtime's exit handlers, which
+  // wait for any lock a stopped thread held (seen under Wine as a console
+  // patcher that never ended after its result).
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
   ExitProcess(static_cast<UINT>(code));
 }
 
