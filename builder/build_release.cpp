@@ -8,6 +8,7 @@
 #include "builder/program_look.h"
 #include "builder/release_input.h"
 #include "builder/release_limits.h"
+#include "builder/stream_packing.h"
 #include "builder/task_paths.h"
 #include "builder/verify_release.h"
 #include "container/carried_container.h"
@@ -80,49 +81,43 @@ bool Validate(const std::string& beside, uint32_t codePage, CScratchContainer& r
   return true;
 }
 
-// The manifest of the release file that carries `raw`.
-CReleaseManifest CarriedManifest(const CScratchContainer& raw, bool compressed) {
+// The manifest of the release file that carries `raw` as streams, whose
+// payload as it travels has `payloadDigest`.
+CReleaseManifest CarriedManifest(const CScratchContainer& raw, const CDigest128& payloadDigest) {
   CReleaseManifest manifest = raw.manifest;
-  if (compressed) {
-    manifest.carrying = CCarrying::kXz;
-    manifest.containerSize = static_cast<uint32_t>(raw.size);
-  }
+  manifest.carrying = CCarrying::kStreams;
+  manifest.containerSize = static_cast<uint32_t>(raw.size);
+  manifest.payloadDigest = payloadDigest;
   return manifest;
 }
 
-// The release file with its container compressed into `file`, when that is
-// smaller and QelPatch.exe can still load it within `sizeLimit` (`pays`).
-// False, with `why`, when the compressor fails.
-bool Compress(const CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t sizeLimit,
+// The release file with its container carried as compressed streams into
+// `file`, when that is smaller and QelPatch.exe can still load it within
+// `sizeLimit` (`pays`). False, with `why`, when the compressor fails.
+bool Compress(CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t sizeLimit,
               const std::string& beside, CProgressBar& progress, CScratchFile& file, bool& pays,
-              std::string* why) {
+              CReleaseManifest& carried, std::string* why) {
   pays = false;
   const uint64_t size = raw.size;
+  carried = raw.manifest;
+  carried.carrying = CCarrying::kStreams;
+  carried.containerSize = static_cast<uint32_t>(size);
   // Unpacked, the container would find no room in the 32-bit program, or
-  // with the decoder's dictionary alone would not fit the limit.
-  if (size > kCarriedContainerLimit || size + UnpackMemory(size) >= sizeLimit) return true;
+  // with the decoders' memory alone would not fit the limit.
+  if (size > kCarriedContainerLimit || LoadFootprint(0, carried) >= sizeLimit) return true;
   uint64_t stored = size;
+  CDigest128 payloadDigest;
   if (!builder.WriteManifest(
           raw.manifest, [&](const uint8_t*, size_t bytes) { return stored += bytes, true; }, why) ||
-      !file.Open(beside, why))
+      !file.Open(beside, why) ||
+      !WriteStreamCarrier(builder, raw.scratch.TemporaryPath(), beside, progress, file,
+                          payloadDigest, why))
     return false;
-  progress.Begin("compressing", 0, size);
+  carried = CarriedManifest(raw, payloadDigest);
   const CByteSink out = [&](const uint8_t* data, size_t bytes) { return file.Write(data, bytes); };
-  const CPackProgress read = [&](uint64_t bytes) { progress.Update(0, bytes); };
-  CContainerPacker packer(size, out, read);
-  std::string unread;
-  ReadFileInPieces(
-      raw.scratch.TemporaryPath(),
-      [&](const uint8_t* data, size_t bytes) { return packer.Take(data, bytes); }, &unread);
-  const bool packed = unread.empty() && packer.Finish(why) &&
-                      builder.WriteManifest(CarriedManifest(raw, true), out, why) &&
-                      file.EndWriting();
-  progress.Finish();
-  if (!unread.empty()) return Refuse(why, unread);
-  if (file.Failed()) return Refuse(why, file.Error());
-  if (!packed) return false;
-  pays = file.Size() < stored &&
-         LoadsInTheProgram(file.Size(), CarriedManifest(raw, true), sizeLimit, nullptr);
+  if (!builder.WriteManifest(carried, out, why) || !file.EndWriting())
+    return file.Failed() ? Refuse(why, file.Error()) : false;
+  pays = file.Size() < stored && LoadsInTheProgram(file.Size(), carried, sizeLimit, nullptr);
   return true;
 }
 
@@ -133,7 +128,8 @@ struct CStep {
   std::unique_ptr<CScratchContainer> raw;
   CScratchFile packed;
   bool compressed = false;
-  uint64_t size = 0;  // its bytes in the release
+  CReleaseManifest carried;  // the manifest of the compressed step
+  uint64_t size = 0;         // its bytes in the release
 };
 
 // The check of what a build wrote to `written`, read back before it replaces
@@ -212,7 +208,8 @@ bool BuildStep(const CBuildOptions& options, size_t k, uint64_t sizeLimit,
     raw.reset(new CScratchContainer);
     builder.DeflateArchives(false);
     if (WriteContainer(builder, write, beside, progress, *raw, why)) {
-      if (!Compress(builder, *raw, sizeLimit, beside, progress, step.packed, step.compressed, why))
+      if (!Compress(builder, *raw, sizeLimit, beside, progress, step.packed, step.compressed,
+                    step.carried, why))
         return false;
     } else if (builder.OverLimit()) {
       raw.reset();
@@ -292,8 +289,8 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
     // Each step is unpacked in its turn, with the whole release in the program.
     std::string reason;
     for (const std::unique_ptr<CStep>& step : steps)
-      if (!LoadsInTheProgram(total, CarriedManifest(*step->raw, step->compressed), sizeLimit,
-                             &reason))
+      if (!LoadsInTheProgram(total, step->compressed ? step->carried : step->raw->manifest,
+                             sizeLimit, &reason))
         return Refuse(why, output + ": " + reason);
   }
   if (toFile && !file.Close()) return Refuse(why, file.Error());

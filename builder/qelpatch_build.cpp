@@ -43,9 +43,11 @@ const char kUsageText[] =
     "NEW_DIR: with -o as a release file, with --exe as the QelPatch.exe that\n"
     "players run (both when both are given), then applies it to a scratch copy\n"
     "of OLD_DIR and compares the result with NEW_DIR (--no-verify skips that).\n"
-    "The release carries its container xz-compressed whenever that makes it\n"
-    "smaller and QelPatch.exe can still load it; --uncompressed carries it as\n"
-    "it is (archives deflated), quicker to build and larger to download.\n"
+    "The release carries its container compressed, as streams of its parts with\n"
+    "payload as differences from the installed files where that pays, whenever\n"
+    "that makes it smaller and QelPatch.exe can still load it; --uncompressed\n"
+    "carries it as it is (archives deflated), quicker to build and larger to\n"
+    "download.\n"
     "--stamp makes QelPatch.exe from a release file. --show checks a release,\n"
     "or the release inside a QelPatch.exe (signed or not), as the patcher will\n"
     "and reviews its entries; --json prints that as one JSON document. --verify\n"
@@ -179,9 +181,10 @@ int Build(const CBuildOptions& options) {
       std::printf("%s: removes %s of %s that %s lacks\n", of.c_str(), Files(step.removed).c_str(),
                   step.oldFolder.c_str(), step.newFolder.c_str());
     if (step.compressed)
-      std::printf("%s: the container of %llu bytes carried xz-compressed, %llu bytes in all\n",
-                  of.c_str(), static_cast<unsigned long long>(step.containerSize),
-                  static_cast<unsigned long long>(step.compressedSize));
+      std::printf(
+          "%s: the container of %llu bytes carried as compressed streams, %llu bytes in all\n",
+          of.c_str(), static_cast<unsigned long long>(step.containerSize),
+          static_cast<unsigned long long>(step.compressedSize));
   }
   return 0;
 }

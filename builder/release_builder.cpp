@@ -237,6 +237,37 @@ bool CReleaseBuilder::WriteDeflated(const std::string& stored, CContainerStream&
   return RefuseOverLimit(size, sizeLimit, why);
 }
 
+bool CReleaseBuilder::SplitStreams(const std::string& stored, CStreamSplitter& splitter,
+                                   CProgressBar& progress, std::string* why) {
+  CContainerFileReader storedEntries;
+  carried_.reset(new CRecordSpool);
+  if (!carried_->Open(beside_, why) || !storedEntries.Open(stored, codePage_, why)) return false;
+  progress.Begin("splitting", storedEntries.Left(), 0);
+  if (!splitter.Begin(storedEntries.Left())) return Refuse(why, "write failed");
+  CRecordSpool::CReader entries(*listed_);
+  CPatchContainer alone;
+  std::string record, name;
+  CManifestEntry listed;
+  for (uint32_t done = 0; storedEntries.Left() != 0; progress.Update(++done, 0, name)) {
+    if (!storedEntries.Next(alone, why)) return false;
+    if (!entries.Next(record))
+      return entries.Ended(why) && Refuse(why, "the stored container has an entry never planned");
+    if (!ReadListedRecord(record, listed, name, why)) return false;
+    CMappedFile old;
+    if (listed.replaces && !old.Open(oldFolder_ + "/" + name, why)) return false;
+    // The old file must still be the one the entry was planned from.
+    if (listed.replaces && old.Size() != listed.oldSize)
+      return Refuse(why, ChangedWhileRead(old.Path()));
+    const CFileBytes bytes = listed.replaces ? CFileBytes{old.Data(), old.Size()} : CFileBytes{};
+    if (!splitter.Add(alone, alone.entries.front(), bytes, listed))
+      return Refuse(why, "write failed");
+    if (listed.replaces && !old.Unchanged(why)) return false;
+    if (!carried_->Add(ListedRecord(listed, name))) return Refuse(why, carried_->Error());
+  }
+  progress.Finish();
+  return entries.Ended(why) && carried_->EndWriting(why);
+}
+
 bool CReleaseBuilder::AddWithinLimit(const CEntryPlan& entry, uint64_t sizeLimit,
                                      CContainerStream& stream, uint64_t& size, bool& over,
                                      std::string* why) {
@@ -336,7 +367,8 @@ bool CReleaseBuilder::WriteManifest(const CReleaseManifest& head, const CByteSin
       static_cast<uint32_t>(removedFolderNames_.size()), static_cast<uint32_t>(unchanged_.Count())};
   CManifestWriter writer(head, counts, sink);
   std::string record, name;
-  CRecordSpool::CReader entries(*listed_);
+  const bool streams = head.carrying == CCarrying::kStreams && carried_;
+  CRecordSpool::CReader entries(streams ? *carried_ : *listed_);
   CManifestEntry entry;
   while (entries.Next(record)) {
     if (!ReadListedRecord(record, entry, name, why)) return false;

@@ -17,6 +17,7 @@
 #include "builder/release_entry.h"
 #include "container/container_writer.h"
 #include "container/name_code_page.h"
+#include "container/stream_splitter.h"
 
 // The new folder's files by how the release carries them.
 struct CReleaseCounts {
@@ -69,6 +70,14 @@ class CReleaseBuilder {
   bool WriteDeflated(const std::string& stored, CContainerStream& stream, uint64_t sizeLimit,
                      CProgressBar& progress, std::string* why);
 
+  // Splits what Write wrote (the container file `stored`, read back an
+  // entry at a time) into the streams of `splitter`, each entry with the old
+  // folder's file it is made from. What the manifest says of the entries so
+  // carried is kept apart, for WriteManifest of a head carried as streams.
+  // False, with `why`.
+  bool SplitStreams(const std::string& stored, CStreamSplitter& splitter, CProgressBar& progress,
+                    std::string* why);
+
   bool OverLimit() const { return overLimit_; }
   const CReleaseCounts& Counts() const { return counts_; }
   // The manifest of what Write wrote, given the digests of the container,
@@ -114,6 +123,7 @@ class CReleaseBuilder {
   // Per entry, what the manifest says of it (ListedRecord), in container
   // order.
   std::unique_ptr<CRecordSpool> listed_;
+  std::unique_ptr<CRecordSpool> carried_;  // listed_ as SplitStreams carries the entries
   std::vector<std::string> keep_;
   uint64_t removable_ = 0;  // files of the old folder only that --keep does not keep
   bool removedDescribed_ = false;

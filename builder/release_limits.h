@@ -8,10 +8,12 @@
 // load from about 1.8 GiB down, and the heap and stacks need their share), so
 // the limit leaves a margin of close to a gigabyte.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "container/release_manifest.h"
+#include "container/stream_carrier.h"
 
 constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
 
@@ -33,7 +35,13 @@ constexpr uint64_t kCarriedContainerLimit = uint64_t{384} << 20;
 // limit, which is known to load.
 inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifest) {
   if (manifest.carrying == CCarrying::kStored) return fileSize;
-  return fileSize + manifest.containerSize + UnpackMemory(manifest.containerSize);
+  // Streams: a decoder each, with the builder's dictionary at most.
+  const uint64_t decoders =
+      manifest.carrying == CCarrying::kStreams
+          ? kCarrierStreamCount *
+                UnpackMemory(std::min<uint64_t>(manifest.containerSize, kPackDictionaryLimit))
+          : UnpackMemory(manifest.containerSize);
+  return fileSize + manifest.containerSize + decoders;
 }
 
 // Whether the program loads a release file of `fileSize` bytes that

@@ -89,7 +89,8 @@ namespace {
 std::string StepHead(const CReleaseReview& review) {
   std::string out;
   if (review.compressed)
-    out += Format("container: xz-compressed, unpacks to %" PRIu64 " bytes\n", review.containerSize);
+    out += Format("container: %s, unpacks to %" PRIu64 " bytes\n",
+                  review.streams ? "compressed streams" : "xz-compressed", review.containerSize);
   if (!review.hasManifest)
     out += "no manifest: a release of an older builder, checked as it was then\n";
   else if (review.codePage == 0)

@@ -115,6 +115,7 @@ void ReviewStep(const CInputStep& step, uint32_t codePage, CReleaseReview& revie
   review.hasManifest = step.release.hasManifest;
   review.codePage = review.hasManifest ? manifest.codePage : codePage;
   review.compressed = manifest.carrying != CCarrying::kStored;
+  review.streams = manifest.carrying == CCarrying::kStreams;
   review.containerSize = step.release.containerSize;
   review.releaseSize = step.size;
   const CNameEncoder names(review.codePage);

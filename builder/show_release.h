@@ -56,7 +56,8 @@ struct CReleaseReview {
   uint64_t releaseSize = 0;
   bool hasManifest = false;
   uint32_t codePage = 0;       // of the names; 0: ASCII
-  bool compressed = false;     // the container is carried xz-compressed
+  bool compressed = false;     // the container is carried compressed
+  bool streams = false;        // as streams (else as one xz stream)
   uint64_t containerSize = 0;  // as the patcher reads it
   // What players download: the program itself, or the one the stub would
   // make of the release; `programNote` says why it is unknown.

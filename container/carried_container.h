@@ -15,6 +15,7 @@
 enum class CCarrying : uint32_t {
   kStored = 0,
   kXz = 1,
+  kStreams = 2,  // stream_carrier.h
 };
 
 // The dictionary for a container of `size` bytes: the smallest power of two
@@ -43,13 +44,22 @@ using CPackProgress = std::function<void(uint64_t read)>;
 // Receives the compressed bytes in order; false stops the packing.
 using CPackOutput = std::function<bool(const uint8_t* data, size_t size)>;
 
+// LZMA2's literal context and position bits, set to what the bytes are
+// like: preset 9's suit text and code; bytes that are mostly zeros, or
+// varints, do better with no context.
+struct CPackTuning {
+  uint32_t lc = 3;
+  uint32_t lp = 0;
+  uint32_t pb = 2;
+};
+
 // Packs a container of `size` bytes handed in piece by piece, in order, as
 // it is read: the result depends on nothing but the bytes, not on how they
 // were cut.
 class CContainerPacker {
  public:
   CContainerPacker(uint64_t size, const CPackOutput& output,
-                   const CPackProgress& progress = CPackProgress());
+                   const CPackProgress& progress = CPackProgress(), CPackTuning tuning = {});
   ~CContainerPacker();
   CContainerPacker(const CContainerPacker&) = delete;
   CContainerPacker& operator=(const CContainerPacker&) = delete;

@@ -14,7 +14,7 @@ struct CContainerPacker::CState {
 };
 
 CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
-                                   const CPackProgress& progress)
+                                   const CPackProgress& progress, CPackTuning tuning)
     : state_(new CState), output_(output), progress_(progress) {
   lzma_options_lzma options;
   if (lzma_lzma_preset(&options, 9) != 0) {
@@ -23,6 +23,9 @@ CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
     return;
   }
   options.dict_size = std::min(DictionaryFor(size), kPackDictionaryLimit);
+  options.lc = tuning.lc;
+  options.lp = tuning.lp;
+  options.pb = tuning.pb;
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
   if (state_->result != LZMA_OK) state_->unstarted = "not enough memory for the compressor";

@@ -38,6 +38,10 @@ struct CLoadedRelease {
   const char* ReleaseNameOf(const CContainerEntry& entry) const;
   // The manifest's word on an entry; null for a release without one.
   const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
+  // The container's bytes where the release was unpacked into memory of its
+  // own (null when it is read in place), for the installed bytes that
+  // differences are added to.
+  uint8_t* Unpacked() { return view.unpacked.get(); }
 
   // Where the names were taken into UTF-8 from another code page (the
   // manifest's other names are taken in place): the taken names,

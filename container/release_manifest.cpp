@@ -7,12 +7,14 @@
 #include "base/checked_size.h"
 #include "base/little_endian.h"
 #include "base/refusal.h"
+#include "container/stream_carrier.h"
 #include "container/trailed_body.h"
 #include "container/windows_names.h"
 
 namespace {
 constexpr uint8_t kReplaces = 1;
 constexpr uint8_t kCopies = 2;
+constexpr uint8_t kDiffers = 4;
 
 uint64_t ReadU64(CByteCursor& cursor) {
   const uint64_t low = cursor.ReadU32();
@@ -67,13 +69,15 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   manifest.codePage = cursor.ReadU32();
   const uint32_t count = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
-  if (version < kManifestVersion || version > kManifestVersionsVersion)
+  if (version < kManifestVersion || version > kManifestStreamsVersion)
     return Refuse(why, "the manifest is of version " + std::to_string(version) +
                            ", which this patcher does not read");
   if (version >= kManifestCarryingVersion) {
     const uint32_t codec = cursor.ReadU32();
     manifest.containerSize = cursor.ReadU32();
-    if (codec > static_cast<uint32_t>(CCarrying::kXz) ||
+    const bool streams = codec == static_cast<uint32_t>(CCarrying::kStreams);
+    if (codec > static_cast<uint32_t>(CCarrying::kStreams) ||
+        streams != (version == kManifestStreamsVersion) ||
         (codec == static_cast<uint32_t>(CCarrying::kStored) && version == kManifestCarryingVersion))
       return Refuse(why, "the container is compressed in a way this patcher does not read (" +
                              std::to_string(codec) + ")");
@@ -81,7 +85,7 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   }
   cursor.Read(manifest.recordsDigest.bytes, sizeof manifest.recordsDigest.bytes);
   cursor.Read(manifest.payloadDigest.bytes, sizeof manifest.payloadDigest.bytes);
-  const bool versions = version == kManifestVersionsVersion;
+  const bool versions = version >= kManifestVersionsVersion;
   const uint32_t removedCount = versions ? cursor.ReadU32() : 0;
   const uint32_t folderCount = versions ? cursor.ReadU32() : 0;
   const uint32_t unchangedCount = versions ? cursor.ReadU32() : 0;
@@ -90,8 +94,11 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   if (versions ? records > cursor.Remaining() : records != cursor.Remaining())
     return Refuse(why, "the manifest's size does not match its entry count");
   manifest.entries.resize(count);
-  for (CManifestEntry& entry : manifest.entries)
+  for (CManifestEntry& entry : manifest.entries) {
     if (!ReadManifestEntry(cursor, entry, why)) return false;
+    if (entry.differs && version != kManifestStreamsVersion)
+      return Refuse(why, "a manifest entry's kind or flags are invalid");
+  }
   return !versions ||
          ReadVersionsPart(cursor, removedCount, folderCount, unchangedCount, manifest, why);
 }
@@ -139,9 +146,13 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
     return Refuse(why, "not enough memory to unpack the patch data (" +
                            std::to_string(unpackedSize) + " bytes)");
   }
-  if (!UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
-                       release.outOfMemory, why, unpacking))
-    return false;
+  const bool unpacked =
+      release.manifest.carrying == CCarrying::kStreams
+          ? UnpackCarrier(data, containerSize, release.manifest, release.unpacked.get(),
+                          unpackedSize, release.outOfMemory, why, unpacking)
+          : UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
+                            release.outOfMemory, why, unpacking);
+  if (!unpacked) return false;
   release.container = release.unpacked.get();
   release.containerSize = unpackedSize;
   return true;
@@ -215,9 +226,12 @@ CManifestWriter::CManifestWriter(const CReleaseManifest& head, const CManifestCo
                 !head.fromVersion.empty() || !head.toVersion.empty()),
       left_{counts.entries, counts.removed, counts.removedFolders, counts.unchanged} {
   const bool carrying = head.carrying != CCarrying::kStored;
-  AppendU32(piece_, versions_  ? kManifestVersionsVersion
-                    : carrying ? kManifestCarryingVersion
-                               : kManifestVersion);
+  const bool streams = head.carrying == CCarrying::kStreams;
+  versions_ = versions_ || streams;
+  AppendU32(piece_, streams     ? kManifestStreamsVersion
+                    : versions_ ? kManifestVersionsVersion
+                    : carrying  ? kManifestCarryingVersion
+                                : kManifestVersion);
   AppendU32(piece_, head.codePage);
   AppendU32(piece_, counts.entries);
   if (carrying || versions_) {
@@ -297,21 +311,24 @@ bool ReadManifestEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* 
   entry.newSize = ReadU64(cursor);
   cursor.Read(entry.newDigest.bytes, sizeof entry.newDigest.bytes);
   cursor.Read(entry.copiedDigest.bytes, sizeof entry.copiedDigest.bytes);
-  if (kind > static_cast<uint8_t>(CEntryKind::kArchive) || (flags & ~(kReplaces | kCopies)) != 0 ||
-      ((flags & kCopies) && !(flags & kReplaces)))
+  if (kind > static_cast<uint8_t>(CEntryKind::kArchive) ||
+      (flags & ~(kReplaces | kCopies | kDiffers)) != 0 ||
+      ((flags & kCopies) && !(flags & kReplaces)) || ((flags & kDiffers) && !(flags & kCopies)))
     return Refuse(why, "a manifest entry's kind or flags are invalid");
   for (uint8_t b : reserved)
     if (b != 0) return Refuse(why, "a manifest entry's reserved bytes are not zero");
   entry.kind = static_cast<CEntryKind>(kind);
   entry.replaces = (flags & kReplaces) != 0;
   entry.copies = (flags & kCopies) != 0;
+  entry.differs = (flags & kDiffers) != 0;
   return true;
 }
 
 void AppendManifestEntry(std::vector<uint8_t>& out, const CManifestEntry& entry) {
   out.push_back(static_cast<uint8_t>(entry.kind));
-  out.push_back(
-      static_cast<uint8_t>((entry.replaces ? kReplaces : 0) | (entry.copies ? kCopies : 0)));
+  out.push_back(static_cast<uint8_t>((entry.replaces ? kReplaces : 0) |
+                                     (entry.copies ? kCopies : 0) |
+                                     (entry.differs ? kDiffers : 0)));
   out.insert(out.end(), 6, 0);
   AppendU64(out, entry.oldSize);
   AppendU64(out, entry.newSize);

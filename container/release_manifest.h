@@ -44,6 +44,10 @@
 //                 unchangedCount unchanged files: size (8), name
 //                 fromVersion, toVersion: texts
 //
+// Version 4 (from builders that carry the container as streams:
+// stream_carrier.h) is version 3 with carrying 2, and entries that may carry
+// differences.
+//
 // A name is its length (2) and its bytes, in codePage, '/' or '\' between
 // folders, as entry names; a text is its length (2) and its UTF-8 bytes.
 // The removed files are the old version's files the new one lacks, each
@@ -59,7 +63,9 @@
 //   1       1     flags          bit 0: an installed file is replaced, and
 //                                oldSize holds its size; bit 1: the entry
 //                                copies from it, and copiedDigest is of the
-//                                bytes it copies, in chunk order
+//                                bytes it reads of it (installed_reads.h), in
+//                                chunk order; bit 2 (version 4, with bit 1):
+//                                its payload carries differences from it
 //   2       6     reserved       0
 //   8       8     oldSize
 //   16      8     newSize        of the installed file after the patch (for
@@ -91,13 +97,15 @@
 constexpr uint32_t kManifestVersion = 1;
 constexpr uint32_t kManifestCarryingVersion = 2;
 constexpr uint32_t kManifestVersionsVersion = 3;
+constexpr uint32_t kManifestStreamsVersion = 4;
 constexpr uint32_t kManifestEntrySize = 56;
 constexpr char kManifestMagic[9] = "QelMan01";
 
 struct CManifestEntry {
   CEntryKind kind = CEntryKind::kArchive;
   bool replaces = false;  // an installed file of oldSize bytes is replaced
-  bool copies = false;    // copiedDigest is of the bytes the entry copies
+  bool copies = false;    // copiedDigest is of the bytes the entry reads
+  bool differs = false;   // its payload carries differences from the installed file
   uint64_t oldSize = 0;
   uint64_t newSize = 0;
   CDigest128 newDigest;
@@ -115,6 +123,8 @@ struct CReleaseManifest {
   uint32_t codePage = 0;
   CCarrying carrying = CCarrying::kStored;
   uint32_t containerSize = 0;  // unpacked; set when the container is compressed
+  // Carried as streams: payloadDigest is of the payload with the
+  // differences as they travel, the installed bytes not yet added.
   CDigest128 recordsDigest;
   CDigest128 payloadDigest;
   std::vector<CManifestEntry> entries;
@@ -178,8 +188,8 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
                    uint32_t codePage, std::string* why);
 
 // The manifest body and trailer that follow the container in a release file:
-// version 3 when it removes files or names versions, else 1 for a container
-// as it is, 2 for a compressed one.
+// version 4 for a container carried as streams, 3 when it removes files or
+// names versions, else 1 for a container as it is, 2 for a compressed one.
 std::vector<uint8_t> ManifestBytes(const CReleaseManifest& manifest);
 
 // The sizes of a manifest's lists.

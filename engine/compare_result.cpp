@@ -45,7 +45,7 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
       // Bytes copied from another file than the release was made from would
       // fail the archive's check only once working files are written.
       if (!isNew && listed && listed->copies &&
-          !InstalledCopiesAre(container, entry, InstallDir + name, listed->copiedDigest)) {
+          !InstalledCopiesAre(container, entry, InstallDir + name, *listed)) {
         if (!AskAboutDifference(host, entry, CFailureCause::kNotExpectedVersion)) return false;
         continue;
       }
@@ -63,6 +63,13 @@ bool CCompareResult::ComparePatchFiles(CPatchHost& host, const CPatchContainer& 
       continue;
     }
     const bool checked = entry.digestBefore[0] != '\0';
+    // Differences are added to bytes the index does not cover: the package
+    // must hold the very bytes they were taken against.
+    if ((!checked || digest == entry.digestBefore) && listed && listed->differs &&
+        !InstalledCopiesAre(container, entry, InstallDir + name, *listed)) {
+      if (!AskAboutDifference(host, entry, CFailureCause::kNotExpectedVersion)) return false;
+      continue;
+    }
     if (!checked || digest == entry.digestBefore) {
       Add(entry, checked || listed || digest != entry.digestAfter ? CPlannedAction::kRebuild
                                                                   : CPlannedAction::kUpToDate);

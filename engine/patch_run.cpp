@@ -7,6 +7,7 @@
 
 #include "archive/unpack_archive_entry.h"
 #include "base/path_text.h"
+#include "container/installed_reads.h"
 #include "container/working_names.h"
 #include "engine/compare_result.h"
 #include "engine/failure_reason.h"
@@ -93,8 +94,11 @@ bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& wo
   // chunks make it: the archive itself is never written.
   working = unpack ? InstallDir + UnpackedName(name, kCodePageUtf8) : tempPath;
   localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
+  const CManifestEntry* listed = release_.ManifestOf(entry);
   const bool written =
-      unpack ? UnpackWorkingFile(entry, working, made) : WritePatchedPackage(entry, tempPath, made);
+      (listed == nullptr || !listed->differs || AddInstalledBytes(entry, *listed)) &&
+      (unpack ? UnpackWorkingFile(entry, working, made)
+              : WritePatchedPackage(entry, tempPath, made));
   localReader_.CloseLocal();
   if (!written) return false;
   // A package rebuilt from pieces must carry the index this patch makes.
@@ -104,6 +108,31 @@ bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& wo
     return false;
   }
   return IsAsListed(entry, made);
+}
+
+bool CPatchWorker::AddInstalledBytes(const CContainerEntry& entry, const CManifestEntry& listed) {
+  uint8_t* container = release_.Unpacked();
+  if (container == nullptr) {
+    NoteFailure(FileFailure(entry.name, CFailureCause::kDamaged));
+    return false;
+  }
+  std::vector<uint8_t> under;
+  return ForEachInstalledRead(
+      release_.container, entry, true, listed.oldSize, [&](const CInstalledRead& read) {
+        if (read.copy) return true;
+        uint8_t* bytes = container + read.payload;
+        for (uint32_t done = 0; done < read.size;) {
+          const uint32_t piece = std::min(read.size - done, kCopyBufferSize);
+          under.resize(piece);
+          if (!localReader_.ReadLocalAt(under.data(), read.from + done, piece)) {
+            NoteFailure(FileFailure(entry.name, localReader_.FailureCause()));
+            return false;
+          }
+          for (uint32_t i = 0; i < piece; ++i) bytes[done + i] += under[i];
+          done += piece;
+        }
+        return true;
+      });
 }
 
 bool CPatchWorker::IsAsListed(const CContainerEntry& entry, const CContentDigest& made) {

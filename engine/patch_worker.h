@@ -101,6 +101,10 @@ class CPatchWorker {
                            CContentDigest& digest);
   // Makes one entry's working file and checks it: its path goes to `working`.
   bool MakeWorkingFile(const CPlannedEntry& planned, std::string& working);
+  // Adds the installed bytes to an entry's payload that travels as
+  // differences, in the unpacked container: the payload becomes the one the
+  // builder made. False, with the failure noted, when they cannot be read.
+  bool AddInstalledBytes(const CContainerEntry& entry, const CManifestEntry& listed);
   // Unpacks an archive entry's file from its rebuilt archive, fed to `made`
   // as it is written.
   bool UnpackWorkingFile(const CContainerEntry& entry, const std::string& outputPath,

@@ -10,6 +10,7 @@
 #include "archive/zip_records.h"
 #include "base/byte_cursor.h"
 #include "container/entry_kind.h"
+#include "container/installed_reads.h"
 #include "platform/files.h"
 
 namespace {
@@ -208,23 +209,21 @@ bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDig
 }
 
 bool InstalledCopiesAre(const CPatchContainer& container, const CContainerEntry& entry,
-                        const std::string& installedPath, const CDigest128& copied) {
+                        const std::string& installedPath, const CManifestEntry& listed) {
   platform::CFile file;
   if (!file.OpenRead(installedPath)) return false;
   CContentDigest digest;
   std::vector<uint8_t> buffer(kBlockSize);
-  CChunkWalk walk(container, entry);
-  CChunkRecord chunk;
-  while (walk.Next(chunk)) {
-    if (chunk.IsPayload()) continue;
-    for (uint32_t done = 0; done < chunk.size;) {
-      const uint32_t piece = std::min(chunk.size - done, kBlockSize);
-      if (file.ReadAt(uint64_t{chunk.offset} + done, buffer.data(), piece) !=
-          static_cast<int64_t>(piece))
-        return false;
-      digest.Update(buffer.data(), piece);
-      done += piece;
-    }
-  }
-  return digest.Final() == copied;
+  const bool read = ForEachInstalledRead(
+      container, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& next) {
+        for (uint32_t done = 0; done < next.size;) {
+          const uint32_t piece = std::min(next.size - done, kBlockSize);
+          if (file.ReadAt(next.from + done, buffer.data(), piece) != static_cast<int64_t>(piece))
+            return false;
+          digest.Update(buffer.data(), piece);
+          done += piece;
+        }
+        return true;
+      });
+  return read && digest.Final() == listed.copiedDigest;
 }

@@ -30,8 +30,8 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
 bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed);
 // The same for any size and digest (an old version's file).
 bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDigest128& digest);
-// The bytes the entry copies from the installed file, in chunk order, have
-// the manifest's copied digest: the file is the one the release was made
-// from, as far as the entry reads it.
+// The bytes the entry reads of the installed file (installed_reads.h), in
+// chunk order, have the manifest's copied digest: the file is the one the
+// release was made from, as far as the entry reads it.
 bool InstalledCopiesAre(const CPatchContainer& container, const CContainerEntry& entry,
-                        const std::string& installedPath, const CDigest128& copied);
+                        const std::string& installedPath, const CManifestEntry& listed);

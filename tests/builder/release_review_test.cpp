@@ -92,7 +92,7 @@ TEST(ReleaseReview, TheTableTellsStatusSizesAndWhatPlayersDownload) {
   EXPECT_NE(release.out.find("players download QelPatch.exe of " + programSize + " bytes\n"),
             std::string::npos)
       << release.out;
-  EXPECT_NE(release.out.find("\ncontainer: xz-compressed, unpacks to "), std::string::npos)
+  EXPECT_NE(release.out.find("\ncontainer: compressed streams, unpacks to "), std::string::npos)
       << release.out;
   EXPECT_NE(release.out.find("\nchanged  archive, stored"), std::string::npos) << release.out;
   const std::string changed = "old " + std::to_string(ReadWholeFile(old / "a.txt").size()) +

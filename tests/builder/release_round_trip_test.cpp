@@ -128,7 +128,7 @@ TEST(ReleaseRoundTrip, EveryKindOfEntryIsUsed) {
       {{}, {"delta", "whole package", "archive, stored ", "archive, stored+copies"}, "deflated"},
       {{"--uncompressed"},
        {"delta", "whole package", "archive, deflated", "archive, stored+copies"},
-       "xz-compressed"},
+       "compressed streams"},
   };
   for (const auto& c : cases) {
     CGame game;

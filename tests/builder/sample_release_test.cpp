@@ -27,7 +27,8 @@ TEST(SampleRelease, CommittedReleaseEqualsAFreshBuild) {
   EXPECT_EQ(stages,
             (std::vector<std::string>{
                 "qelpatch-build: listing", "qelpatch-build: matching 6 files, 3,787,687 bytes",
-                "qelpatch-build: compressing 443,906 bytes", "qelpatch-build: checking 4 files"}))
+                "qelpatch-build: splitting 4 files", "qelpatch-build: compressing 443,388 bytes",
+                "qelpatch-build: checking 4 files"}))
       << build.err;
   EXPECT_EQ(ReadWholeFile(work / "fresh.qpd"),
             ReadWholeFile(QELPATCH_SOURCE_DIR "/resources/sample-release.qpd"))

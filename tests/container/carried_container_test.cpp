@@ -76,7 +76,7 @@ TEST(CarriedContainer, DisagreementsWithTheManifestAreToldApart) {
       {ReleaseOf(longer, 1, size), "bytes follow the compressed container"},
       {ReleaseOf(shorter, 1, size), "does not unpack to " + std::to_string(size) + " bytes"},
       {ReleaseOf(unmarked, 1, size), "the compressed container is damaged"},
-      {ReleaseOf(packed, 2, size), "compressed in a way this patcher does not read (2)"},
+      {ReleaseOf(packed, 3, size), "compressed in a way this patcher does not read (3)"},
   };
   for (const auto& c : cases) {
     const std::string refusal = Refusal(c.release);

@@ -1,0 +1,86 @@
+#pragma once
+// The container carried as separate streams (CCarrying::kStreams), each
+// compressed on its own: a container's records, chunk kinds, sizes, copy
+// offsets and payload are unlike one another, and each compresses best
+// among its own kind. The patcher undoes the streams into exactly the
+// container the builder made, with one step left for the run: an entry
+// whose payload travels as differences from the installed file
+// (installed_reads.h) has its installed bytes added as the run reaches it.
+//
+// Carrier, little-endian:
+//
+//   0       4     streamCount     kCarrierStreamCount
+//   4       ...   per stream: rawSize (8), packedSize (8)
+//   ...           the streams' packed bytes, back to back, in stream order;
+//                 each an xz stream of LZMA2 without a check of its own (the
+//                 manifest's digests check what the carrier unpacks to), or
+//                 nothing for a stream of no bytes
+//
+// The streams, as they are before they are compressed:
+//
+//   records      entryCount (4), then every entry record (1100 bytes)
+//   kinds        per entry its form (1: CPayloadForm), then per chunk the
+//                first 4 bytes of its chunk record (flag, reserved)
+//   sizes        per chunk its size, as a varint
+//   diagonals    per copy chunk, its diagonal (its offset in the installed
+//                file less its place in the file made) less the diagonal of
+//                the copy before it (0 before the first), zigzag varint
+//   literals     the payload bytes that travel as they are
+//   differences  each difference run's bytes less the installed bytes they
+//                lie on, byte by byte modulo 256
+//
+// A varint is 7 bits a byte, lowest first, the high bit set on all but the
+// last byte; zigzag maps 0, -1, 1, -2 ... to 0, 1, 2, 3 ...
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "container/release_manifest.h"
+
+enum CCarrierStream : uint32_t {
+  kRecordsStream,
+  kKindsStream,
+  kSizesStream,
+  kDiagonalsStream,
+  kLiteralsStream,
+  kDifferencesStream,
+  kCarrierStreamCount,
+};
+
+enum class CPayloadForm : uint8_t {
+  kLiteral = 0,      // every payload byte as it is
+  kDifferences = 1,  // difference runs along the neighbouring copy's diagonal
+};
+
+constexpr uint32_t kCarrierHeadSize = 4 + kCarrierStreamCount * 16;
+
+struct CCarrierStreamSize {
+  uint64_t raw = 0;
+  uint64_t packed = 0;
+};
+using CCarrierSizes = std::array<CCarrierStreamSize, kCarrierStreamCount>;
+
+void AppendVarint(std::vector<uint8_t>& out, uint64_t value);
+inline uint64_t Zigzag(int64_t value) {
+  return (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63);
+}
+inline int64_t Unzigzag(uint64_t value) {
+  return static_cast<int64_t>(value >> 1) ^ -static_cast<int64_t>(value & 1);
+}
+
+// The head of a carrier with these streams' sizes.
+std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes);
+
+// Undoes the carrier `carried` into out[0, size), the container that
+// `manifest` describes (its entries give each installed file's size),
+// leaving the difference runs as they travel. False, with `why`, for a
+// damaged carrier, or with `outOfMemory` set when a decoder's memory could
+// not be had. `progress` hears of the container's bytes made.
+bool UnpackCarrier(const uint8_t* carried, uint64_t carriedSize, const CReleaseManifest& manifest,
+                   uint8_t* out, uint32_t size, bool& outOfMemory, std::string* why,
+                   const CUnpackProgress& progress = {});
+
+// The memory the decoders of a carrier need besides the container.
+uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize);

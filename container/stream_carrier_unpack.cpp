@@ -1,0 +1,259 @@
+#include <lzma.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "base/refusal.h"
+#include "container/installed_reads.h"
+#include "container/stream_carrier.h"
+
+namespace {
+constexpr size_t kBufferSize = 64 * 1024;
+// Made between two reports of progress.
+constexpr uint64_t kProgressStep = 1u << 20;
+// No diagonal of a file under 4 GiB lies further out.
+constexpr int64_t kDiagonalLimit = int64_t{1} << 33;
+
+bool Damaged(std::string* why, const std::string& what) {
+  return Refuse(why, "the patch data's " + what + " is damaged");
+}
+
+// One stream of the carrier, unpacked as its bytes are asked for.
+class CStreamReader {
+ public:
+  CStreamReader() = default;
+  CStreamReader(const CStreamReader&) = delete;
+  CStreamReader& operator=(const CStreamReader&) = delete;
+  ~CStreamReader() { lzma_end(&stream_); }
+
+  bool Start(const uint8_t* packed, const CCarrierStreamSize& size, bool& outOfMemory,
+             std::string* why) {
+    left_ = size.raw;
+    packedSize_ = size.packed;
+    if ((size.raw == 0) != (size.packed == 0)) return Damaged(why, "stream table");
+    if (size.raw == 0) return true;
+    // A damaged header could ask for any dictionary; the size allows this much.
+    const lzma_ret started = lzma_stream_decoder(&stream_, UnpackMemory(size.raw), 0);
+    outOfMemory = started == LZMA_MEM_ERROR;
+    if (started != LZMA_OK) return Refuse(why, "not enough memory to unpack the patch data");
+    stream_.next_in = packed;
+    stream_.avail_in = static_cast<size_t>(size.packed);
+    return true;
+  }
+
+  // Exactly `n` bytes, or false.
+  bool Read(uint8_t* out, uint64_t n) {
+    const size_t buffered = std::min<uint64_t>(n, end_ - at_);
+    std::copy_n(buffer_.get() + at_, buffered, out);
+    at_ += buffered;
+    out += buffered;
+    n -= buffered;
+    if (n == 0) return true;
+    if (n >= kBufferSize) return Decode(out, n);
+    if (!Fill()) return false;
+    if (end_ - at_ < n) return false;
+    std::copy_n(buffer_.get() + at_, n, out);
+    at_ += static_cast<size_t>(n);
+    return true;
+  }
+
+  bool Varint(uint64_t& value) {
+    value = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      uint8_t byte = 0;
+      if (!Read(&byte, 1)) return false;
+      value |= uint64_t{byte & 0x7Fu} << shift;
+      if ((byte & 0x80) == 0) return true;
+    }
+    return false;
+  }
+
+  // Every byte was read, and the stream ends there with nothing after it.
+  bool Ended() {
+    if (at_ != end_ || left_ != 0) return false;
+    if (packedSize_ == 0) return true;
+    if (finished_) return stream_.total_in == packedSize_;
+    uint8_t extra = 0;
+    stream_.next_out = &extra;
+    stream_.avail_out = 1;
+    const lzma_ret result = lzma_code(&stream_, LZMA_FINISH);
+    return result == LZMA_STREAM_END && stream_.avail_out == 1 && stream_.total_in == packedSize_;
+  }
+
+ private:
+  // n bytes straight from the decoder; no more than the stream holds.
+  bool Decode(uint8_t* out, uint64_t n) {
+    if (n > left_) return false;
+    while (n != 0) {
+      const size_t step = static_cast<size_t>(std::min<uint64_t>(n, 1u << 30));
+      stream_.next_out = out;
+      stream_.avail_out = step;
+      const lzma_ret result = lzma_code(&stream_, LZMA_FINISH);
+      const size_t made = step - stream_.avail_out;
+      out += made;
+      n -= made;
+      left_ -= made;
+      // The stream's end may come only with its last byte.
+      finished_ = result == LZMA_STREAM_END;
+      if (finished_ ? n != 0 || left_ != 0 : result != LZMA_OK || made == 0) return false;
+    }
+    return true;
+  }
+
+  bool Fill() {
+    if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, left_));
+    at_ = 0;
+    end_ = 0;
+    if (want == 0 || !Decode(buffer_.get(), want)) return false;
+    end_ = want;
+    return true;
+  }
+
+  lzma_stream stream_ = LZMA_STREAM_INIT;
+  uint64_t left_ = 0;  // bytes the decoder has still to make
+  uint64_t packedSize_ = 0;
+  bool finished_ = false;
+  std::unique_ptr<uint8_t[]> buffer_;
+  size_t at_ = 0;
+  size_t end_ = 0;
+};
+
+bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes,
+              std::string* why) {
+  if (carriedSize < kCarrierHeadSize) return Damaged(why, "stream table");
+  CByteCursor head(carried, kCarrierHeadSize);
+  if (head.ReadU32() != kCarrierStreamCount) return Damaged(why, "stream table");
+  uint64_t packed = kCarrierHeadSize;
+  for (CCarrierStreamSize& size : sizes) {
+    size.raw = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
+    size.packed = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
+    if (size.packed > carriedSize - packed) return Damaged(why, "stream table");
+    packed += size.packed;
+  }
+  if (packed != carriedSize) return Damaged(why, "stream table");
+  return true;
+}
+
+// The streams' readers, each over its packed bytes.
+struct CStreams {
+  CStreamReader reader[kCarrierStreamCount];
+  CStreamReader& operator[](CCarrierStream s) { return reader[s]; }
+};
+
+bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, uint32_t size,
+                 uint64_t& position, const CUnpackProgress& progress, std::string* why) {
+  if (size - position < kEntryRecordSize) return Damaged(why, "records");
+  uint8_t* record = out + position;
+  if (!streams[kRecordsStream].Read(record, kEntryRecordSize)) return Damaged(why, "records");
+  const uint32_t payloadSize = GetU32(record + kPayloadSizeOffset);
+  const uint32_t chunkCount = GetU32(record + kChunkCountOffset);
+  const uint64_t tableStart = position + kEntryRecordSize;
+  const uint64_t areaStart = tableStart + uint64_t{chunkCount} * kChunkRecordSize;
+  const uint64_t areaEnd = areaStart + payloadSize;
+  if (areaEnd > size) return Damaged(why, "records");
+  uint8_t form = 0;
+  if (!streams[kKindsStream].Read(&form, 1) || form > 1 || (form == 1) != listed.differs)
+    return Damaged(why, "chunk kinds");
+  uint64_t at = 0;
+  int64_t diagonal = 0;
+  uint64_t payloadAt = areaStart;
+  uint64_t reported = position;
+  for (uint32_t c = 0; c < chunkCount; ++c) {
+    uint8_t* chunk = out + tableStart + uint64_t{c} * kChunkRecordSize;
+    uint64_t chunkSize = 0;
+    if (!streams[kKindsStream].Read(chunk, 4)) return Damaged(why, "chunk kinds");
+    if (!streams[kSizesStream].Varint(chunkSize) || chunkSize > UINT32_MAX)
+      return Damaged(why, "chunk sizes");
+    PutU32(chunk + 8, static_cast<uint32_t>(chunkSize));
+    if (chunk[0] == 0) {
+      uint64_t change = 0;
+      if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
+      diagonal += Unzigzag(change);
+      const int64_t offset = static_cast<int64_t>(at) + diagonal;
+      if (diagonal > kDiagonalLimit || diagonal < -kDiagonalLimit || offset < 0 ||
+          offset > UINT32_MAX)
+        return Damaged(why, "copy offsets");
+      PutU32(chunk + 4, static_cast<uint32_t>(offset));
+    } else {
+      if (chunkSize > areaEnd - payloadAt) return Damaged(why, "chunk sizes");
+      PutU32(chunk + 4, static_cast<uint32_t>(payloadAt));
+      uint8_t* bytes = out + payloadAt;
+      uint32_t first = 0, length = 0;
+      const uint32_t all = static_cast<uint32_t>(chunkSize);
+      if (!listed.differs || !DifferenceRun(at, all, diagonal, listed.oldSize, first, length))
+        first = all;
+      if (!streams[kLiteralsStream].Read(bytes, first) ||
+          !streams[kDifferencesStream].Read(bytes + first, length) ||
+          !streams[kLiteralsStream].Read(bytes + first + length, all - first - length))
+        return Damaged(why, "payload");
+      payloadAt += chunkSize;
+      if (progress && payloadAt - reported >= kProgressStep) {
+        progress(payloadAt, size);
+        reported = payloadAt;
+      }
+    }
+    at += chunkSize;
+  }
+  if (payloadAt != areaEnd) return Damaged(why, "chunk sizes");
+  position = areaEnd;
+  return true;
+}
+}  // namespace
+
+void AppendVarint(std::vector<uint8_t>& out, uint64_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<uint8_t>(value | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<uint8_t>(value));
+}
+
+std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes) {
+  std::vector<uint8_t> head;
+  AppendU32(head, kCarrierStreamCount);
+  for (const CCarrierStreamSize& size : sizes) {
+    for (uint64_t value : {size.raw, size.packed}) {
+      AppendU32(head, static_cast<uint32_t>(value));
+      AppendU32(head, static_cast<uint32_t>(value >> 32));
+    }
+  }
+  return head;
+}
+
+uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize) {
+  CCarrierSizes sizes;
+  if (!ReadHead(carried, carriedSize, sizes, nullptr)) return 0;
+  uint64_t memory = 0;
+  for (const CCarrierStreamSize& size : sizes)
+    if (size.raw != 0) memory += UnpackMemory(size.raw) + kBufferSize;
+  return memory;
+}
+
+bool UnpackCarrier(const uint8_t* carried, uint64_t carriedSize, const CReleaseManifest& manifest,
+                   uint8_t* out, uint32_t size, bool& outOfMemory, std::string* why,
+                   const CUnpackProgress& progress) {
+  outOfMemory = false;
+  CCarrierSizes sizes;
+  if (!ReadHead(carried, carriedSize, sizes, why)) return false;
+  CStreams streams;
+  const uint8_t* packed = carried + kCarrierHeadSize;
+  for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
+    if (!streams.reader[s].Start(packed, sizes[s], outOfMemory, why)) return false;
+    packed += sizes[s].packed;
+  }
+  if (progress) progress(0, size);
+  uint8_t count[4];
+  if (size < sizeof count || !streams[kRecordsStream].Read(count, sizeof count) ||
+      GetU32(count) != manifest.entries.size())
+    return Damaged(why, "records");
+  std::copy_n(count, sizeof count, out);
+  uint64_t position = sizeof count;
+  for (const CManifestEntry& listed : manifest.entries)
+    if (!UnpackEntry(streams, listed, out, size, position, progress, why)) return false;
+  if (position != size) return Damaged(why, "records");
+  for (CStreamReader& reader : streams.reader)
+    if (!reader.Ended()) return Refuse(why, "bytes follow a stream of the patch data");
+  if (progress) progress(size, size);
+  return true;
+}

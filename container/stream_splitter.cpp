@@ -1,0 +1,106 @@
+#include "container/stream_splitter.h"
+
+#include <cmath>
+
+#include "container/installed_reads.h"
+
+namespace {
+// Bits that an order-0 code of the bytes counted in `counts` takes: a fair
+// guess, without compressing, of which of two forms of the same bytes packs
+// smaller.
+double Order0Bits(const std::array<uint64_t, 256>& counts) {
+  uint64_t total = 0;
+  for (uint64_t n : counts) total += n;
+  double bits = 0;
+  for (uint64_t n : counts)
+    if (n != 0) bits += static_cast<double>(n) * std::log2(double(total) / double(n));
+  return bits;
+}
+
+// Whether the entry's difference runs are cheaper than the same bytes as
+// they are: on recompiled code, where the neighbouring copy's diagonal
+// carries on with a few bytes changed, they are mostly zeros.
+bool DifferencesPay(const CPatchContainer& container, const CContainerEntry& entry,
+                    CFileBytes old) {
+  std::array<uint64_t, 256> literal{}, difference{};
+  uint64_t runBytes = 0;
+  ForEachInstalledRead(container, entry, true, old.size, [&](const CInstalledRead& read) {
+    if (read.copy) return true;
+    const uint8_t* made = container.data + read.payload;
+    const uint8_t* under = old.data + read.from;
+    for (uint32_t i = 0; i < read.size; ++i) {
+      ++literal[made[i]];
+      ++difference[static_cast<uint8_t>(made[i] - under[i])];
+    }
+    runBytes += read.size;
+    return true;
+  });
+  return runBytes != 0 && Order0Bits(difference) < Order0Bits(literal);
+}
+}  // namespace
+
+bool CStreamSplitter::PutVarint(CCarrierStream stream, uint64_t value) {
+  scratch_.clear();
+  AppendVarint(scratch_, value);
+  return Put(stream, scratch_.data(), scratch_.size());
+}
+
+bool CStreamSplitter::Begin(uint32_t entryCount) {
+  uint8_t count[4];
+  PutU32(count, entryCount);
+  return Put(kRecordsStream, count, sizeof count);
+}
+
+bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntry& entry,
+                          CFileBytes old, CManifestEntry& listed) {
+  // Differences need an installed file to read, which only an entry that
+  // copies is sure to have opened and checked before it is made.
+  listed.differs = old.data != nullptr && listed.copies && DifferencesPay(container, entry, old);
+  if (listed.differs) {
+    CContentDigest read;
+    ForEachInstalledRead(container, entry, true, old.size, [&](const CInstalledRead& r) {
+      read.Update(old.data + r.from, r.size);
+      return true;
+    });
+    listed.copiedDigest = read.Final();
+  }
+  const uint8_t form =
+      static_cast<uint8_t>(listed.differs ? CPayloadForm::kDifferences : CPayloadForm::kLiteral);
+  if (!Put(kRecordsStream, container.data + entry.recordOffset, kEntryRecordSize) ||
+      !Put(kKindsStream, &form, 1))
+    return false;
+  CChunkWalk walk(container, entry);
+  CChunkRecord chunk;
+  int64_t diagonal = 0;
+  std::vector<uint8_t> differences;
+  const uint8_t* record = container.data + entry.tableOffset;
+  for (; walk.Next(chunk); record += kChunkRecordSize) {
+    if (!Put(kKindsStream, record, 4) || !PutVarint(kSizesStream, chunk.size)) return false;
+    if (!chunk.IsPayload()) {
+      const int64_t next = static_cast<int64_t>(chunk.offset) - static_cast<int64_t>(walk.At());
+      if (!PutVarint(kDiagonalsStream, Zigzag(next - diagonal))) return false;
+      diagonal = next;
+      continue;
+    }
+    const uint8_t* bytes = walk.PayloadOf(chunk);
+    uint32_t first = chunk.size, length = 0;
+    if (listed.differs && !DifferenceRun(walk.At(), chunk.size, diagonal, old.size, first, length))
+      first = chunk.size;
+    differences.resize(length);
+    if (length != 0) {
+      const uint8_t* under =
+          old.data + static_cast<uint64_t>(static_cast<int64_t>(walk.At()) + diagonal) + first;
+      for (uint32_t i = 0; i < length; ++i)
+        differences[i] = static_cast<uint8_t>(bytes[first + i] - under[i]);
+    }
+    const uint32_t tail = chunk.size - first - length;
+    payload_.Update(bytes, first);
+    payload_.Update(differences.data(), length);
+    payload_.Update(bytes + first + length, tail);
+    if (!Put(kLiteralsStream, bytes, first) ||
+        !Put(kDifferencesStream, differences.data(), length) ||
+        !Put(kLiteralsStream, bytes + first + length, tail))
+      return false;
+  }
+  return true;
+}
