@@ -121,6 +121,11 @@ const std::vector<COption>& Options() {
          o.whole.push_back(v);
          return true;
        }},
+      {"--delta", nullptr, CArity::kRepeated, "a pattern",
+       [](CBuildOptions& o, const std::string& v, std::string*) {
+         o.delta.push_back(v);
+         return true;
+       }},
       {"--exclude", nullptr, CArity::kRepeated, "a pattern",
        [](CBuildOptions& o, const std::string& v, std::string*) {
          o.exclude.push_back(v);
@@ -273,6 +278,7 @@ bool CheckTask(const CBuildOptions& o, const std::vector<std::string>& given, st
                         "--stub",
                         "--name-code-page",
                         "--whole",
+                        "--delta",
                         "--exclude",
                         "--keep",
                         "--from-version",

@@ -25,6 +25,7 @@ struct CBuildOptions {
   std::string stamped;                // --stamp
   uint32_t codePage = 0;
   std::vector<std::string> whole;
+  std::vector<std::string> delta;  // sent as differences, settings files too
   std::vector<std::string> exclude;
   // Files of the old folder the new one lacks that the release leaves
   // installed (--keep); every other one it removes.

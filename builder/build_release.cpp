@@ -187,7 +187,7 @@ bool BuildStep(const CBuildOptions& options, size_t k, uint64_t sizeLimit,
                std::vector<std::string>& warnings, std::string* why) {
   CReleaseBuilder& builder = step.builder;
   builder.ScratchBeside(beside);
-  builder.SendWhole(options.whole);
+  builder.SendWhole(options.whole, options.delta);
   builder.Keep(options.keep);
   builder.NameVersions(FromVersionOf(options, k), ToVersionOf(options, k));
   if (!builder.Prepare(options.operands[k], options.operands[k + 1], CNameEncoder(options.codePage),

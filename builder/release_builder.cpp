@@ -87,6 +87,7 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
   std::set_difference(old_.folders.begin(), old_.folders.end(), new_.folders.begin(),
                       new_.folders.end(), std::back_inserter(removedFolders_));
   CPatternMatches wholeMatched(whole_);
+  CPatternMatches deltaMatched(delta_);
   CPatternMatches keepMatched(keep_);
   CFolderPair both(old_, new_);
   std::string name;
@@ -101,6 +102,7 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
       continue;
     }
     wholeMatched.Show(name);
+    deltaMatched.Show(name);
     const std::string path = newFolder_ + "/" + name;
     std::string encoded;
     uint64_t size = 0;
@@ -118,6 +120,8 @@ bool CReleaseBuilder::Prepare(const std::string& oldFolder, const std::string& n
                                  oldFolder_ + " or " + newFolder_);
   for (const std::string& pattern : wholeMatched.Unmatched())
     patternWarnings_.push_back("--whole '" + pattern + "' matches no file of " + newFolder_);
+  for (const std::string& pattern : deltaMatched.Unmatched())
+    patternWarnings_.push_back("--delta '" + pattern + "' matches no file of " + newFolder_);
   for (const std::string& pattern : keepMatched.Unmatched())
     patternWarnings_.push_back("--keep '" + pattern + "' matches no file of " + oldFolder_ +
                                " that " + newFolder_ + " lacks");
@@ -155,7 +159,7 @@ bool CReleaseBuilder::Write(CContainerStream& stream, uint64_t sizeLimit, CProgr
     } else {
       CEntryPlan entry;
       const CScanProgress scanned = [&](uint64_t bytes) { progress.Update(i, base + bytes, name); };
-      CFilePair pair{releaseName, inOld ? &old : nullptr, &latest, MatchesAnyPattern(whole_, name)};
+      CFilePair pair{releaseName, inOld ? &old : nullptr, &latest, TravelsWhole(name)};
       if (!PlanEntry(pair, scanned, entry, why) ||
           !AddWithinLimit(entry, sizeLimit, stream, size, over, why))
         return false;
@@ -302,13 +306,17 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
   return true;
 }
 
-// A file that would travel whole if it changed (a small one, one sent whole)
-// may be the player's own edit of it: it tells nothing of the version.
+bool CReleaseBuilder::TravelsWhole(const std::string& name) const {
+  return MatchesAnyPattern(whole_, name) ||
+         (MatchesAnyPattern(kEditedByPlayers, name) && !MatchesAnyPattern(delta_, name));
+}
+
+// A file that would travel whole if it changed (a settings file, one sent
+// whole) may be the player's own edit of it: it tells nothing of the
+// version.
 bool CReleaseBuilder::NoteUnchanged(const std::string& name, uint64_t size, std::string* why) {
   std::string encoded;
-  if (size < kWholeBelow || MatchesAnyPattern(whole_, name) ||
-      !CNameEncoder(codePage_).Encode(name, encoded, nullptr))
-    return true;
+  if (TravelsWhole(name) || !CNameEncoder(codePage_).Encode(name, encoded, nullptr)) return true;
   std::vector<uint8_t> record;
   AppendUnchangedFile(record, encoded, size);
   return unchanged_.Add(RecordOf(record)) || Refuse(why, unchanged_.Error());

@@ -28,8 +28,13 @@ struct CReleaseCounts {
 
 class CReleaseBuilder {
  public:
-  // Files whose path matches one of these travel whole (path_pattern.h).
-  void SendWhole(std::vector<std::string> patterns) { whole_ = std::move(patterns); }
+  // Files whose path matches one of `whole` travel whole (path_pattern.h),
+  // as do the files players edit (kEditedByPlayers) unless one of `delta`
+  // matches them.
+  void SendWhole(std::vector<std::string> whole, std::vector<std::string> delta) {
+    whole_ = std::move(whole);
+    delta_ = std::move(delta);
+  }
   // Files of the old folder only that the release leaves installed.
   void Keep(std::vector<std::string> patterns) { keep_ = std::move(patterns); }
   // The versions' labels, for the manifest.
@@ -117,7 +122,11 @@ class CReleaseBuilder {
   uint64_t inputBytes_ = 0;
   CReleaseCounts counts_;
   uint32_t codePage_ = 0;
+  // Whether the file at `name` travels whole.
+  bool TravelsWhole(const std::string& name) const;
+
   std::vector<std::string> whole_;
+  std::vector<std::string> delta_;
   bool deflate_ = true;
   bool overLimit_ = false;
   // Per entry, what the manifest says of it (ListedRecord), in container

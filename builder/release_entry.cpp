@@ -150,8 +150,7 @@ bool PlanArchiveEntry(const CFilePair& pair, bool deflate, const CScanProgress& 
   if (progress) progress(size / 2);
 
   // Stored with copies from the installed file, when that is smaller still.
-  if (pair.old && !pair.whole && EntryCost(entry) >= kWholeBelow && storedFits &&
-      pair.old->Size() <= UINT32_MAX) {
+  if (pair.old && !pair.whole && storedFits && pair.old->Size() <= UINT32_MAX) {
     const std::vector<CDeltaPiece> pieces =
         ComputeDelta(pair.old->Data(), static_cast<uint32_t>(pair.old->Size()), data,
                      static_cast<uint32_t>(size), 0, {}, [&](uint64_t scanned) {
@@ -200,8 +199,7 @@ bool DeflateStoredArchive(const CEntryPlan& stored, const CMappedFile& latest, C
   // The rule of PlanArchiveEntry: copies only where they beat the deflated
   // form; a stored entry without copies was found no smaller with them.
   if (PlanDeflatedArchive(stored.name, latest.Data(), latest.Size(), crc, deflated) &&
-      !(HasCopies(stored) && EntryCost(deflated) >= kWholeBelow &&
-        EntryCost(stored) < EntryCost(deflated)))
+      !(HasCopies(stored) && EntryCost(stored) < EntryCost(deflated)))
     entry = std::move(deflated);
   return true;
 }

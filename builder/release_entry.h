@@ -8,12 +8,12 @@
 // package is sent whole as one payload chunk. Any other file travels as a
 // one-entry zip archive named as the entry: deflated (in a release carried
 // as it is), stored, or stored with its data partly copied from the
-// installed file, whichever is smallest;
-// but a file whose whole form is under kWholeBelow bytes travels whole: a
-// player's edit of a settings file would otherwise stop the patch, to save
-// little.
+// installed file, whichever is smallest. The files players edit travel
+// whole (kEditedByPlayers): a player's edit of a settings file would
+// otherwise stop the patch, to save little.
 
 #include <string>
+#include <vector>
 
 #include "container/container_writer.h"
 #include "container/entry_kind.h"
@@ -21,7 +21,11 @@
 #include "delta/delta_matcher.h"
 #include "platform/mapped_file.h"
 
-constexpr uint64_t kWholeBelow = 64 * 1024;
+// The files that travel whole unless the studio says otherwise: settings
+// and texts, which players edit. Other small files travel as differences,
+// checked at the comparison like any file that copies.
+inline const std::vector<std::string> kEditedByPlayers = {"**/*.ini", "**/*.cfg", "**/*.conf",
+                                                          "**/*.txt"};
 
 struct CFilePair {
   std::string name;                  // the release's bytes for it, '/' separated

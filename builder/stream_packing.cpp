@@ -10,21 +10,6 @@
 #include "container/carried_container.h"
 
 namespace {
-// Bytes that are mostly zeros, and varints, have no literal context to
-// learn from; the kinds come in groups of four.
-CPackTuning TuningOf(uint32_t stream) {
-  switch (stream) {
-    case kKindsStream:
-      return CPackTuning{0, 2, 2};
-    case kSizesStream:
-    case kDiagonalsStream:
-    case kDifferencesStream:
-      return CPackTuning{0, 0, 0};
-    default:
-      return CPackTuning{};
-  }
-}
-
 struct CStreamFiles {
   CScratchFile raw[kCarrierStreamCount];
   CScratchFile packed[kCarrierStreamCount];
@@ -42,7 +27,7 @@ void PackOne(CStreamFiles& files, uint32_t s, std::atomic<uint64_t>& read) {
     read += bytes - before;
     before = bytes;
   };
-  CContainerPacker packer(files.raw[s].Size(), output, progress, TuningOf(s));
+  CContainerPacker packer(files.raw[s].Size(), output, progress, StreamTuning(s));
   std::string unread;
   ReadFileInPieces(
       files.raw[s].Path(),

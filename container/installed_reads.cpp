@@ -21,16 +21,19 @@ bool ForEachInstalledRead(const CPatchContainer& container, const CContainerEntr
   CChunkWalk walk(container, entry);
   CChunkRecord chunk;
   int64_t diagonal = 0;
+  bool copied = false;
   while (walk.Next(chunk)) {
     CInstalledRead next;
     if (!chunk.IsPayload()) {
       diagonal = static_cast<int64_t>(chunk.offset) - static_cast<int64_t>(walk.At());
+      copied = true;
       next.copy = true;
       next.from = chunk.offset;
       next.size = chunk.size;
     } else {
       uint32_t first = 0;
-      if (!differs || !DifferenceRun(walk.At(), chunk.size, diagonal, oldSize, first, next.size))
+      if (!differs || !copied ||
+          !DifferenceRun(walk.At(), chunk.size, diagonal, oldSize, first, next.size))
         continue;
       next.from = static_cast<uint64_t>(static_cast<int64_t>(walk.At()) + diagonal) + first;
       next.payload = chunk.offset + first;

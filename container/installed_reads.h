@@ -3,9 +3,10 @@
 // bytes each copy chunk copies and, for an entry whose payload travels as
 // differences, the installed bytes each payload chunk's differences are added
 // to. A payload chunk's differences run along the diagonal of the copy chunk
-// before it (0 before the first copy: the same place in the installed file),
-// over the part of the chunk that falls inside the installed file's
-// `oldSize` bytes; the rest of the chunk travels as it is. The builder, the
+// before it, over the part of the chunk that falls inside the installed
+// file's `oldSize` bytes; the rest of the chunk, and every payload chunk
+// before the first copy (the file's header, which readers of a release take
+// as it is), travel as they are. The builder, the
 // comparison and the run all walk an entry's reads through this one rule.
 
 #include <cstdint>

@@ -27,7 +27,8 @@
 //                the copy before it (0 before the first), zigzag varint
 //   literals     the payload bytes that travel as they are
 //   differences  each difference run's bytes less the installed bytes they
-//                lie on, byte by byte modulo 256
+//                lie on, byte by byte modulo 256 (installed_reads.h says
+//                where the runs lie)
 //
 // A varint is 7 bits a byte, lowest first, the high bit set on all but the
 // last byte; zigzag maps 0, -1, 1, -2 ... to 0, 1, 2, 3 ...

@@ -157,6 +157,7 @@ bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, 
     return Damaged(why, "chunk kinds");
   uint64_t at = 0;
   int64_t diagonal = 0;
+  bool copied = false;
   uint64_t payloadAt = areaStart;
   uint64_t reported = position;
   for (uint32_t c = 0; c < chunkCount; ++c) {
@@ -170,6 +171,7 @@ bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, 
       uint64_t change = 0;
       if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
       diagonal += Unzigzag(change);
+      copied = true;
       const int64_t offset = static_cast<int64_t>(at) + diagonal;
       if (diagonal > kDiagonalLimit || diagonal < -kDiagonalLimit || offset < 0 ||
           offset > UINT32_MAX)
@@ -181,7 +183,8 @@ bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, 
       uint8_t* bytes = out + payloadAt;
       uint32_t first = 0, length = 0;
       const uint32_t all = static_cast<uint32_t>(chunkSize);
-      if (!listed.differs || !DifferenceRun(at, all, diagonal, listed.oldSize, first, length))
+      if (!listed.differs || !copied ||
+          !DifferenceRun(at, all, diagonal, listed.oldSize, first, length))
         first = all;
       if (!streams[kLiteralsStream].Read(bytes, first) ||
           !streams[kDifferencesStream].Read(bytes + first, length) ||

@@ -72,6 +72,7 @@ bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntr
   CChunkWalk walk(container, entry);
   CChunkRecord chunk;
   int64_t diagonal = 0;
+  bool copied = false;
   std::vector<uint8_t> differences;
   const uint8_t* record = container.data + entry.tableOffset;
   for (; walk.Next(chunk); record += kChunkRecordSize) {
@@ -80,11 +81,13 @@ bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntr
       const int64_t next = static_cast<int64_t>(chunk.offset) - static_cast<int64_t>(walk.At());
       if (!PutVarint(kDiagonalsStream, Zigzag(next - diagonal))) return false;
       diagonal = next;
+      copied = true;
       continue;
     }
     const uint8_t* bytes = walk.PayloadOf(chunk);
     uint32_t first = chunk.size, length = 0;
-    if (listed.differs && !DifferenceRun(walk.At(), chunk.size, diagonal, old.size, first, length))
+    if (!listed.differs || !copied ||
+        !DifferenceRun(walk.At(), chunk.size, diagonal, old.size, first, length))
       first = chunk.size;
     differences.resize(length);
     if (length != 0) {
@@ -102,5 +105,56 @@ bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntr
         !Put(kLiteralsStream, bytes + first + length, tail))
       return false;
   }
+  return true;
+}
+
+CPackTuning StreamTuning(uint32_t stream) {
+  switch (stream) {
+    case kKindsStream:
+      return CPackTuning{0, 2, 2};
+    case kSizesStream:
+    case kDiagonalsStream:
+    case kDifferencesStream:
+      return CPackTuning{0, 0, 0};
+    default:
+      return CPackTuning{};
+  }
+}
+
+bool StreamCarriedReleaseFile(const CPatchContainer& container, const std::vector<CFileBytes>& olds,
+                              CReleaseManifest manifest, std::vector<uint8_t>& out,
+                              std::string* why) {
+  std::array<std::vector<uint8_t>, kCarrierStreamCount> raw;
+  CStreamSplitter::CSinks sinks;
+  for (uint32_t s = 0; s < kCarrierStreamCount; ++s)
+    sinks[s] = [&raw, s](const uint8_t* data, size_t size) {
+      raw[s].insert(raw[s].end(), data, data + size);
+      return true;
+    };
+  CStreamSplitter splitter(sinks);
+  splitter.Begin(static_cast<uint32_t>(container.entries.size()));
+  for (size_t i = 0; i < container.entries.size(); ++i)
+    splitter.Add(container, container.entries[i], olds[i], manifest.entries[i]);
+  CCarrierSizes sizes;
+  std::vector<uint8_t> packed;
+  for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
+    const size_t before = packed.size();
+    const CPackOutput output = [&](const uint8_t* data, size_t size) {
+      packed.insert(packed.end(), data, data + size);
+      return true;
+    };
+    if (!raw[s].empty()) {
+      CContainerPacker packer(raw[s].size(), output, CPackProgress(), StreamTuning(s));
+      if (!packer.Take(raw[s].data(), raw[s].size()) || !packer.Finish(why)) return false;
+    }
+    sizes[s] = CCarrierStreamSize{raw[s].size(), packed.size() - before};
+  }
+  out = CarrierHead(sizes);
+  out.insert(out.end(), packed.begin(), packed.end());
+  manifest.carrying = CCarrying::kStreams;
+  manifest.containerSize = container.size;
+  manifest.payloadDigest = splitter.PayloadDigest();
+  const std::vector<uint8_t> trailer = ManifestBytes(manifest);
+  out.insert(out.end(), trailer.begin(), trailer.end());
   return true;
 }

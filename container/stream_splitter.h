@@ -41,3 +41,16 @@ class CStreamSplitter {
   CContentDigest payload_;
   std::vector<uint8_t> scratch_;
 };
+
+// The compressor's settings for each stream: bytes that are mostly zeros,
+// and varints, have no literal context to learn from; the kinds come in
+// groups of four.
+CPackTuning StreamTuning(uint32_t stream);
+
+// A release file carrying the validated `container` as streams, each entry's
+// differences taken against olds[i], with `manifest` (which describes the
+// container) set to say so: for tests and benchmarks, in memory. False, with
+// `why`, when the compressor fails.
+bool StreamCarriedReleaseFile(const CPatchContainer& container, const std::vector<CFileBytes>& olds,
+                              CReleaseManifest manifest, std::vector<uint8_t>& out,
+                              std::string* why);

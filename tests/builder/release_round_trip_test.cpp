@@ -178,27 +178,32 @@ TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {
 // A file sent as an archive with copies from another installed version than
 // the release was made from (of the same size) is asked about before any
 // working file is written; after a Yes it stays as it was.
-TEST(ReleaseRoundTrip, ArchiveCopiesFromAnotherVersionAreAskedAboutAndLeftAlone) {
-  CGame game;
-  Bytes binary = RandomBytes(200000, 3);
-  Bytes patched = binary;
-  patched[100000] ^= 1;
-  game.Change("bin/game.dll", binary, patched);
-  ASSERT_EQ(game.Build().exitCode, 0);
-  ASSERT_NE(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
-  Bytes other = binary;
-  other[5] ^= 1;
-  WriteWholeFile(game.old / "bin/game.dll", other);
+// The installed bytes a release reads, those a copy takes and those its
+// differences are added to, must be the ones it was made from.
+TEST(ReleaseRoundTrip, InstalledBytesFromAnotherVersionAreAskedAboutAndLeftAlone) {
+  // In a copy, and under the differences where the new file changed.
+  for (const size_t changed : {size_t{1000}, size_t{8192}}) {
+    CGame game;
+    Bytes binary = RandomBytes(200000, 3);
+    Bytes patched = binary;
+    for (size_t i = 4096; i < patched.size(); i += 4096) patched[i] ^= 1;
+    game.Change("bin/game.dll", binary, patched);
+    ASSERT_EQ(game.Build().exitCode, 0);
+    ASSERT_NE(RunBuilder({"--show", game.Release()}).out.find("stored+copies"), std::string::npos);
+    Bytes other = binary;
+    other[changed] ^= 0x80;
+    WriteWholeFile(game.old / "bin/game.dll", other);
 
-  for (const char* answer : {"n\n", "y\n"}) {
-    CCommandResult apply = RunPatcher(game.Release(), game.old.Path(), answer);
-    EXPECT_NE(apply.out.find("This file is different with PatchFile."), std::string::npos)
-        << apply.out;
-    EXPECT_EQ(apply.exitCode, answer[0] == 'y' ? 0 : 1) << apply.err;
-    EXPECT_EQ((apply.out + apply.err).find("Left as it was: bin/game.dll") != std::string::npos,
-              answer[0] == 'y');
-    EXPECT_EQ(ReadWholeFile(game.old / "bin/game.dll"), other);
-    EXPECT_EQ(ListFiles(game.old.Path()), std::vector<std::string>{"bin/game.dll"});
+    for (const char* answer : {"n\n", "y\n"}) {
+      CCommandResult apply = RunPatcher(game.Release(), game.old.Path(), answer);
+      EXPECT_NE(apply.out.find("This file is different with PatchFile."), std::string::npos)
+          << changed << apply.out << apply.err;
+      EXPECT_EQ(apply.exitCode, answer[0] == 'y' ? 0 : 1) << apply.err;
+      EXPECT_EQ((apply.out + apply.err).find("Left as it was: bin/game.dll") != std::string::npos,
+                answer[0] == 'y');
+      EXPECT_EQ(ReadWholeFile(game.old / "bin/game.dll"), other);
+      EXPECT_EQ(ListFiles(game.old.Path()), std::vector<std::string>{"bin/game.dll"});
+    }
   }
 }
 
@@ -222,8 +227,8 @@ TEST(ReleaseRoundTrip, PackageWithAnUnchangedIndexIsSentWhole) {
   }
 }
 
-// A player's own edit of a small file (a setting changed) never stops the
-// patch: such files travel whole, and --whole sends any file whole.
+// A player's own edit of a settings file never stops the patch: such files
+// travel whole, and --whole sends any file whole.
 TEST(ReleaseRoundTrip, FilesAPlayerEditedAreStillPatched) {
   CGame game;
   Bytes settings = RandomBytes(40000, 21);

@@ -1,0 +1,158 @@
+// A release that carries its container as streams undoes into exactly that
+// container once the installed bytes are added where its differences stand,
+// whichever streams are empty; a byte damaged in any stream or in the
+// manifest is refused when the release is loaded.
+#include <gtest/gtest.h>
+
+#include "base/path_text.h"
+#include "container/installed_reads.h"
+#include "container/release_loader.h"
+#include "container/stream_splitter.h"
+#include "tests/support/package_file.h"
+
+namespace {
+struct CMade {
+  Bytes container;
+  CPatchContainer validated;
+  CReleaseManifest manifest;
+  std::vector<CFileBytes> olds;
+  Bytes release;
+};
+
+const Bytes kOld = RandomBytes(100000, 1);
+
+// A recompiled file: every 4096th byte changed, the rest copied between.
+Bytes Recompiled() {
+  Bytes latest = kOld;
+  for (size_t i = 4096; i < latest.size(); i += 4096) latest[i] ^= 1;
+  return latest;
+}
+
+void Make(bool rebuilt, bool added, CMade& made) {
+  static const Bytes latest = Recompiled();
+  static const Bytes fresh = RandomBytes(5000, 2);
+  std::vector<std::pair<CEntryPlan, CEntryFiles>> entries;
+  if (rebuilt) {
+    CEntryPlan plan;
+    plan.name = "a.pkg";
+    plan.chunks.push_back(CChunkPlan::PayloadView(latest.data(), 32));
+    for (uint32_t at = 32; at < latest.size();) {
+      const uint32_t next = std::min<uint32_t>((at / 4096 + 1) * 4096, latest.size());
+      plan.chunks.push_back(CChunkPlan::Copy(at, next - at));
+      if (next < latest.size()) plan.chunks.push_back(CChunkPlan::PayloadView(&latest[next], 1));
+      at = next + 1;
+    }
+    entries.push_back({plan, {{kOld.data(), kOld.size()}, {latest.data(), latest.size()}}});
+  }
+  if (added) {
+    CEntryPlan plan;
+    plan.name = "b.pkg";
+    plan.chunks.push_back(CChunkPlan::PayloadView(fresh.data(), 5000));
+    entries.push_back({plan, {{}, {fresh.data(), fresh.size()}}});
+  }
+  CContainerWriter writer;
+  for (const auto& [plan, files] : entries) {
+    writer.AddEntry(plan);
+    made.manifest.entries.push_back(
+        DescribeEntry(plan, KindOf(plan.name, uint32_t(plan.chunks.size()), kCodePageUtf8),
+                      files.old, files.latest));
+    made.olds.push_back(files.old);
+  }
+  std::string why;
+  ASSERT_TRUE(writer.Build(made.container, &why)) << why;
+  ASSERT_TRUE(ValidatePatchContainer(made.container.data(), uint32_t(made.container.size()),
+                                     kCodePageUtf8, &why, &made.validated))
+      << why;
+  const CContainerDigests digests = CContainerDigests::Of(made.validated);
+  made.manifest.recordsDigest = digests.RecordsDigest();
+  made.manifest.payloadDigest = digests.PayloadDigest();
+  ASSERT_TRUE(
+      StreamCarriedReleaseFile(made.validated, made.olds, made.manifest, made.release, &why))
+      << why;
+}
+
+uint64_t U64At(const Bytes& bytes, size_t at) {
+  return GetU32(&bytes[at]) | uint64_t{GetU32(&bytes[at + 4])} << 32;
+}
+
+// The container the release undoes into, its installed bytes added as the
+// patcher adds them; empty, with `why`, when it is refused.
+Bytes Undo(const Bytes& release, const CMade& made, std::string& why,
+           CLoadRefusal* refused = nullptr) {
+  CLoadedRelease loaded;
+  CLoadRefusal refusal;
+  if (!LoadRelease(release.data(), release.size(), CLoadRules{}, loaded, refusal, &why)) {
+    if (refused) *refused = refusal;
+    return {};
+  }
+  for (size_t i = 0; i < made.olds.size(); ++i) {
+    const CManifestEntry& listed = loaded.view.manifest.entries[i];
+    ForEachInstalledRead(loaded.container, loaded.container.entries[i], listed.differs,
+                         listed.oldSize, [&](const CInstalledRead& read) {
+                           for (uint32_t k = 0; !read.copy && k < read.size; ++k)
+                             loaded.Unpacked()[read.payload + k] +=
+                                 made.olds[i].data[read.from + k];
+                           return true;
+                         });
+  }
+  return Bytes(loaded.view.container, loaded.view.container + loaded.view.containerSize);
+}
+}  // namespace
+
+TEST(StreamCarrier, UndoesIntoTheContainerWhicheverStreamsAreEmpty) {
+  // Per case, which streams hold bytes, in stream order: records, kinds,
+  // sizes, diagonals, literals, differences.
+  const struct {
+    bool rebuilt, added;
+    std::vector<bool> filled;
+  } cases[] = {
+      {false, false, {true, false, false, false, false, false}},
+      {true, false, {true, true, true, true, true, true}},
+      {false, true, {true, true, true, false, true, false}},
+      {true, true, {true, true, true, true, true, true}},
+  };
+  for (const auto& c : cases) {
+    CMade made;
+    Make(c.rebuilt, c.added, made);
+    std::vector<bool> filled;
+    for (uint32_t s = 0; s < kCarrierStreamCount; ++s)
+      filled.push_back(U64At(made.release, 4 + 16 * s) != 0);
+    EXPECT_EQ(filled, c.filled) << c.rebuilt << c.added;
+    std::string why;
+    EXPECT_EQ(Undo(made.release, made, why), made.container) << why;
+    // The recompiled file travels as differences, the new one as it is.
+    CReleaseView view;
+    ASSERT_TRUE(ReadReleaseManifest(made.release.data(), made.release.size(), view, &why)) << why;
+    if (c.rebuilt) {
+      EXPECT_TRUE(view.manifest.entries.front().differs);
+    }
+    if (c.added) {
+      EXPECT_FALSE(view.manifest.entries.back().differs);
+    }
+  }
+}
+
+TEST(StreamCarrier, ADamagedByteInAnyStreamOrTheManifestIsRefused) {
+  CMade made;
+  Make(true, true, made);
+  std::vector<size_t> damaged;
+  size_t at = kCarrierHeadSize;
+  for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
+    const uint64_t packed = U64At(made.release, 4 + 16 * s + 8);
+    damaged.push_back(at + packed / 2);
+    at += packed;
+  }
+  damaged.push_back(at + 20);  // the manifest's body
+  damaged.push_back(2);        // the stream table
+  for (size_t byte : damaged) {
+    Bytes release = made.release;
+    release[byte] ^= 0x10;
+    std::string why;
+    CLoadRefusal refusal = CLoadRefusal::kNone;
+    EXPECT_EQ(Undo(release, made, why, &refusal), Bytes()) << byte;
+    EXPECT_EQ(refusal, CLoadRefusal::kDamaged) << byte;
+    EXPECT_TRUE(why.find("damaged") != std::string::npos ||
+                why.find("does not match") != std::string::npos)
+        << byte << ": " << why;
+  }
+}
