@@ -15,7 +15,7 @@ constexpr uint64_t kProgressStep = 1u << 20;
 constexpr int64_t kDiagonalLimit = int64_t{1} << 33;
 
 bool Damaged(std::string* why, const std::string& what) {
-  return Refuse(why, "the patch data's " + what + " is damaged");
+  return Refuse(why, "the patch data's stream of " + what + " is damaged");
 }
 
 // One stream of the carrier, unpacked as its bytes are asked for.
@@ -30,7 +30,7 @@ class CStreamReader {
              std::string* why) {
     left_ = size.raw;
     packedSize_ = size.packed;
-    if ((size.raw == 0) != (size.packed == 0)) return Damaged(why, "stream table");
+    if ((size.raw == 0) != (size.packed == 0)) return Damaged(why, "stream sizes");
     if (size.raw == 0) return true;
     // A damaged header could ask for any dictionary; the size allows this much.
     const lzma_ret started = lzma_stream_decoder(&stream_, UnpackMemory(size.raw), 0);
@@ -121,17 +121,17 @@ class CStreamReader {
 
 bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes,
               std::string* why) {
-  if (carriedSize < kCarrierHeadSize) return Damaged(why, "stream table");
+  if (carriedSize < kCarrierHeadSize) return Damaged(why, "stream sizes");
   CByteCursor head(carried, kCarrierHeadSize);
-  if (head.ReadU32() != kCarrierStreamCount) return Damaged(why, "stream table");
+  if (head.ReadU32() != kCarrierStreamCount) return Damaged(why, "stream sizes");
   uint64_t packed = kCarrierHeadSize;
   for (CCarrierStreamSize& size : sizes) {
     size.raw = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
     size.packed = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
-    if (size.packed > carriedSize - packed) return Damaged(why, "stream table");
+    if (size.packed > carriedSize - packed) return Damaged(why, "stream sizes");
     packed += size.packed;
   }
-  if (packed != carriedSize) return Damaged(why, "stream table");
+  if (packed != carriedSize) return Damaged(why, "stream sizes");
   return true;
 }
 
@@ -143,15 +143,15 @@ struct CStreams {
 
 bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, uint32_t size,
                  uint64_t& position, const CUnpackProgress& progress, std::string* why) {
-  if (size - position < kEntryRecordSize) return Damaged(why, "records");
+  if (size - position < kEntryRecordSize) return Damaged(why, "entry records");
   uint8_t* record = out + position;
-  if (!streams[kRecordsStream].Read(record, kEntryRecordSize)) return Damaged(why, "records");
+  if (!streams[kRecordsStream].Read(record, kEntryRecordSize)) return Damaged(why, "entry records");
   const uint32_t payloadSize = GetU32(record + kPayloadSizeOffset);
   const uint32_t chunkCount = GetU32(record + kChunkCountOffset);
   const uint64_t tableStart = position + kEntryRecordSize;
   const uint64_t areaStart = tableStart + uint64_t{chunkCount} * kChunkRecordSize;
   const uint64_t areaEnd = areaStart + payloadSize;
-  if (areaEnd > size) return Damaged(why, "records");
+  if (areaEnd > size) return Damaged(why, "entry records");
   uint8_t form = 0;
   if (!streams[kKindsStream].Read(&form, 1) || form > 1 || (form == 1) != listed.differs)
     return Damaged(why, "chunk kinds");
@@ -249,12 +249,12 @@ bool UnpackCarrier(const uint8_t* carried, uint64_t carriedSize, const CReleaseM
   uint8_t count[4];
   if (size < sizeof count || !streams[kRecordsStream].Read(count, sizeof count) ||
       GetU32(count) != manifest.entries.size())
-    return Damaged(why, "records");
+    return Damaged(why, "entry records");
   std::copy_n(count, sizeof count, out);
   uint64_t position = sizeof count;
   for (const CManifestEntry& listed : manifest.entries)
     if (!UnpackEntry(streams, listed, out, size, position, progress, why)) return false;
-  if (position != size) return Damaged(why, "records");
+  if (position != size) return Damaged(why, "entry records");
   for (CStreamReader& reader : streams.reader)
     if (!reader.Ended()) return Refuse(why, "bytes follow a stream of the patch data");
   if (progress) progress(size, size);

@@ -5,6 +5,10 @@
 #include "container/installed_reads.h"
 
 namespace {
+// How much smaller the differences must guess to be: on new data the two
+// guesses come within a few per cent of each other.
+constexpr double kDifferencesPay = 0.9;
+
 // Bits that an order-0 code of the bytes counted in `counts` takes: a fair
 // guess, without compressing, of which of two forms of the same bytes packs
 // smaller.
@@ -17,9 +21,11 @@ double Order0Bits(const std::array<uint64_t, 256>& counts) {
   return bits;
 }
 
-// Whether the entry's difference runs are cheaper than the same bytes as
-// they are: on recompiled code, where the neighbouring copy's diagonal
-// carries on with a few bytes changed, they are mostly zeros.
+// Whether the entry's difference runs are clearly cheaper than the same
+// bytes as they are: on recompiled code, where the neighbouring copy's
+// diagonal carries on with a few bytes changed, they are mostly zeros. Bytes
+// that differ as much either way (new data) stay as they are, where the
+// compressor can still find them repeated elsewhere.
 bool DifferencesPay(const CPatchContainer& container, const CContainerEntry& entry,
                     CFileBytes old) {
   std::array<uint64_t, 256> literal{}, difference{};
@@ -35,7 +41,7 @@ bool DifferencesPay(const CPatchContainer& container, const CContainerEntry& ent
     runBytes += read.size;
     return true;
   });
-  return runBytes != 0 && Order0Bits(difference) < Order0Bits(literal);
+  return runBytes != 0 && Order0Bits(difference) < kDifferencesPay * Order0Bits(literal);
 }
 }  // namespace
 
