@@ -11,6 +11,7 @@
 #include "base/byte_cursor.h"
 #include "container/entry_kind.h"
 #include "container/installed_reads.h"
+#include "engine/local_file_reader.h"
 #include "platform/files.h"
 
 namespace {
@@ -210,16 +211,18 @@ bool InstalledFileIs(const std::string& installedPath, uint64_t size, const CDig
 
 bool InstalledCopiesAre(const CPatchContainer& container, const CContainerEntry& entry,
                         const std::string& installedPath, const CManifestEntry& listed) {
-  platform::CFile file;
-  if (!file.OpenRead(installedPath)) return false;
+  // Hundreds of thousands of small reads, mostly near one another: the
+  // reader's blocks serve them (under Wine each read of a file is a call to
+  // its server).
+  CLocalFileReader file;
+  file.OpenLocal(installedPath, entry.chunkCount);
   CContentDigest digest;
   std::vector<uint8_t> buffer(kBlockSize);
   const bool read = ForEachInstalledRead(
       container, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& next) {
         for (uint32_t done = 0; done < next.size;) {
           const uint32_t piece = std::min(next.size - done, kBlockSize);
-          if (file.ReadAt(next.from + done, buffer.data(), piece) != static_cast<int64_t>(piece))
-            return false;
+          if (!file.ReadLocalAt(buffer.data(), next.from + done, piece)) return false;
           digest.Update(buffer.data(), piece);
           done += piece;
         }

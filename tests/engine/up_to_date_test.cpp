@@ -160,3 +160,31 @@ TEST_F(UpToDate, AHeldLeftoverWorkingFileDoesNotCostTheVerifiedFile) {
   EXPECT_EQ(again.results, std::vector<uintptr_t>{1});
   EXPECT_TRUE(NoWorkingFilesLeft(folder.Path()));
 }
+
+// The installed bytes a release reads at the comparison and in the run are
+// read a block at a time, not once per copy: under Wine each read of a file
+// is a call to its server, and recompiled code makes copies by the hundred
+// thousand.
+TEST_F(UpToDate, ManySmallCopiesCostFewReadsOfTheInstalledFile) {
+  const Bytes before = RandomBytes(1 << 20, 37);
+  Bytes after = before;
+  std::vector<CChunkPlan> pieces;
+  for (uint32_t at = 0; at < before.size(); at += 512) {
+    after[at + 511] ^= 1;
+    pieces.push_back(CChunkPlan::Copy(at, 511));
+    pieces.push_back(CChunkPlan::Payload(Bytes{after[at + 511]}));
+  }
+  WriteWholeFile(folder / "movie.bik", before);
+  const Bytes release =
+      BuildRelease({StoredWithCopiesEntry("movie.bik", after, pieces)}, {{&before, after}});
+  uint32_t reads = 0;
+  CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+    if (op == platform::FileOp::Read && path == folder / "movie.bik") ++reads;
+    return platform::Fault::None;
+  });
+  const CRunOutcome run = RunWorker(release, folder.Path());
+  EXPECT_EQ(run.results, std::vector<uintptr_t>{1}) << run.status;
+  EXPECT_EQ(ReadWholeFile(folder / "movie.bik"), after);
+  // 2,048 copies; the file is 16 of the reader's blocks.
+  EXPECT_LT(reads, 100u);
+}
