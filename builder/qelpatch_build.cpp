@@ -25,8 +25,8 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "usage: qelpatch-build OLD_DIR... NEW_DIR [-o RELEASE] [--exe OUT.exe] [--stub STUB]\n"
     "                      [--name-code-page N] [--whole PATTERN]... [--delta PATTERN]...\n"
-    "                      [--exclude PATTERN]...\n"
-    "                      [--keep PATTERN]... [--from-version TEXT]... [--to-version TEXT]\n"
+    "                      [--exclude PATTERN]... [--keep PATTERN]...\n"
+    "                      [--from-version TEXT]... [--to-version TEXT]\n"
     "                      [--follow-links] [--force] [--no-verify] [--uncompressed]\n"
     "                      [--quiet | --verbose]\n"
     "                      [--product-name TEXT] [--product-version A.B.C.D]\n"

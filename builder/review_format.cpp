@@ -139,10 +139,10 @@ std::string StepTable(const CReleaseReview& review) {
                     entry.digestAfter.c_str());
     if (entry.listed)
       out +=
-          Format("%sold %s  new %" PRIu64 "  digest %s%s%s\n", indent.c_str(),
+          Format("%sold %s  new %" PRIu64 "  digest %s%s%s%s\n", indent.c_str(),
                  entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)", entry.newSize,
                  entry.digest.c_str(), entry.copiedDigest.empty() ? "" : "  copied digest ",
-                 entry.copiedDigest.c_str());
+                 entry.copiedDigest.c_str(), entry.differs ? "  payload as differences" : "");
   }
   for (const auto& [name, size] : review.removed)
     out += Format("%-8s %-22s %8s %12s %14s  %s (%" PRIu64 " bytes)\n", "removed", "old file", "",
@@ -207,18 +207,18 @@ std::string StepJson(const CReleaseReview& review, const std::string& product,
   for (size_t i = 0; i < review.entries.size(); ++i) {
     const CEntryReview& e = review.entries[i];
     out += i == 0 ? "\n" : ",\n";
-    out +=
-        indent + "  {\"name\": " + Quoted(e.name) +
-        ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
-        ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
-        ", \"payload_bytes\": " + std::to_string(e.payload) +
-        ", \"copied_bytes\": " + std::to_string(e.copied) +
-        ", \"old_bytes\": " + Number(e.listed && e.replaces, e.oldSize) +
-        ", \"new_bytes\": " + Number(e.listed, e.newSize) +
-        ", \"digest\": " + Text(e.listed, e.digest) +
-        ", \"copied_digest\": " + Text(!e.copiedDigest.empty(), e.copiedDigest) +
-        ", \"index_digest_before\": " + Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
-        ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
+    out += indent + "  {\"name\": " + Quoted(e.name) +
+           ", \"status\": " + Text(e.listed, e.replaces ? "changed" : "new") +
+           ", \"kind\": " + Quoted(e.kind) + ", \"chunks\": " + std::to_string(e.chunks) +
+           ", \"payload_bytes\": " + std::to_string(e.payload) +
+           ", \"copied_bytes\": " + std::to_string(e.copied) +
+           ", \"old_bytes\": " + Number(e.listed && e.replaces, e.oldSize) +
+           ", \"new_bytes\": " + Number(e.listed, e.newSize) +
+           ", \"digest\": " + Text(e.listed, e.digest) +
+           ", \"copied_digest\": " + Text(!e.copiedDigest.empty(), e.copiedDigest) +
+           ", \"differences\": " + (e.differs ? "true" : "false") + ", \"index_digest_before\": " +
+           Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
+           ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
   }
   out += review.entries.empty() ? "],\n" : "\n" + indent + "],\n";
   out +=

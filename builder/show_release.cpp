@@ -129,6 +129,7 @@ void ReviewStep(const CInputStep& step, uint32_t codePage, CReleaseReview& revie
       entry.newSize = listed.newSize;
       entry.digest = listed.newDigest.Hex();
       if (listed.copies) entry.copiedDigest = listed.copiedDigest.Hex();
+      entry.differs = listed.differs;
     }
     review.entries.push_back(std::move(entry));
   }

@@ -34,9 +34,10 @@ struct CEntryReview {
   uint64_t oldSize = 0;
   uint64_t newSize = 0;
   std::string digest;
-  // Of the bytes the entry copies from the installed file, in chunk order;
+  // Of the bytes the entry reads of the installed file, in chunk order;
   // empty when it copies none.
   std::string copiedDigest;
+  bool differs = false;  // its payload travels as differences from the installed file
 };
 
 // A version a release of several steps serves: the steps it takes from
