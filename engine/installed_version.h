@@ -3,9 +3,10 @@
 // the one it makes), told from sizes alone before anything is asked or
 // written: every file the release leaves as it is has its old size, and
 // every file an entry copies from has its old or its new size. Files that
-// travel whole, and small ones, may be the player's edits: they tell
-// nothing. A release without the old version's sizes (of an older builder)
-// is taken as it comes.
+// travel whole (settings files, and those the studio sends whole) may be the
+// player's edits: they tell nothing, and the builder lists none of them. A
+// release without the old version's sizes (of an older builder) is taken as
+// it comes.
 
 #include <string>
 #include <vector>
