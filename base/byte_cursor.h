@@ -54,6 +54,11 @@ class CByteCursor {
     return p ? GetU32(p) : 0;
   }
 
+  uint64_t ReadU64() {
+    const uint8_t* p = Take(8);
+    return p ? GetU32(p) | uint64_t{GetU32(p + 4)} << 32 : 0;
+  }
+
   // Whether the n bytes were there (also n == 0 on an empty range, whose
   // data may be null).
   bool Skip(uint32_t n) {

@@ -28,6 +28,11 @@ inline void AppendU32(std::vector<uint8_t>& out, uint32_t v) {
   PutU32(out.data() + out.size() - 4, v);
 }
 
+inline void AppendU64(std::vector<uint8_t>& out, uint64_t v) {
+  AppendU32(out, static_cast<uint32_t>(v));
+  AppendU32(out, static_cast<uint32_t>(v >> 32));
+}
+
 inline uint16_t GetU16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | p[1] << 8);
 }

@@ -26,8 +26,7 @@ bool ReadReleaseChain(const uint8_t* data, uint64_t size, std::vector<CReleaseSt
   uint64_t at = 0;
   const uint64_t stepsEnd = size - kTrailerSize - bodySize;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint64_t low = cursor.ReadU32();
-    const uint64_t stepSize = low | uint64_t{cursor.ReadU32()} << 32;
+    const uint64_t stepSize = cursor.ReadU64();
     CDigest128 digest;
     cursor.Read(digest.bytes, sizeof digest.bytes);
     if (stepSize == 0 || stepSize > stepsEnd - at)
@@ -47,8 +46,7 @@ std::vector<uint8_t> ChainIndexBytes(const std::vector<CChainStep>& steps) {
   AppendU32(body, kChainVersion);
   AppendU32(body, static_cast<uint32_t>(steps.size()));
   for (const CChainStep& step : steps) {
-    AppendU32(body, static_cast<uint32_t>(step.size));
-    AppendU32(body, static_cast<uint32_t>(step.size >> 32));
+    AppendU64(body, step.size);
     body.insert(body.end(), step.digest.bytes, step.digest.bytes + sizeof step.digest.bytes);
   }
   std::vector<uint8_t> out = body;

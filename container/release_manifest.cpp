@@ -16,16 +16,6 @@ constexpr uint8_t kReplaces = 1;
 constexpr uint8_t kCopies = 2;
 constexpr uint8_t kDiffers = 4;
 
-uint64_t ReadU64(CByteCursor& cursor) {
-  const uint64_t low = cursor.ReadU32();
-  return low | uint64_t{cursor.ReadU32()} << 32;
-}
-
-void AppendU64(std::vector<uint8_t>& out, uint64_t v) {
-  AppendU32(out, static_cast<uint32_t>(v));
-  AppendU32(out, static_cast<uint32_t>(v >> 32));
-}
-
 void AppendDigest(std::vector<uint8_t>& out, const CDigest128& digest) {
   out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
 }
@@ -307,8 +297,8 @@ bool ReadManifestEntry(CByteCursor& cursor, CManifestEntry& entry, std::string* 
   const uint8_t flags = cursor.ReadU8();
   uint8_t reserved[6] = {};
   cursor.Read(reserved, sizeof reserved);
-  entry.oldSize = ReadU64(cursor);
-  entry.newSize = ReadU64(cursor);
+  entry.oldSize = cursor.ReadU64();
+  entry.newSize = cursor.ReadU64();
   cursor.Read(entry.newDigest.bytes, sizeof entry.newDigest.bytes);
   cursor.Read(entry.copiedDigest.bytes, sizeof entry.copiedDigest.bytes);
   if (kind > static_cast<uint8_t>(CEntryKind::kArchive) ||
@@ -343,7 +333,7 @@ void AppendRemovedFile(std::vector<uint8_t>& out, const CRemovedFile& file) {
 }
 
 void ReadRemovedFile(CByteCursor& cursor, CRemovedFile& file) {
-  file.size = ReadU64(cursor);
+  file.size = cursor.ReadU64();
   cursor.Read(file.digest.bytes, sizeof file.digest.bytes);
   file.name = ReadText(cursor);
 }
@@ -354,6 +344,6 @@ void AppendUnchangedFile(std::vector<uint8_t>& out, const std::string& name, uin
 }
 
 void ReadUnchangedFile(CByteCursor& cursor, std::string& name, uint64_t& size) {
-  size = ReadU64(cursor);
+  size = cursor.ReadU64();
   name = ReadText(cursor);
 }

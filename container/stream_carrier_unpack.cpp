@@ -126,8 +126,8 @@ bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes
   if (head.ReadU32() != kCarrierStreamCount) return Damaged(why, "stream sizes");
   uint64_t packed = kCarrierHeadSize;
   for (CCarrierStreamSize& size : sizes) {
-    size.raw = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
-    size.packed = head.ReadU32() | uint64_t{head.ReadU32()} << 32;
+    size.raw = head.ReadU64();
+    size.packed = head.ReadU64();
     if (size.packed > carriedSize - packed) return Damaged(why, "stream sizes");
     packed += size.packed;
   }
@@ -216,10 +216,8 @@ std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes) {
   std::vector<uint8_t> head;
   AppendU32(head, kCarrierStreamCount);
   for (const CCarrierStreamSize& size : sizes) {
-    for (uint64_t value : {size.raw, size.packed}) {
-      AppendU32(head, static_cast<uint32_t>(value));
-      AppendU32(head, static_cast<uint32_t>(value >> 32));
-    }
+    AppendU64(head, size.raw);
+    AppendU64(head, size.packed);
   }
   return head;
 }
