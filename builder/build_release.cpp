@@ -41,6 +41,7 @@ struct CScratchContainer {
   CMappedFile bytes;
   CPatchContainer entries;
   CReleaseManifest manifest;
+  CHeldSizes held;  // what the patcher holds of it at once
 };
 
 // Writes the entries of the container through a stream.
@@ -65,6 +66,7 @@ bool WriteContainer(const CReleaseBuilder& builder, const CWriteEntries& write,
   if (!raw.scratch.Overwrite(0, count, sizeof count) || !raw.scratch.Close())
     return Refuse(why, raw.scratch.Error());
   raw.size = stream.Size();
+  raw.held = stream.Held();
   raw.manifest = builder.ManifestHead(stream.Digests());
   return true;
 }
@@ -104,7 +106,7 @@ bool Compress(CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t s
   carried.containerSize = static_cast<uint32_t>(size);
   // Unpacked, the container would find no room in the 32-bit program, or
   // with the decoders' memory alone would not fit the limit.
-  if (size > kCarriedContainerLimit || LoadFootprint(0, carried) >= sizeLimit) return true;
+  if (!LoadsInTheProgram(0, carried, raw.held, sizeLimit, nullptr)) return true;
   uint64_t stored = size;
   CDigest128 payloadDigest;
   if (!builder.WriteManifest(
@@ -117,7 +119,8 @@ bool Compress(CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t s
   const CByteSink out = [&](const uint8_t* data, size_t bytes) { return file.Write(data, bytes); };
   if (!builder.WriteManifest(carried, out, why) || !file.EndWriting())
     return file.Failed() ? Refuse(why, file.Error()) : false;
-  pays = file.Size() < stored && LoadsInTheProgram(file.Size(), carried, sizeLimit, nullptr);
+  pays =
+      file.Size() < stored && LoadsInTheProgram(file.Size(), carried, raw.held, sizeLimit, nullptr);
   return true;
 }
 
@@ -290,7 +293,7 @@ bool BuildRelease(const CBuildOptions& options, uint64_t sizeLimit, CProgressBar
     std::string reason;
     for (const std::unique_ptr<CStep>& step : steps)
       if (!LoadsInTheProgram(total, step->compressed ? step->carried : step->raw->manifest,
-                             sizeLimit, &reason))
+                             step->raw->held, sizeLimit, &reason))
         return Refuse(why, output + ": " + reason);
   }
   if (toFile && !file.Close()) return Refuse(why, file.Error());

@@ -17,39 +17,48 @@
 
 constexpr uint64_t kReleaseSizeLimit = uint64_t{1} << 30;
 
-// The largest container the program unpacks from a compressed release. The
-// unpacked container needs one free block of its size in the 2 GiB address
-// space the program has (it is not large-address-aware), beside its image.
-// Under Wine it unpacked a container of 512 MiB (536,874,248 bytes) and
-// failed at 640 MiB, 768 MiB and 944 MiB. Real Windows scatters the system's
-// libraries, libraries other programs inject, heaps and thread stacks over
-// that space and leaves smaller free blocks than Wine, so the limit keeps a
-// quarter below what loaded there. A larger container travels stored,
-// mapped with the image as releases always were.
+// The largest block of unpacked container the program holds at once: a
+// whole container unpacked from one xz stream, or, carried as streams, its
+// tables, or one entry's payload area. The block needs room of its size
+// in the 2 GiB address space the program has (it is not large-address-aware),
+// beside its image. Under Wine it unpacked a container of 512 MiB
+// (536,874,248 bytes) into one block and failed at 640 MiB, 768 MiB and
+// 944 MiB. Real Windows scatters the system's libraries, libraries other
+// programs inject, heaps and thread stacks over that space and leaves
+// smaller free blocks than Wine, so the limit keeps a quarter below what
+// loaded there. A release that would need more travels stored, mapped with
+// the image as releases always were.
 constexpr uint64_t kCarriedContainerLimit = uint64_t{384} << 20;
+// The largest container the program takes carried as streams, which it
+// never holds whole.
+constexpr uint64_t kStreamsContainerLimit = uint64_t{1} << 30;
 
 // What the program holds in memory for a release file of `fileSize` bytes:
-// the file in its image and, when it carries its container compressed, the
-// unpacked container and the decoder's dictionary while it unpacks. Within
-// kReleaseSizeLimit it needs no more room than a stored release of that
-// limit, which is known to load.
-inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifest) {
+// the file in its image and, when it carries its container compressed, what
+// it holds of the unpacked container (all of it from one xz stream; from
+// streams, `held`) and the decoders' dictionaries. Within kReleaseSizeLimit
+// it needs no more room than a stored release of that limit, which is known
+// to load.
+inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifest,
+                              const CHeldSizes& held) {
   if (manifest.carrying == CCarrying::kStored) return fileSize;
-  // Streams: a decoder each, with the builder's dictionary at most.
+  if (manifest.carrying != CCarrying::kStreams)
+    return fileSize + manifest.containerSize + UnpackMemory(manifest.containerSize);
+  // A decoder each, with the builder's dictionary at most.
   const uint64_t decoders =
-      manifest.carrying == CCarrying::kStreams
-          ? kCarrierStreamCount *
-                UnpackMemory(std::min<uint64_t>(manifest.containerSize, kPackDictionaryLimit))
-          : UnpackMemory(manifest.containerSize);
-  return fileSize + manifest.containerSize + decoders;
+      kCarrierStreamCount *
+      UnpackMemory(std::min<uint64_t>(manifest.containerSize, kPackDictionaryLimit));
+  return fileSize + held.tables + held.largestPayload + decoders;
 }
 
 // Whether the program loads a release file of `fileSize` bytes that
-// `manifest` describes: a compressed container within
-// kCarriedContainerLimit, and the footprint within `sizeLimit`. False, with
-// `why` giving the sizes and the limit passed.
-bool LoadsInTheProgram(uint64_t fileSize, const CReleaseManifest& manifest, uint64_t sizeLimit,
-                       std::string* why);
+// `manifest` describes, whose container holds `held` at once: a compressed
+// container within kCarriedContainerLimit (from streams, within
+// kStreamsContainerLimit and each block held within kCarriedContainerLimit),
+// and the footprint within `sizeLimit`. False, with `why` giving the sizes
+// and the limit passed.
+bool LoadsInTheProgram(uint64_t fileSize, const CReleaseManifest& manifest, const CHeldSizes& held,
+                       uint64_t sizeLimit, std::string* why);
 
 // The refusal of a release file over the limit, naming it and both sizes.
 inline std::string OverReleaseLimit(const std::string& path, uint64_t size,

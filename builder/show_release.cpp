@@ -19,10 +19,10 @@
 namespace {
 // What a non-package entry holds, read from the local header at the start of
 // its first payload chunk.
-std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool copies) {
+std::string ArchiveKind(const uint8_t* payload, const CChunkRecord& first, bool copies) {
   CZipLocalHeader header;
   std::string name;
-  if (!ParseLocalHeaderIn(data + first.offset, first.size, header, name))
+  if (payload == nullptr || !ParseLocalHeaderIn(payload, first.size, header, name))
     return "not a zip archive";
   if (header.compressionMethod == kZipMethodDeflated) return "archive, deflated";
   if (header.compressionMethod == kZipMethodStored)
@@ -30,8 +30,18 @@ std::string ArchiveKind(const uint8_t* data, const CChunkRecord& first, bool cop
   return "archive, method " + std::to_string(header.compressionMethod);
 }
 
-CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry& entry,
-                         const CNameEncoder& names) {
+// The entry's payload area; carried as streams, unpacked (the part before
+// the first copy, which the review reads, travels as it is).
+const uint8_t* PayloadArea(const CInputStep& step, size_t index) {
+  if (!step.container.tablesOnly) return step.container.entries[index].payload;
+  bool outOfMemory = false;
+  CCarrierPayload& payload = *step.release.payload;
+  return payload.Take(step.container, index, outOfMemory, nullptr) ? payload.Held() : nullptr;
+}
+
+CEntryReview ReviewEntry(const CInputStep& step, size_t index, const CNameEncoder& names) {
+  const CPatchContainer& container = step.container;
+  const CContainerEntry& entry = container.entries[index];
   CEntryReview review;
   CChunkWalk walk(container, entry);
   CChunkRecord first = {};
@@ -43,7 +53,7 @@ CEntryReview ReviewEntry(const CPatchContainer& container, const CContainerEntry
   const CEntryKind kind = KindOf(entry, kCodePageUtf8);
   review.name = names.Decode(entry.name);
   review.kind = kind == CEntryKind::kArchive
-                    ? ArchiveKind(container.data, first, HasCopyChunks(container, entry))
+                    ? ArchiveKind(PayloadArea(step, index), first, HasCopyChunks(container, entry))
                 : kind == CEntryKind::kDelta ? "delta"
                                              : "whole package";
   review.chunks = entry.chunkCount;
@@ -94,13 +104,20 @@ bool CheckRelease(const std::string& path, const uint8_t* data, uint64_t size, u
     CLoadedRelease release;
     CLoadRefusal refusal;
     // The names stay as the release writes them: the review decodes them.
-    if (!LoadRelease(part.data, part.size, CLoadRules{codePage, 0}, release, refusal, &reason))
+    if (!LoadRelease(part.data, part.size, CLoadRules{codePage, 0}, release, refusal, &reason) ||
+        !release.CheckPayload(&reason))
       return Refuse(why, refused + reason);
     if (parts.size() > 1 && !release.view.hasManifest)
       return Refuse(why, refused + "a step of the chain has no manifest");
     // Each step is unpacked in its turn, with the whole release mapped.
-    if (!LoadsInTheProgram(size, release.view.manifest, sizeLimit, &reason))
+    if (!LoadsInTheProgram(size, release.view.manifest, HeldSizesOf(release.container), sizeLimit,
+                           &reason))
       return Refuse(why, path + ": " + reason);
+    // A payload unpacked one entry at a time, checked to its end, is unpacked
+    // again from its start for the review.
+    if (steps && release.container.tablesOnly &&
+        !LoadRelease(part.data, part.size, CLoadRules{codePage, 0}, release, refusal, &reason))
+      return Refuse(why, refused + reason);
     if (steps)
       steps->push_back(
           CInputStep{part.size, std::move(release.container), std::move(release.view)});
@@ -116,11 +133,12 @@ void ReviewStep(const CInputStep& step, uint32_t codePage, CReleaseReview& revie
   review.codePage = review.hasManifest ? manifest.codePage : codePage;
   review.compressed = manifest.carrying != CCarrying::kStored;
   review.streams = manifest.carrying == CCarrying::kStreams;
-  review.containerSize = step.release.containerSize;
+  review.containerSize =
+      review.compressed ? uint64_t{manifest.containerSize} : step.release.containerSize;
   review.releaseSize = step.size;
   const CNameEncoder names(review.codePage);
   for (size_t i = 0; i < step.container.entries.size(); ++i) {
-    CEntryReview entry = ReviewEntry(step.container, step.container.entries[i], names);
+    CEntryReview entry = ReviewEntry(step, i, names);
     if (review.hasManifest) {
       const CManifestEntry& listed = manifest.entries[i];
       entry.listed = true;

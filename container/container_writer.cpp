@@ -131,6 +131,7 @@ bool CContainerStream::Add(const CEntryPlan& entry, std::string* why) {
   }
   at_ = payloadAt;
   ++count_;
+  held_.Add(static_cast<uint32_t>(entry.chunks.size()), payloadAt - areaStart);
   return true;
 }
 

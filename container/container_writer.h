@@ -72,6 +72,7 @@ class CContainerStream {
 
   uint64_t Size() const { return at_; }
   uint32_t Count() const { return count_; }
+  const CHeldSizes& Held() const { return held_; }
   // The digests a manifest records of what was written.
   const CContainerDigests& Digests() const { return digests_; }
 
@@ -86,6 +87,7 @@ class CContainerStream {
   CJunk junk_;
   uint64_t at_ = 0;
   uint32_t count_ = 0;
+  CHeldSizes held_;
   CContainerDigests digests_;
 };
 

@@ -64,10 +64,11 @@ bool HasNul(const uint8_t* field, size_t size) {
   return std::memchr(field, 0, size) != nullptr;
 }
 
-// Checks one entry whose record starts at `start`; on success `next` is where
-// the following entry record starts.
-bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t codePage,
-                   CContainerEntry& entry, std::string& name, std::string* why) {
+// Checks one entry whose record starts at `start` in data[0, size), where
+// the container runs `shift` bytes ahead of `data` (the payload areas left
+// out before it) and ends at `end`.
+bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint64_t shift, uint64_t end,
+                   uint32_t codePage, CContainerEntry& entry, std::string& name, std::string* why) {
   CByteCursor cursor(data, size);
   cursor.Seek(start);
   const uint8_t* raw = cursor.Take(kEntryRecordSize);
@@ -97,9 +98,9 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
 
   uint64_t tableBytes = static_cast<uint64_t>(record.chunkCount) * kChunkRecordSize;
   if (tableBytes > cursor.Remaining()) return Refuse(why, name + ": chunk table runs past the end");
-  uint64_t areaStart = cursor.Tell() + tableBytes;
+  uint64_t areaStart = cursor.Tell() + tableBytes + shift;
   uint64_t areaEnd = areaStart + record.payloadSize;
-  if (areaEnd > size) return Refuse(why, name + ": payload area runs past the end");
+  if (areaEnd > end) return Refuse(why, name + ": payload area runs past the end");
 
   uint64_t expected = areaStart;
   for (uint32_t i = 0; i < record.chunkCount; ++i) {
@@ -116,10 +117,48 @@ bool ValidateEntry(const uint8_t* data, uint32_t size, uint32_t start, uint32_t 
   entry.payloadOffset = static_cast<uint32_t>(areaStart);
   return true;
 }
+
+// Both forms: the whole container (tablesOnly false, containerSize == size),
+// or its tables alone.
+bool Validate(const uint8_t* data, uint32_t size, uint32_t containerSize, bool tablesOnly,
+              uint32_t codePage, std::string* why, CPatchContainer* container) {
+  CByteCursor cursor(data, size);
+  uint32_t entryCount = cursor.ReadU32();
+  if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
+  uint32_t position = cursor.Tell();
+  uint64_t shift = 0;
+  std::set<std::string> names;
+  std::vector<CContainerEntry> entries;
+  for (uint32_t i = 0; i < entryCount; ++i) {
+    std::string name;
+    CContainerEntry entry;
+    if (!ValidateEntry(data, size, position, shift, containerSize, codePage, entry, name, why)) {
+      if (why) *why = "entry " + std::to_string(i) + ": " + *why;
+      return false;
+    }
+    if (tablesOnly) {
+      position = entry.tableOffset + entry.chunkCount * kChunkRecordSize;
+      shift += entry.payloadSize;
+    } else {
+      entry.payload = data + entry.payloadOffset;
+      position = entry.payloadOffset + entry.payloadSize;
+    }
+    // At most as many as the bytes hold: each has passed its checks.
+    if (container) entries.push_back(entry);
+    // Two names that one file system takes for the same file (letter case,
+    // either separator) would share one temporary file.
+    if (!names.insert(FoldedPath(name, codePage)).second)
+      return Refuse(why, "entry " + std::to_string(i) + ": \"" + name + "\" names a file twice");
+  }
+  if (position != size || position + shift != containerSize)
+    return Refuse(why, "bytes left after the last entry");
+  if (container) *container = CPatchContainer{data, size, std::move(entries), tablesOnly};
+  return true;
+}
 }  // namespace
 
 CChunkWalk::CChunkWalk(const CPatchContainer& container, const CContainerEntry& entry)
-    : data_(container.data), table_(container.data, container.size), left_(entry.chunkCount) {
+    : entry_(&entry), table_(container.data, container.size), left_(entry.chunkCount) {
   table_.Seek(entry.tableOffset);
 }
 
@@ -139,6 +178,13 @@ bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entr
   return false;
 }
 
+CHeldSizes HeldSizesOf(const CPatchContainer& container) {
+  CHeldSizes held;
+  for (const CContainerEntry& entry : container.entries)
+    held.Add(entry.chunkCount, entry.payloadSize);
+  return held;
+}
+
 uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry) {
   CChunkWalk walk(container, entry);
   CChunkRecord chunk;
@@ -148,28 +194,10 @@ uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry
 
 bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage, std::string* why,
                             CPatchContainer* container) {
-  CByteCursor cursor(data, size);
-  uint32_t entryCount = cursor.ReadU32();
-  if (cursor.Failed()) return Refuse(why, "container shorter than its entry count");
-  uint32_t position = cursor.Tell();
-  std::set<std::string> names;
-  std::vector<CContainerEntry> entries;
-  for (uint32_t i = 0; i < entryCount; ++i) {
-    std::string name;
-    CContainerEntry entry;
-    if (!ValidateEntry(data, size, position, codePage, entry, name, why)) {
-      if (why) *why = "entry " + std::to_string(i) + ": " + *why;
-      return false;
-    }
-    position = entry.payloadOffset + entry.payloadSize;
-    // At most as many as the bytes hold: each has passed its checks.
-    if (container) entries.push_back(entry);
-    // Two names that one file system takes for the same file (letter case,
-    // either separator) would share one temporary file.
-    if (!names.insert(FoldedPath(name, codePage)).second)
-      return Refuse(why, "entry " + std::to_string(i) + ": \"" + name + "\" names a file twice");
-  }
-  if (position != size) return Refuse(why, "bytes left after the last entry");
-  if (container) *container = CPatchContainer{data, size, std::move(entries)};
-  return true;
+  return Validate(data, size, size, false, codePage, why, container);
+}
+
+bool ValidateContainerTables(const uint8_t* data, uint32_t size, uint32_t containerSize,
+                             uint32_t codePage, std::string* why, CPatchContainer& container) {
+  return Validate(data, size, containerSize, true, codePage, why, &container);
 }

@@ -98,8 +98,9 @@ std::string NameExtension(const std::string& name, uint32_t codePage);
 bool IsSafeRelativeName(const std::string& name, uint32_t codePage);
 
 // One entry of a validated container, as the validation found it: its texts
-// (NUL-terminated, inside the container's bytes), its numbers, and where its
-// record, chunk table and payload area lie.
+// (NUL-terminated, inside the container's bytes), its numbers, where its
+// record and chunk table lie in `data`, where its payload area lies in the
+// container, and that area's bytes while they are held.
 struct CContainerEntry {
   const char* name;
   const char* digestBefore;
@@ -109,14 +110,26 @@ struct CContainerEntry {
   uint32_t recordOffset;
   uint32_t tableOffset;
   uint32_t payloadOffset;
+  // Null while a container of its tables alone does not hold the area.
+  const uint8_t* payload = nullptr;
 };
 
 // A container checked once and then walked through its entries, in order.
+// `data` is the whole container, or its tables alone: every record and chunk
+// table, with each payload area left out (the chunks' offsets still count
+// them), whose entries' payload is unpacked one entry at a time.
 struct CPatchContainer {
   const uint8_t* data = nullptr;
   uint32_t size = 0;
   std::vector<CContainerEntry> entries;
+  bool tablesOnly = false;
 };
+
+// The payload bytes at container offset `offset`, of an entry whose payload
+// is held.
+inline const uint8_t* PayloadAt(const CContainerEntry& entry, uint32_t offset) {
+  return entry.payload + (offset - entry.payloadOffset);
+}
 
 // The chunks of a validated entry, in the order of its table, each with
 // where its bytes stand in the file it makes. Every walk of an entry's
@@ -124,6 +137,7 @@ struct CPatchContainer {
 // without moving the original.
 class CChunkWalk {
  public:
+  // `entry` outlives the walk.
   CChunkWalk(const CPatchContainer& container, const CContainerEntry& entry);
 
   // The next chunk; false after the last one.
@@ -134,11 +148,13 @@ class CChunkWalk {
   uint64_t At() const { return at_; }
   // The bytes of that file the chunks given so far make.
   uint64_t Made() const { return next_; }
-  // A payload chunk's bytes, inside the container.
-  const uint8_t* PayloadOf(const CChunkRecord& chunk) const { return data_ + chunk.offset; }
+  // A payload chunk's bytes, of an entry whose payload is held.
+  const uint8_t* PayloadOf(const CChunkRecord& chunk) const {
+    return PayloadAt(*entry_, chunk.offset);
+  }
 
  private:
-  const uint8_t* data_;
+  const CContainerEntry* entry_;
   CByteCursor table_;
   uint32_t left_;
   uint64_t at_ = 0;
@@ -150,6 +166,20 @@ bool HasCopyChunks(const CPatchContainer& container, const CContainerEntry& entr
 // The size of the file the entry makes: all its chunks' sizes.
 uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry);
 
+// What of a container the patcher holds at once when it unpacks it one
+// entry at a time: its tables (the entry count, every record and chunk
+// table), and the largest entry's payload area.
+struct CHeldSizes {
+  uint64_t tables = 4;
+  uint64_t largestPayload = 0;
+
+  void Add(uint32_t chunkCount, uint32_t payloadSize) {
+    tables += kEntryRecordSize + uint64_t{chunkCount} * kChunkRecordSize;
+    if (payloadSize > largestPayload) largestPayload = payloadSize;
+  }
+};
+CHeldSizes HeldSizesOf(const CPatchContainer& container);
+
 // Checks the whole container once, before anything is touched: records and
 // tables inside the range, texts NUL-terminated in their fields, at least one
 // chunk per entry, the first a payload chunk at the start of the payload area,
@@ -159,3 +189,8 @@ uint64_t MadeSize(const CPatchContainer& container, const CContainerEntry& entry
 // `container` (when given) holds the bytes and the entries checked.
 bool ValidatePatchContainer(const uint8_t* data, uint32_t size, uint32_t codePage, std::string* why,
                             CPatchContainer* container = nullptr);
+// The same checks of a container's tables alone (data[0, size)), for a
+// container of `containerSize` bytes: every payload area is left out of
+// `data` and lies where the chunks' offsets say. The entries hold no payload.
+bool ValidateContainerTables(const uint8_t* data, uint32_t size, uint32_t containerSize,
+                             uint32_t codePage, std::string* why, CPatchContainer& container);

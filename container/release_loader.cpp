@@ -58,6 +58,34 @@ const CManifestEntry* CLoadedRelease::ManifestOf(const CContainerEntry& entry) c
   return &view.manifest.entries[static_cast<size_t>(&entry - container.entries.data())];
 }
 
+bool CLoadedRelease::HoldPayload(const CContainerEntry& entry, CLoadRefusal& refusal,
+                                 std::string* why) {
+  refusal = CLoadRefusal::kNone;
+  if (!container.tablesOnly) return true;
+  const size_t index = static_cast<size_t>(&entry - container.entries.data());
+  if (held_ != nullptr) held_->payload = nullptr;
+  held_ = nullptr;
+  bool outOfMemory = false;
+  if (!view.payload->Take(container, index, outOfMemory, why)) {
+    refusal = outOfMemory ? CLoadRefusal::kOutOfMemory : CLoadRefusal::kDamaged;
+    return false;
+  }
+  held_ = &container.entries[index];
+  held_->payload = view.payload->Held();
+  return true;
+}
+
+uint8_t* CLoadedRelease::HeldPayload() const {
+  return held_ != nullptr ? view.payload->Held() : nullptr;
+}
+
+bool CLoadedRelease::CheckPayload(std::string* why) {
+  if (!container.tablesOnly) return true;
+  if (held_ != nullptr) held_->payload = nullptr;
+  held_ = nullptr;
+  return view.payload->Finish(container, why);
+}
+
 uint32_t NamesCodePageOf(const CReleaseView& view, uint32_t fallback) {
   return view.hasManifest && view.manifest.codePage != 0 ? view.manifest.codePage : fallback;
 }
@@ -74,10 +102,14 @@ bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
                    why, reason);
   const CReleaseView& view = release.view;
   release.namesCodePage = NamesCodePageOf(view, rules.fallbackCodePage);
-  if (!ValidatePatchContainer(view.container, view.containerSize, release.namesCodePage, &reason,
-                              &release.container) ||
-      (view.hasManifest &&
-       !CheckManifest(view.manifest, release.container, release.namesCodePage, &reason)))
+  const bool validated =
+      view.payload
+          ? ValidateContainerTables(view.container, view.containerSize, view.manifest.containerSize,
+                                    release.namesCodePage, &reason, release.container)
+          : ValidatePatchContainer(view.container, view.containerSize, release.namesCodePage,
+                                   &reason, &release.container);
+  if (!validated || (view.hasManifest && !CheckManifest(view.manifest, release.container,
+                                                        release.namesCodePage, &reason)))
     return Refused(refusal, CLoadRefusal::kDamaged, why, reason);
   return rules.systemCodePage == 0 || TakeNames(release, rules.systemCodePage, refusal, why);
 }

@@ -11,6 +11,7 @@
 
 #include "container/patch_container.h"
 #include "container/release_manifest.h"
+#include "container/stream_carrier.h"
 
 enum class CLoadRefusal {
   kNone,
@@ -38,16 +39,28 @@ struct CLoadedRelease {
   const char* ReleaseNameOf(const CContainerEntry& entry) const;
   // The manifest's word on an entry; null for a release without one.
   const CManifestEntry* ManifestOf(const CContainerEntry& entry) const;
-  // The container's bytes where the release was unpacked into memory of its
-  // own (null when it is read in place), for the installed bytes that
-  // differences are added to.
-  uint8_t* Unpacked() { return view.unpacked.get(); }
+
+  // Makes the entry's payload readable (`entry.payload`) where the release
+  // carries it as streams, unpacked one entry at a time in container order;
+  // the entry held before lets go of its payload. Every other release holds
+  // all of it already. False with `refusal` and `why`.
+  bool HoldPayload(const CContainerEntry& entry, CLoadRefusal& refusal, std::string* why);
+  // The held entry's payload, carried as streams, for the installed bytes
+  // that its differences are added to; null for any other release.
+  uint8_t* HeldPayload() const;
+  // Where the payload is unpacked one entry at a time, unpacks what is left
+  // and checks it against the manifest's payload digest; true at once for
+  // other releases, whose payload was checked as they loaded.
+  bool CheckPayload(std::string* why);
 
   // Where the names were taken into UTF-8 from another code page (the
   // manifest's other names are taken in place): the taken names,
   // which the entries point at, and the release's own.
   std::vector<std::string> localNames;
   std::vector<const char*> releaseNames;
+
+ private:
+  CContainerEntry* held_ = nullptr;
 };
 
 // The names' code page: the manifest's when it names one, else `fallback`.

@@ -97,8 +97,9 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
 CContainerDigests CContainerDigests::Of(const CPatchContainer& container) {
   CContainerDigests digests;
   for (const CContainerEntry& entry : container.entries) {
-    digests.Records(container.data + entry.recordOffset, entry.payloadOffset - entry.recordOffset);
-    digests.Payload(container.data + entry.payloadOffset, entry.payloadSize);
+    digests.Records(container.data + entry.recordOffset,
+                    kEntryRecordSize + size_t{entry.chunkCount} * kChunkRecordSize);
+    if (!container.tablesOnly) digests.Payload(entry.payload, entry.payloadSize);
   }
   return digests;
 }
@@ -130,19 +131,24 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
   if (release.manifest.carrying == CCarrying::kStored) return true;
   const uint64_t containerSize = release.carriedSize;
   const uint32_t unpackedSize = release.manifest.containerSize;
+  if (release.manifest.carrying == CCarrying::kStreams) {
+    std::unique_ptr<CCarrierPayload> payload;
+    if (!UnpackCarrierTables(data, containerSize, release.manifest, release.unpacked,
+                             release.containerSize, payload, release.outOfMemory, why, unpacking))
+      return false;
+    release.container = release.unpacked.get();
+    release.payload = std::move(payload);
+    return true;
+  }
   release.unpacked.reset(new (std::nothrow) uint8_t[unpackedSize == 0 ? 1 : unpackedSize]);
   if (!release.unpacked) {
     release.outOfMemory = true;
     return Refuse(why, "not enough memory to unpack the patch data (" +
                            std::to_string(unpackedSize) + " bytes)");
   }
-  const bool unpacked =
-      release.manifest.carrying == CCarrying::kStreams
-          ? UnpackCarrier(data, containerSize, release.manifest, release.unpacked.get(),
-                          unpackedSize, release.outOfMemory, why, unpacking)
-          : UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
-                            release.outOfMemory, why, unpacking);
-  if (!unpacked) return false;
+  if (!UnpackContainer(data, containerSize, release.unpacked.get(), unpackedSize,
+                       release.outOfMemory, why, unpacking))
+    return false;
   release.container = release.unpacked.get();
   release.containerSize = unpackedSize;
   return true;
@@ -184,7 +190,8 @@ bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& cont
   const CContainerDigests digests = CContainerDigests::Of(container);
   if (digests.RecordsDigest() != manifest.recordsDigest)
     return Refuse(why, "the digest of the container's records does not match");
-  if (digests.PayloadDigest() != manifest.payloadDigest)
+  // A container of its tables alone has its payload checked as it unpacks.
+  if (!container.tablesOnly && digests.PayloadDigest() != manifest.payloadDigest)
     return Refuse(why, "the digest of the container's payload does not match");
   return true;
 }

@@ -137,6 +137,8 @@ struct CReleaseManifest {
   std::string toVersion;
 };
 
+class CCarrierPayload;
+
 // The two digests of a container, fed as it is written or read.
 class CContainerDigests {
  public:
@@ -145,7 +147,8 @@ class CContainerDigests {
   CDigest128 RecordsDigest() const { return records_.Final(); }
   CDigest128 PayloadDigest() const { return payload_.Final(); }
 
-  // Both digests of a validated container.
+  // Both digests of a validated container; of its tables alone, the
+  // records digest only.
   static CContainerDigests Of(const CPatchContainer& container);
 
  private:
@@ -161,8 +164,11 @@ struct CReleaseView {
   bool hasManifest = false;
   CReleaseManifest manifest;
   uint64_t carriedSize = 0;  // the container's bytes in the file
-  // The unpacked container, when the file carries it compressed.
+  // The unpacked container, when the file carries it compressed; carried as
+  // streams, its tables alone (`container`, `containerSize`), whose payload
+  // areas `payload` unpacks one entry at a time.
   std::unique_ptr<uint8_t[]> unpacked;
+  std::shared_ptr<CCarrierPayload> payload;
   bool outOfMemory = false;  // why ReadReleaseFile failed, when so
 };
 
@@ -181,9 +187,10 @@ bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& relea
 
 // Whether the manifest belongs to the validated container: one entry record
 // per entry, of its kind, sizes of the files made (new or rebuilt, the
-// larger) whose sum fits 64 bits, both container digests equal, and removed
-// and unchanged files and removed folders of safe names that no entry
-// makes. False, with `why`.
+// larger) whose sum fits 64 bits, both container digests equal (of a
+// container's tables alone, the records digest), and removed and unchanged
+// files and removed folders of safe names that no entry makes. False, with
+// `why`.
 bool CheckManifest(const CReleaseManifest& manifest, const CPatchContainer& container,
                    uint32_t codePage, std::string* why);
 

@@ -35,9 +35,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "container/patch_container.h"
 #include "container/release_manifest.h"
 
 enum CCarrierStream : uint32_t {
@@ -74,14 +76,46 @@ inline int64_t Unzigzag(uint64_t value) {
 // The head of a carrier with these streams' sizes.
 std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes);
 
-// Undoes the carrier `carried` into out[0, size), the container that
-// `manifest` describes (its entries give each installed file's size),
-// leaving the difference runs as they travel. False, with `why`, for a
-// damaged carrier, or with `outOfMemory` set when a decoder's memory could
-// not be had. `progress` hears of the container's bytes made.
-bool UnpackCarrier(const uint8_t* carried, uint64_t carriedSize, const CReleaseManifest& manifest,
-                   uint8_t* out, uint32_t size, bool& outOfMemory, std::string* why,
-                   const CUnpackProgress& progress = {});
+// The payload of a carrier, unpacked one entry at a time as the run reaches
+// each, in container order, so that no more than one entry's payload area is
+// held at once. Its difference runs are left as they travel.
+class CCarrierPayload {
+ public:
+  CCarrierPayload();
+  ~CCarrierPayload();
+  CCarrierPayload(const CCarrierPayload&) = delete;
+  CCarrierPayload& operator=(const CCarrierPayload&) = delete;
+
+  // Unpacks the payload area of tables.entries[index] (and of the entries
+  // before it not yet taken) into memory that Held() gives until the next
+  // Take. False, with `why`, for an entry before the last one taken, for a
+  // damaged stream, or with `outOfMemory` set when the area's memory could
+  // not be had.
+  bool Take(const CPatchContainer& tables, size_t index, bool& outOfMemory, std::string* why);
+  uint8_t* Held() const;
+  // Unpacks every entry not yet taken: true when the streams end with the
+  // last and the payload as it travels has the manifest's payload digest.
+  bool Finish(const CPatchContainer& tables, std::string* why);
+
+ private:
+  struct CState;
+  std::unique_ptr<CState> state_;
+  friend bool UnpackCarrierTables(const uint8_t*, uint64_t, const CReleaseManifest&,
+                                  std::unique_ptr<uint8_t[]>&, uint32_t&,
+                                  std::unique_ptr<CCarrierPayload>&, bool&, std::string*,
+                                  const CUnpackProgress&);
+};
+
+// Undoes the carrier `carried` of the container that `manifest` describes
+// (its entries give each installed file's size): into `tables` of
+// `tablesSize` bytes the container's records and chunk tables, its payload
+// areas left out (ValidateContainerTables), and `payload` ready to unpack
+// those. False, with `why`, for a damaged carrier, or with `outOfMemory` set
+// when memory could not be had. `progress` hears of the tables' bytes made.
+bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
+                         const CReleaseManifest& manifest, std::unique_ptr<uint8_t[]>& tables,
+                         uint32_t& tablesSize, std::unique_ptr<CCarrierPayload>& payload,
+                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress = {});
 
 // The memory the decoders of a carrier need besides the container.
 uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize);

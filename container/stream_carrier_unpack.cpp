@@ -135,33 +135,36 @@ bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes
   return true;
 }
 
-// The streams' readers, each over its packed bytes.
+// The streams' readers of the tables, each over its packed bytes.
 struct CStreams {
-  CStreamReader reader[kCarrierStreamCount];
+  CStreamReader reader[kLiteralsStream];
   CStreamReader& operator[](CCarrierStream s) { return reader[s]; }
 };
 
-bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, uint32_t size,
-                 uint64_t& position, const CUnpackProgress& progress, std::string* why) {
+// One entry's record and chunk table into tables[position, ...), its chunks'
+// offsets made again; `area` is where its payload area starts in the
+// container, and moves past it.
+bool UnpackEntryTable(CStreams& streams, const CManifestEntry& listed, uint8_t* tables,
+                      uint32_t size, uint64_t& position, uint64_t& area, uint64_t containerSize,
+                      std::string* why) {
   if (size - position < kEntryRecordSize) return Damaged(why, "entry records");
-  uint8_t* record = out + position;
+  uint8_t* record = tables + position;
   if (!streams[kRecordsStream].Read(record, kEntryRecordSize)) return Damaged(why, "entry records");
   const uint32_t payloadSize = GetU32(record + kPayloadSizeOffset);
   const uint32_t chunkCount = GetU32(record + kChunkCountOffset);
   const uint64_t tableStart = position + kEntryRecordSize;
-  const uint64_t areaStart = tableStart + uint64_t{chunkCount} * kChunkRecordSize;
-  const uint64_t areaEnd = areaStart + payloadSize;
-  if (areaEnd > size) return Damaged(why, "entry records");
+  const uint64_t tableEnd = tableStart + uint64_t{chunkCount} * kChunkRecordSize;
+  area += tableEnd - position;
+  const uint64_t areaEnd = area + payloadSize;
+  if (tableEnd > size || areaEnd > containerSize) return Damaged(why, "entry records");
   uint8_t form = 0;
   if (!streams[kKindsStream].Read(&form, 1) || form > 1 || (form == 1) != listed.differs)
     return Damaged(why, "chunk kinds");
   uint64_t at = 0;
   int64_t diagonal = 0;
-  bool copied = false;
-  uint64_t payloadAt = areaStart;
-  uint64_t reported = position;
+  uint64_t payloadAt = area;
   for (uint32_t c = 0; c < chunkCount; ++c) {
-    uint8_t* chunk = out + tableStart + uint64_t{c} * kChunkRecordSize;
+    uint8_t* chunk = tables + tableStart + uint64_t{c} * kChunkRecordSize;
     uint64_t chunkSize = 0;
     if (!streams[kKindsStream].Read(chunk, 4)) return Damaged(why, "chunk kinds");
     if (!streams[kSizesStream].Varint(chunkSize) || chunkSize > UINT32_MAX)
@@ -171,7 +174,6 @@ bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, 
       uint64_t change = 0;
       if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
       diagonal += Unzigzag(change);
-      copied = true;
       const int64_t offset = static_cast<int64_t>(at) + diagonal;
       if (diagonal > kDiagonalLimit || diagonal < -kDiagonalLimit || offset < 0 ||
           offset > UINT32_MAX)
@@ -180,26 +182,13 @@ bool UnpackEntry(CStreams& streams, const CManifestEntry& listed, uint8_t* out, 
     } else {
       if (chunkSize > areaEnd - payloadAt) return Damaged(why, "chunk sizes");
       PutU32(chunk + 4, static_cast<uint32_t>(payloadAt));
-      uint8_t* bytes = out + payloadAt;
-      uint32_t first = 0, length = 0;
-      const uint32_t all = static_cast<uint32_t>(chunkSize);
-      if (!listed.differs || !copied ||
-          !DifferenceRun(at, all, diagonal, listed.oldSize, first, length))
-        first = all;
-      if (!streams[kLiteralsStream].Read(bytes, first) ||
-          !streams[kDifferencesStream].Read(bytes + first, length) ||
-          !streams[kLiteralsStream].Read(bytes + first + length, all - first - length))
-        return Damaged(why, "payload");
       payloadAt += chunkSize;
-      if (progress && payloadAt - reported >= kProgressStep) {
-        progress(payloadAt, size);
-        reported = payloadAt;
-      }
     }
     at += chunkSize;
   }
   if (payloadAt != areaEnd) return Damaged(why, "chunk sizes");
-  position = areaEnd;
+  position = tableEnd;
+  area = areaEnd;
   return true;
 }
 }  // namespace
@@ -231,30 +220,131 @@ uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize) {
   return memory;
 }
 
-bool UnpackCarrier(const uint8_t* carried, uint64_t carriedSize, const CReleaseManifest& manifest,
-                   uint8_t* out, uint32_t size, bool& outOfMemory, std::string* why,
-                   const CUnpackProgress& progress) {
+struct CCarrierPayload::CState {
+  CStreamReader literals;
+  CStreamReader differences;
+  std::vector<CManifestEntry> listed;
+  CDigest128 payloadDigest;
+  CContentDigest digest;
+  size_t next = 0;  // the entry the streams stand at
+  std::unique_ptr<uint8_t[]> held;
+  uint32_t heldSize = 0;
+};
+
+CCarrierPayload::CCarrierPayload() : state_(new CState) {}
+CCarrierPayload::~CCarrierPayload() = default;
+
+uint8_t* CCarrierPayload::Held() const {
+  return state_->held.get();
+}
+
+bool CCarrierPayload::Take(const CPatchContainer& tables, size_t index, bool& outOfMemory,
+                           std::string* why) {
+  outOfMemory = false;
+  CState& state = *state_;
+  if (index < state.next || index >= tables.entries.size())
+    return Refuse(why, "the patch data's entries were asked for out of their order");
+  for (; state.next <= index; ++state.next) {
+    const CContainerEntry& entry = tables.entries[state.next];
+    const CManifestEntry& listed = state.listed[state.next];
+    if (state.heldSize < entry.payloadSize) {
+      // The memory of the last entry goes first: one block at a time.
+      state.held.reset();
+      state.heldSize = 0;
+      state.held.reset(new (std::nothrow) uint8_t[entry.payloadSize]);
+      if (!state.held) {
+        outOfMemory = true;
+        return Refuse(why, "not enough memory to unpack the patch data of " +
+                               std::string(entry.name) + " (" + std::to_string(entry.payloadSize) +
+                               " bytes)");
+      }
+      state.heldSize = entry.payloadSize;
+    }
+    uint8_t* bytes = state.held.get();
+    uint32_t done = 0;
+    const bool runs = ForEachInstalledRead(
+        tables, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& read) {
+          if (read.copy) return true;
+          const uint32_t first = read.payload - entry.payloadOffset;
+          if (!state.literals.Read(bytes + done, first - done) ||
+              !state.differences.Read(bytes + first, read.size))
+            return false;
+          done = first + read.size;
+          return true;
+        });
+    if (!runs || !state.literals.Read(bytes + done, entry.payloadSize - done))
+      return Damaged(why, "payload");
+    state.digest.Update(bytes, entry.payloadSize);
+  }
+  return true;
+}
+
+bool CCarrierPayload::Finish(const CPatchContainer& tables, std::string* why) {
+  CState& state = *state_;
+  bool outOfMemory = false;
+  if (state.next < tables.entries.size() &&
+      !Take(tables, tables.entries.size() - 1, outOfMemory, why))
+    return false;
+  if (!state.literals.Ended() || !state.differences.Ended())
+    return Refuse(why, "bytes follow a stream of the patch data");
+  if (state.digest.Final() != state.payloadDigest)
+    return Refuse(why, "the digest of the container's payload does not match");
+  return true;
+}
+
+bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
+                         const CReleaseManifest& manifest, std::unique_ptr<uint8_t[]>& tables,
+                         uint32_t& tablesSize, std::unique_ptr<CCarrierPayload>& payload,
+                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress) {
   outOfMemory = false;
   CCarrierSizes sizes;
   if (!ReadHead(carried, carriedSize, sizes, why)) return false;
+  // The tables' size follows from the streams': a record per entry and, per
+  // chunk, 4 bytes of kinds that make 12 of table.
+  const uint64_t entries = manifest.entries.size();
+  const uint64_t records = 4 + entries * kEntryRecordSize;
+  const uint64_t kinds = sizes[kKindsStream].raw;
+  if (sizes[kRecordsStream].raw != records || kinds < entries || (kinds - entries) % 4 != 0)
+    return Damaged(why, "entry records");
+  const uint64_t size = records + (kinds - entries) / 4 * kChunkRecordSize;
+  if (size > manifest.containerSize) return Damaged(why, "entry records");
+  tablesSize = static_cast<uint32_t>(size);
+  tables.reset(new (std::nothrow) uint8_t[tablesSize]);
+  if (!tables) {
+    outOfMemory = true;
+    return Refuse(why, "not enough memory to unpack the patch data's tables (" +
+                           std::to_string(size) + " bytes)");
+  }
   CStreams streams;
+  payload.reset(new CCarrierPayload);
+  CCarrierPayload::CState& state = *payload->state_;
+  CStreamReader* readers[kCarrierStreamCount] = {
+      &streams[kRecordsStream],   &streams[kKindsStream], &streams[kSizesStream],
+      &streams[kDiagonalsStream], &state.literals,        &state.differences};
   const uint8_t* packed = carried + kCarrierHeadSize;
   for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
-    if (!streams.reader[s].Start(packed, sizes[s], outOfMemory, why)) return false;
+    if (!readers[s]->Start(packed, sizes[s], outOfMemory, why)) return false;
     packed += sizes[s].packed;
   }
+  state.listed = manifest.entries;
+  state.payloadDigest = manifest.payloadDigest;
   if (progress) progress(0, size);
-  uint8_t count[4];
-  if (size < sizeof count || !streams[kRecordsStream].Read(count, sizeof count) ||
-      GetU32(count) != manifest.entries.size())
+  uint8_t* out = tables.get();
+  if (!streams[kRecordsStream].Read(out, 4) || GetU32(out) != entries)
     return Damaged(why, "entry records");
-  std::copy_n(count, sizeof count, out);
-  uint64_t position = sizeof count;
-  for (const CManifestEntry& listed : manifest.entries)
-    if (!UnpackEntry(streams, listed, out, size, position, progress, why)) return false;
-  if (position != size) return Damaged(why, "entry records");
-  for (CStreamReader& reader : streams.reader)
-    if (!reader.Ended()) return Refuse(why, "bytes follow a stream of the patch data");
+  uint64_t position = 4, area = 4, reported = 0;
+  for (const CManifestEntry& listed : manifest.entries) {
+    if (!UnpackEntryTable(streams, listed, out, tablesSize, position, area, manifest.containerSize,
+                          why))
+      return false;
+    if (progress && position - reported >= kProgressStep) {
+      progress(position, size);
+      reported = position;
+    }
+  }
+  if (position != size || area != manifest.containerSize) return Damaged(why, "entry records");
+  for (CCarrierStream s : {kRecordsStream, kKindsStream, kSizesStream, kDiagonalsStream})
+    if (!streams[s].Ended()) return Refuse(why, "bytes follow a stream of the patch data");
   if (progress) progress(size, size);
   return true;
 }

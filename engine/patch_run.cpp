@@ -65,17 +65,27 @@ bool CPatchWorker::RunPatch(const std::vector<CPlannedEntry>& plan) {
 
 bool CPatchWorker::WriteWorkingFiles(const std::vector<CPlannedEntry>& entries) {
   working_.clear();
+  bool written = true;
   for (const CPlannedEntry& planned : entries) {
     std::string working;
-    if (Stopped() || !MakeWorkingFile(planned, working)) {
-      // Nothing is installed unless everything is right.
-      RemoveLeftoverWorkingFiles();
-      working_.clear();
-      return false;
-    }
+    written = !Stopped() && MakeWorkingFile(planned, working);
+    if (!written) break;
     working_.push_back(working);
   }
-  return true;
+  // The payload's digest is known once all of it is unpacked: before the
+  // first install.
+  if (written && IsPayloadSound()) return true;
+  // Nothing is installed unless everything is right.
+  RemoveLeftoverWorkingFiles();
+  working_.clear();
+  return false;
+}
+
+bool CPatchWorker::IsPayloadSound() {
+  std::string why;
+  if (release_.CheckPayload(&why)) return true;
+  NoteFailure(kDamagedRelease, why);
+  return false;
 }
 
 bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& working) {
@@ -93,6 +103,12 @@ bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& wo
   // An archive entry's file is unpacked straight from its archive as the
   // chunks make it: the archive itself is never written.
   working = unpack ? InstallDir + UnpackedName(name, kCodePageUtf8) : tempPath;
+  CLoadRefusal refusal;
+  std::string why;
+  if (!release_.HoldPayload(entry, refusal, &why)) {
+    NoteRefusal(refusal, why);
+    return false;
+  }
   localReader_.OpenLocal(InstallDir + name, entry.chunkCount);
   const CManifestEntry* listed = release_.ManifestOf(entry);
   const bool written =
@@ -111,8 +127,8 @@ bool CPatchWorker::MakeWorkingFile(const CPlannedEntry& planned, std::string& wo
 }
 
 bool CPatchWorker::AddInstalledBytes(const CContainerEntry& entry, const CManifestEntry& listed) {
-  uint8_t* container = release_.Unpacked();
-  if (container == nullptr) {
+  uint8_t* payload = release_.HeldPayload();
+  if (payload == nullptr) {
     NoteFailure(FileFailure(entry.name, CFailureCause::kDamaged));
     return false;
   }
@@ -120,7 +136,7 @@ bool CPatchWorker::AddInstalledBytes(const CContainerEntry& entry, const CManife
   return ForEachInstalledRead(
       release_.container, entry, true, listed.oldSize, [&](const CInstalledRead& read) {
         if (read.copy) return true;
-        uint8_t* bytes = container + read.payload;
+        uint8_t* bytes = payload + (read.payload - entry.payloadOffset);
         for (uint32_t done = 0; done < read.size;) {
           const uint32_t piece = std::min(read.size - done, kCopyBufferSize);
           under.resize(piece);
@@ -139,8 +155,9 @@ bool CPatchWorker::IsAsListed(const CContainerEntry& entry, const CContentDigest
   const CManifestEntry* listed = release_.ManifestOf(entry);
   if (listed == nullptr || (made.Length() == listed->newSize && made.Final() == listed->newDigest))
     return true;
-  // The payload was checked when the release was loaded, so what differs
-  // came from the installed file, or from a disk that read back wrong.
+  // With the payload sound, what differs came from the installed file, or
+  // from a disk that read back wrong.
+  if (!IsPayloadSound()) return false;
   NoteFailure(FileFailure(
       entry.name, listed->copies ? CFailureCause::kInstalledDamaged : CFailureCause::kDiskError));
   return false;

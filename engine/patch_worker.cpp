@@ -163,6 +163,11 @@ bool CPatchWorker::LoadPatchData(const CReleaseStep& step) {
   if (LoadRelease(step.data, step.size, CLoadRules{system, system}, release_, refusal, &why,
                   unpacking))
     return true;
+  NoteRefusal(refusal, why);
+  return false;
+}
+
+void CPatchWorker::NoteRefusal(CLoadRefusal refusal, const std::string& why) {
   switch (refusal) {
     case CLoadRefusal::kOutOfMemory:
       NoteFailure(kOutOfMemory, why);
@@ -173,7 +178,6 @@ bool CPatchWorker::LoadPatchData(const CReleaseStep& step) {
     default:
       NoteFailure(kDamagedRelease, why);
   }
-  return false;
 }
 
 bool CPatchWorker::HasRoomFor(const std::vector<CPlannedEntry>& entries) {

@@ -102,8 +102,8 @@ class CPatchWorker {
   // Makes one entry's working file and checks it: its path goes to `working`.
   bool MakeWorkingFile(const CPlannedEntry& planned, std::string& working);
   // Adds the installed bytes to an entry's payload that travels as
-  // differences, in the unpacked container: the payload becomes the one the
-  // builder made. False, with the failure noted, when they cannot be read.
+  // differences, where it is held: the payload becomes the one the builder
+  // made. False, with the failure noted, when they cannot be read.
   bool AddInstalledBytes(const CContainerEntry& entry, const CManifestEntry& listed);
   // Unpacks an archive entry's file from its rebuilt archive, fed to `made`
   // as it is written.
@@ -111,6 +111,9 @@ class CPatchWorker {
                          CContentDigest& made);
   // Whether a working file is the new version the manifest describes.
   bool IsAsListed(const CContainerEntry& entry, const CContentDigest& made);
+  // Whether the payload a release unpacks as the run goes is the one its
+  // manifest describes, all of it; notes the failure when not.
+  bool IsPayloadSound();
   // The second pass: installs the working files the first made and checked.
   // True only when every entry was installed.
   bool CommitPatchedFiles(const std::vector<CPlannedEntry>& entries);
@@ -123,6 +126,9 @@ class CPatchWorker {
   // Working files of any entry that an earlier run or a refused deletion
   // left behind.
   void RemoveLeftoverWorkingFiles();
+  // Notes why the release, or a part of it unpacked as the run reaches it,
+  // was refused.
+  void NoteRefusal(CLoadRefusal refusal, const std::string& why);
   // Keeps the first reason only: later failures often follow from it.
   void NoteFailure(const std::string& reason, const std::string& detail = std::string());
   // Whether a stop was asked for before the install pass; notes the failure.

@@ -5,10 +5,7 @@
 
 CRebuiltArchive::CRebuiltArchive(const CPatchContainer& container, const CContainerEntry& entry,
                                  CLocalFileReader& installed, CPatchProgress& progress)
-    : container_(container.data),
-      installed_(installed),
-      progress_(progress),
-      payloadSize_(entry.payloadSize) {
+    : entry_(entry), installed_(installed), progress_(progress), payloadSize_(entry.payloadSize) {
   CChunkWalk walk(container, entry);
   CChunkRecord chunk;
   while (walk.Next(chunk))
@@ -29,7 +26,7 @@ int64_t CRebuiltArchive::ReadAt(uint64_t position, void* buffer, uint32_t size) 
     const uint32_t take =
         static_cast<uint32_t>(std::min<uint64_t>(piece->chunk.size - inPiece, want - done));
     if (piece->chunk.IsPayload()) {
-      std::memcpy(out + done, container_ + piece->chunk.offset + inPiece, take);
+      std::memcpy(out + done, PayloadAt(entry_, piece->chunk.offset) + inPiece, take);
     } else if (!installed_.ReadLocalAt(out + done, piece->chunk.offset + inPiece, take)) {
       copyFailed_ = true;
       error_ = platform::FileError::kOther;

@@ -33,7 +33,7 @@ class CRebuiltArchive : public CZipSource {
     CChunkRecord chunk;
   };
 
-  const uint8_t* container_;
+  const CContainerEntry& entry_;  // its payload held while the archive is read
   CLocalFileReader& installed_;
   CPatchProgress& progress_;
   std::vector<CPiece> pieces_;

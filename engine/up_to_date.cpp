@@ -86,7 +86,7 @@ class CInstalledFile {
 
 // Every chunk is stored in the patch data: the installed file must be their
 // concatenation.
-bool HoldsAllPayload(const uint8_t* container, const std::vector<CPiece>& pieces,
+bool HoldsAllPayload(const CContainerEntry& entry, const std::vector<CPiece>& pieces,
                      CInstalledFile& installed) {
   uint64_t total = 0;
   for (const CPiece& piece : pieces) {
@@ -95,22 +95,24 @@ bool HoldsAllPayload(const uint8_t* container, const std::vector<CPiece>& pieces
   }
   if (installed.Size() != static_cast<int64_t>(total)) return false;
   for (const CPiece& piece : pieces)
-    if (!installed.Holds(piece.at, container + piece.chunk.offset, piece.chunk.size)) return false;
+    if (!installed.Holds(piece.at, PayloadAt(entry, piece.chunk.offset), piece.chunk.size))
+      return false;
   return true;
 }
 
 // The archive's local header and the entry's name, read from the start of
 // the first chunk.
-bool ReadLocalHeader(const uint8_t* container, const CPiece& first, const std::string& name,
+bool ReadLocalHeader(const CContainerEntry& entry, const CPiece& first, const std::string& name,
                      CZipLocalHeader& header) {
   std::string recorded;
   return first.chunk.IsPayload() &&
-         ParseLocalHeaderIn(container + first.chunk.offset, first.chunk.size, header, recorded) &&
+         ParseLocalHeaderIn(PayloadAt(entry, first.chunk.offset), first.chunk.size, header,
+                            recorded) &&
          recorded == name;
 }
 
 // A stored file's bytes that the patch data carries stand where they belong.
-bool HoldsStoredPayload(const uint8_t* container, const std::vector<CPiece>& pieces,
+bool HoldsStoredPayload(const CContainerEntry& entry, const std::vector<CPiece>& pieces,
                         uint64_t dataStart, uint64_t dataSize, CInstalledFile& installed) {
   const uint64_t dataEnd = dataStart + dataSize;
   for (const CPiece& piece : pieces) {
@@ -118,7 +120,7 @@ bool HoldsStoredPayload(const uint8_t* container, const std::vector<CPiece>& pie
     const uint64_t from = std::max(piece.at, dataStart);
     const uint64_t to = std::min(piece.at + piece.chunk.size, dataEnd);
     if (from >= to) continue;
-    const uint8_t* expected = container + piece.chunk.offset + (from - piece.at);
+    const uint8_t* expected = PayloadAt(entry, piece.chunk.offset) + (from - piece.at);
     if (!installed.Holds(from - dataStart, expected, static_cast<uint32_t>(to - from)))
       return false;
   }
@@ -127,14 +129,14 @@ bool HoldsStoredPayload(const uint8_t* container, const std::vector<CPiece>& pie
 
 // The deflated data, when the patch data carries all of it (then it lies
 // back to back in the payload area); null when a copy chunk makes part of it.
-const uint8_t* DeflatedData(const uint8_t* container, const std::vector<CPiece>& pieces,
+const uint8_t* DeflatedData(const CContainerEntry& entry, const std::vector<CPiece>& pieces,
                             uint64_t dataStart, uint64_t dataSize) {
   const uint8_t* start = nullptr;
   for (const CPiece& piece : pieces) {
     const uint64_t end = piece.at + piece.chunk.size;
     if (end <= dataStart || piece.at >= dataStart + dataSize) continue;
     if (!piece.chunk.IsPayload()) return nullptr;
-    if (start == nullptr) start = container + piece.chunk.offset + (dataStart - piece.at);
+    if (start == nullptr) start = PayloadAt(entry, piece.chunk.offset) + (dataStart - piece.at);
   }
   return start;
 }
@@ -155,10 +157,11 @@ bool HoldsInflated(const uint8_t* deflated, const CZipLocalHeader& header,
   return inflater.Start() && installed.HoldsInflated(inflater, header.uncompressedSize);
 }
 
-bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& pieces,
-                       const std::string& name, CInstalledFile& installed) {
+bool HoldsArchivedFile(const CContainerEntry& entry, const std::vector<CPiece>& pieces,
+                       CInstalledFile& installed) {
+  const std::string name = entry.name;
   CZipLocalHeader header;
-  if (pieces.empty() || !ReadLocalHeader(container, pieces[0], name, header)) return false;
+  if (pieces.empty() || !ReadLocalHeader(entry, pieces[0], name, header)) return false;
   // Without sizes and CRC-32 in the header, or encrypted, nothing can be judged.
   if (header.flags & (kZipFlagDataDescriptor | kZipFlagEncrypted)) return false;
   if (installed.Size() != static_cast<int64_t>(header.uncompressedSize)) return false;
@@ -168,10 +171,10 @@ bool HoldsArchivedFile(const uint8_t* container, const std::vector<CPiece>& piec
 
   if (header.compressionMethod == kZipMethodStored) {
     if (header.compressedSize != header.uncompressedSize ||
-        !HoldsStoredPayload(container, pieces, dataStart, header.uncompressedSize, installed))
+        !HoldsStoredPayload(entry, pieces, dataStart, header.uncompressedSize, installed))
       return false;
   } else if (header.compressionMethod == kZipMethodDeflated) {
-    const uint8_t* deflated = DeflatedData(container, pieces, dataStart, header.compressedSize);
+    const uint8_t* deflated = DeflatedData(entry, pieces, dataStart, header.compressedSize);
     if (deflated != nullptr && !HoldsInflated(deflated, header, installed)) return false;
   } else {
     return false;
@@ -185,10 +188,13 @@ bool IsInstalledFileNew(const CPatchContainer& container, const CContainerEntry&
                         const std::string& installedPath, uint32_t codePage) {
   const std::vector<CPiece> pieces = PiecesOf(container, entry);
   CInstalledFile installed;
-  if (pieces.size() != entry.chunkCount || !installed.Open(installedPath)) return false;
+  // Without its payload held, the entry cannot tell: it is made again.
+  if (entry.payload == nullptr || pieces.size() != entry.chunkCount ||
+      !installed.Open(installedPath))
+    return false;
   if (KindOf(entry, codePage) != CEntryKind::kArchive)
-    return HoldsAllPayload(container.data, pieces, installed);
-  return HoldsArchivedFile(container.data, pieces, entry.name, installed);
+    return HoldsAllPayload(entry, pieces, installed);
+  return HoldsArchivedFile(entry, pieces, installed);
 }
 
 bool IsInstalledFileExact(const std::string& installedPath, const CManifestEntry& listed) {

@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "base/little_endian.h"
+#include "base/path_text.h"
+#include "container/release_loader.h"
 #include "container/release_manifest.h"
 #include "tests/support/temp_folder.h"
 
@@ -104,8 +106,24 @@ std::vector<std::pair<std::string, Bytes>> FolderContents(const std::string& fol
 }
 
 Bytes ContainerOf(const Bytes& release) {
-  CReleaseView view;
+  CLoadedRelease loaded;
+  CLoadRefusal refusal;
   std::string why;
-  EXPECT_TRUE(ReadReleaseFile(release.data(), release.size(), view, &why)) << why;
-  return Bytes(view.container, view.container + view.containerSize);
+  if (!LoadRelease(release.data(), release.size(), CLoadRules{kCodePageUtf8, 0}, loaded, refusal,
+                   &why)) {
+    ADD_FAILURE() << why;
+    return {};
+  }
+  const CPatchContainer& tables = loaded.container;
+  if (!tables.tablesOnly) return Bytes(tables.data, tables.data + tables.size);
+  // Carried as streams: each entry's tables, then its payload area as it
+  // travels.
+  Bytes container(tables.data, tables.data + 4);
+  for (const CContainerEntry& entry : tables.entries) {
+    EXPECT_TRUE(loaded.HoldPayload(entry, refusal, &why)) << why;
+    container.insert(container.end(), tables.data + entry.recordOffset,
+                     tables.data + entry.tableOffset + entry.chunkCount * kChunkRecordSize);
+    container.insert(container.end(), entry.payload, entry.payload + entry.payloadSize);
+  }
+  return container;
 }

@@ -26,5 +26,6 @@ void WriteSparsePackage(const std::string& path, uint64_t size);
 // The file names and bytes below a folder, for comparing whole folders.
 std::vector<std::pair<std::string, Bytes>> FolderContents(const std::string& folder);
 
-// The container of a release file, without the manifest that follows it.
+// The container of a release file, without the manifest that follows it;
+// carried as streams, with its payload as it travels.
 Bytes ContainerOf(const Bytes& release);

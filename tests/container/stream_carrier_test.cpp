@@ -76,26 +76,36 @@ uint64_t U64At(const Bytes& bytes, size_t at) {
 }
 
 // The container the release undoes into, its installed bytes added as the
-// patcher adds them; empty, with `why`, when it is refused.
+// patcher adds them, entry by entry; empty, with `why`, when it is refused.
 Bytes Undo(const Bytes& release, const CMade& made, std::string& why,
            CLoadRefusal* refused = nullptr) {
   CLoadedRelease loaded;
-  CLoadRefusal refusal;
-  if (!LoadRelease(release.data(), release.size(), CLoadRules{}, loaded, refusal, &why)) {
-    if (refused) *refused = refusal;
-    return {};
-  }
+  CLoadRefusal refusal = CLoadRefusal::kNone;
+  const auto refuse = [&] {
+    if (refused) *refused = refusal == CLoadRefusal::kNone ? CLoadRefusal::kDamaged : refusal;
+    return Bytes();
+  };
+  if (!LoadRelease(release.data(), release.size(), CLoadRules{}, loaded, refusal, &why))
+    return refuse();
+  const CPatchContainer& tables = loaded.container;
+  Bytes container(tables.data, tables.data + 4);
   for (size_t i = 0; i < made.olds.size(); ++i) {
+    const CContainerEntry& entry = tables.entries[i];
     const CManifestEntry& listed = loaded.view.manifest.entries[i];
-    ForEachInstalledRead(loaded.container, loaded.container.entries[i], listed.differs,
-                         listed.oldSize, [&](const CInstalledRead& read) {
-                           for (uint32_t k = 0; !read.copy && k < read.size; ++k)
-                             loaded.Unpacked()[read.payload + k] +=
-                                 made.olds[i].data[read.from + k];
-                           return true;
-                         });
+    if (!loaded.HoldPayload(entry, refusal, &why)) return refuse();
+    uint8_t* payload = loaded.HeldPayload();
+    ForEachInstalledRead(
+        tables, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& read) {
+          for (uint32_t k = 0; !read.copy && k < read.size; ++k)
+            payload[read.payload - entry.payloadOffset + k] += made.olds[i].data[read.from + k];
+          return true;
+        });
+    container.insert(container.end(), tables.data + entry.recordOffset,
+                     tables.data + entry.tableOffset + entry.chunkCount * kChunkRecordSize);
+    container.insert(container.end(), payload, payload + entry.payloadSize);
   }
-  return Bytes(loaded.view.container, loaded.view.container + loaded.view.containerSize);
+  if (!loaded.CheckPayload(&why)) return refuse();
+  return container;
 }
 }  // namespace
 
