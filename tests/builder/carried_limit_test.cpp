@@ -47,3 +47,30 @@ TEST(CarriedLimit, ACompressedContainerLoadsUpToTheLimitAndStoredOverIt) {
             "again, the release carries its container stored)");
   EXPECT_EQ(Check(kCarriedContainerLimit + 1, false), "accepted");
 }
+
+// Carried as streams, the program holds the tables and one entry's payload
+// area at a time: the container may be larger than any block it holds.
+TEST(CarriedLimit, StreamsLoadUpTo1GiBWhileEachBlockHeldFits) {
+  const uint64_t kMiB = 1 << 20;
+  const struct {
+    uint64_t container, tables, payload;
+    const char* refusal;  // from the first ", "
+  } cases[] = {
+      {kStreamsContainerLimit, kMiB, 200 * kMiB, ""},
+      {kStreamsContainerLimit + 1, kMiB, 200 * kMiB,
+       ", over the limit of 1073741824 bytes that the 32-bit QelPatch.exe can unpack (built "
+       "again, the release carries its container stored)"},
+      {700 * kMiB, kMiB, kCarriedContainerLimit + 1,
+       ", of which it holds 402653185 at once, over the limit of 402653184 bytes that the 32-bit "
+       "QelPatch.exe can unpack at once (built again, the release carries its container stored)"},
+  };
+  for (const auto& c : cases) {
+    CReleaseManifest manifest;
+    manifest.carrying = CCarrying::kStreams;
+    manifest.containerSize = static_cast<uint32_t>(c.container);
+    std::string why;
+    const bool loads = LoadsInTheProgram(10 * kMiB, manifest, CHeldSizes{c.tables, c.payload},
+                                         kReleaseSizeLimit, &why);
+    EXPECT_EQ(loads ? "" : why.substr(why.find(", ")), c.refusal) << c.container;
+  }
+}

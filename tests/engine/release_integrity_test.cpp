@@ -23,6 +23,7 @@ struct CGame {
   CGameFiles after;
   Bytes release;
   Bytes compressed;  // the same release, its container carried compressed
+  Bytes streams;     // and carried as streams
 
   CGame() {
     CPackagePair delta = MakePackagePair("data/map.pkg", 41);
@@ -58,6 +59,7 @@ struct CGame {
     }
     release = BuildRelease(entries, files);
     compressed = CompressedRelease(release);
+    streams = StreamsRelease(release, files);
   }
 };
 
@@ -91,7 +93,7 @@ class ReleaseIntegrity : public testing::Test {
 
 TEST_F(ReleaseIntegrity, AWholeReleaseMakesEveryFileNewAndASecondRunKeepsIt) {
   ASSERT_LT(game.compressed.size(), game.release.size());
-  for (const Bytes* release : {&game.release, &game.compressed}) {
+  for (const Bytes* release : {&game.release, &game.compressed, &game.streams}) {
     Install(game.before);
     for (int run = 0; run < 2; ++run) {
       CRunOutcome outcome = RunWorker(*release, folder.Path());
@@ -103,10 +105,12 @@ TEST_F(ReleaseIntegrity, AWholeReleaseMakesEveryFileNewAndASecondRunKeepsIt) {
 }
 
 // A damaged download: every single-bit flip, wherever it falls (container,
-// manifest, trailer), is refused before a file is touched.
+// manifest, trailer), is refused before a file is touched. Carried as
+// streams, the payload is found damaged only as the run unpacks it, and is
+// still never taken for a damaged installed file.
 TEST_F(ReleaseIntegrity, EveryFlippedBitOfTheReleaseIsRefusedBeforeAnythingChanges) {
   uint32_t state = 12345;
-  for (const Bytes* release : {&game.release, &game.compressed}) {
+  for (const Bytes* release : {&game.release, &game.compressed, &game.streams}) {
     for (int flip = 0; flip < 300; ++flip) {
       state = state * 1664525u + 1013904223u;
       // The last bytes (manifest and trailer) are hit as often as the rest.
@@ -115,7 +119,9 @@ TEST_F(ReleaseIntegrity, EveryFlippedBitOfTheReleaseIsRefusedBeforeAnythingChang
       Bytes damaged = *release;
       damaged[at] ^= static_cast<uint8_t>(1u << (state >> 29));
       CRunOutcome outcome = RunWorker(damaged, folder.Path());
-      const std::string what = std::string(release == &game.release ? "stored" : "compressed") +
+      const std::string what = std::string(release == &game.release      ? "stored"
+                                           : release == &game.compressed ? "compressed"
+                                                                         : "streams") +
                                ": bit " + std::to_string(state >> 29) + " of byte " +
                                std::to_string(at);
       EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << what;
@@ -123,6 +129,29 @@ TEST_F(ReleaseIntegrity, EveryFlippedBitOfTheReleaseIsRefusedBeforeAnythingChang
       ExpectGame(game.before, what);
       if (HasFailure()) return;
     }
+  }
+}
+
+// Carried as streams, the payload's digest is known only once the run has
+// unpacked all of it: a payload that unpacks, but not to what the manifest
+// says, installs nothing, and is never taken for damaged installed files,
+// also when a file made of it is not its new version.
+TEST_F(ReleaseIntegrity, APayloadNotAsTheManifestSaysInstallsNothing) {
+  CReleaseView view;
+  std::string why;
+  ASSERT_TRUE(ReadReleaseManifest(game.streams.data(), game.streams.size(), view, &why)) << why;
+  for (bool fileDiffers : {false, true}) {
+    CReleaseManifest manifest = view.manifest;
+    manifest.payloadDigest.bytes[0] ^= 1;
+    if (fileDiffers) manifest.entries[0].newDigest.bytes[0] ^= 1;
+    Bytes release(game.streams.begin(), game.streams.begin() + view.carriedSize);
+    const Bytes sealed = ManifestBytes(manifest);
+    release.insert(release.end(), sealed.begin(), sealed.end());
+    CRunOutcome outcome = RunWorker(release, folder.Path());
+    EXPECT_EQ(outcome.results, std::vector<uintptr_t>{0}) << fileDiffers;
+    EXPECT_EQ(outcome.status, kDamagedDownload) << fileDiffers;
+    EXPECT_EQ(outcome.detail, "the digest of the container's payload does not match");
+    ExpectGame(game.before, fileDiffers ? "a file differs" : "every file as listed");
   }
 }
 

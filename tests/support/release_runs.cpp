@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/path_text.h"
+#include "container/stream_splitter.h"
 #include "container/working_names.h"
 #include "tests/support/zip_maker.h"
 
@@ -99,6 +100,23 @@ Bytes CompressedRelease(const Bytes& release) {
       CompressedReleaseFile(view.container, view.containerSize, view.manifest, compressed, &why))
       << why;
   return compressed;
+}
+
+Bytes StreamsRelease(const Bytes& release, const std::vector<CFileVersions>& files) {
+  CReleaseView view;
+  CPatchContainer container;
+  std::vector<CFileBytes> olds;
+  for (const CFileVersions& file : files)
+    olds.push_back(file.before ? CFileBytes{file.before->data(), file.before->size()}
+                               : CFileBytes{});
+  Bytes carried;
+  std::string why;
+  EXPECT_TRUE(
+      ReadReleaseFile(release.data(), release.size(), view, &why) &&
+      ValidatePatchContainer(view.container, view.containerSize, kCodePageUtf8, &why, &container) &&
+      StreamCarriedReleaseFile(container, olds, view.manifest, carried, &why))
+      << why;
+  return carried;
 }
 
 CRunOutcome RunWorker(const Bytes& container, const std::string& folder) {

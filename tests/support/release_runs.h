@@ -39,8 +39,10 @@ struct CFileVersions {
 // the manifest that `files` (one per entry, in order) describe.
 Bytes BuildRelease(const std::vector<CEntryPlan>& entries, const std::vector<CFileVersions>& files,
                    uint32_t codePage = 0);
-// The same release with its container carried compressed.
+// The same release with its container carried compressed: in one xz
+// stream, or as streams with differences from files[i].before.
 Bytes CompressedRelease(const Bytes& release);
+Bytes StreamsRelease(const Bytes& release, const std::vector<CFileVersions>& files);
 
 struct CRunOutcome {
   std::vector<uintptr_t> results;
