@@ -13,6 +13,7 @@
 #include "builder/verify_release.h"
 #include "container/carried_container.h"
 #include "container/name_code_page.h"
+#include "container/packed_manifest.h"
 #include "container/release_chain.h"
 #include "pe/exe_output.h"
 #include "platform/atomic_output.h"
@@ -116,9 +117,15 @@ bool Compress(CReleaseBuilder& builder, const CScratchContainer& raw, uint64_t s
                           payloadDigest, why))
     return false;
   carried = CarriedManifest(raw, payloadDigest);
-  const CByteSink out = [&](const uint8_t* data, size_t bytes) { return file.Write(data, bytes); };
-  if (!builder.WriteManifest(carried, out, why) || !file.EndWriting())
-    return file.Failed() ? Refuse(why, file.Error()) : false;
+  std::vector<uint8_t> manifest, packed;
+  const CByteSink out = [&](const uint8_t* data, size_t bytes) {
+    manifest.insert(manifest.end(), data, data + bytes);
+    return true;
+  };
+  if (!builder.WriteManifest(carried, out, why) || !PackManifest(manifest, packed, why))
+    return false;
+  if (!file.Write(packed.data(), packed.size()) || !file.EndWriting())
+    return Refuse(why, file.Error());
   pays =
       file.Size() < stored && LoadsInTheProgram(file.Size(), carried, raw.held, sizeLimit, nullptr);
   return true;

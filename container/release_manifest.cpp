@@ -53,13 +53,31 @@ bool ReadVersionsPart(CByteCursor& cursor, uint32_t removedCount, uint32_t folde
   return true;
 }
 
+// Version 5's lists, unpacked from the rest of the body.
+bool UnpackLists(CByteCursor& cursor, std::vector<uint8_t>& lists, std::string* why) {
+  const uint32_t size = cursor.ReadU32();
+  if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
+  if (size > kManifestListsLimit)
+    return Refuse(why, "the manifest's lists unpack to " + std::to_string(size) +
+                           " bytes, over the limit of " + std::to_string(kManifestListsLimit));
+  const uint32_t packedSize = cursor.Remaining();
+  const uint8_t* packed = cursor.Take(packedSize);
+  lists.resize(size);
+  bool outOfMemory = false;
+  std::string reason;
+  if (!UnpackContainer(packed, packedSize, lists.data(), size, outOfMemory, &reason))
+    return Refuse(why, outOfMemory ? "not enough memory to unpack the manifest"
+                                   : "the manifest's lists are damaged (" + reason + ")");
+  return true;
+}
+
 bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, std::string* why) {
   CByteCursor cursor(body, size);
   const uint32_t version = cursor.ReadU32();
   manifest.codePage = cursor.ReadU32();
   const uint32_t count = cursor.ReadU32();
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
-  if (version < kManifestVersion || version > kManifestStreamsVersion)
+  if (version < kManifestVersion || version > kManifestPackedVersion)
     return Refuse(why, "the manifest is of version " + std::to_string(version) +
                            ", which this patcher does not read");
   if (version >= kManifestCarryingVersion) {
@@ -67,7 +85,7 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
     manifest.containerSize = cursor.ReadU32();
     const bool streams = codec == static_cast<uint32_t>(CCarrying::kStreams);
     if (codec > static_cast<uint32_t>(CCarrying::kStreams) ||
-        streams != (version == kManifestStreamsVersion) ||
+        streams != (version >= kManifestStreamsVersion) ||
         (codec == static_cast<uint32_t>(CCarrying::kStored) && version == kManifestCarryingVersion))
       return Refuse(why, "the container is compressed in a way this patcher does not read (" +
                              std::to_string(codec) + ")");
@@ -80,13 +98,18 @@ bool ReadBody(const uint8_t* body, uint32_t size, CReleaseManifest& manifest, st
   const uint32_t folderCount = versions ? cursor.ReadU32() : 0;
   const uint32_t unchangedCount = versions ? cursor.ReadU32() : 0;
   if (cursor.Failed()) return Refuse(why, "the manifest is shorter than its header");
+  std::vector<uint8_t> lists;
+  if (version == kManifestPackedVersion) {
+    if (!UnpackLists(cursor, lists, why)) return false;
+    cursor = CByteCursor(lists.data(), static_cast<uint32_t>(lists.size()));
+  }
   const uint64_t records = uint64_t{count} * kManifestEntrySize;
   if (versions ? records > cursor.Remaining() : records != cursor.Remaining())
     return Refuse(why, "the manifest's size does not match its entry count");
   manifest.entries.resize(count);
   for (CManifestEntry& entry : manifest.entries) {
     if (!ReadManifestEntry(cursor, entry, why)) return false;
-    if (entry.differs && version != kManifestStreamsVersion)
+    if (entry.differs && version < kManifestStreamsVersion)
       return Refuse(why, "a manifest entry's kind or flags are invalid");
   }
   return !versions ||

@@ -48,6 +48,15 @@
 // stream_carrier.h) is version 3 with carrying 2, and entries that may carry
 // differences.
 //
+// Version 5 is version 4 with its lists compressed (a game of many files
+// lists every unchanged one):
+//
+//   0       64    as version 4, version 5
+//   64      4     listsSize      of the lists unpacked
+//   68      ...   the lists (the entry records and all that follows them in
+//                 version 4), as an xz stream of LZMA2 without a check of its
+//                 own (the manifest's digest covers it)
+//
 // A name is its length (2) and its bytes, in codePage, '/' or '\' between
 // folders, as entry names; a text is its length (2) and its UTF-8 bytes.
 // The removed files are the old version's files the new one lacks, each
@@ -98,6 +107,9 @@ constexpr uint32_t kManifestVersion = 1;
 constexpr uint32_t kManifestCarryingVersion = 2;
 constexpr uint32_t kManifestVersionsVersion = 3;
 constexpr uint32_t kManifestStreamsVersion = 4;
+constexpr uint32_t kManifestPackedVersion = 5;
+// The most that version 5's lists unpack to.
+constexpr uint32_t kManifestListsLimit = 256u << 20;
 constexpr uint32_t kManifestEntrySize = 56;
 constexpr char kManifestMagic[9] = "QelMan01";
 
