@@ -185,7 +185,8 @@ struct CReleaseView {
 };
 
 // Finds the container and the manifest in a release file's bytes, and unpacks
-// a compressed container. False, with `why`, when the trailer is there but the
+// a compressed container (carried as streams, its tables, and `payload` set
+// for the rest). False, with `why`, when the trailer is there but the
 // manifest is damaged (its digest, version, size or fields), the compressed
 // container is damaged, or there is no memory to unpack it (`outOfMemory`);
 // a file without the trailer is a bare container. `unpacking` hears how far

@@ -3,9 +3,10 @@
 // compressed on its own: a container's records, chunk kinds, sizes, copy
 // offsets and payload are unlike one another, and each compresses best
 // among its own kind. The patcher undoes the streams into exactly the
-// container the builder made, with one step left for the run: an entry
-// whose payload travels as differences from the installed file
-// (installed_reads.h) has its installed bytes added as the run reaches it.
+// container the builder made, in two steps so that it never holds all of
+// it: the records and chunk tables up front, then each entry's payload area
+// as the run reaches it. An entry whose payload travels as differences from
+// the installed file (installed_reads.h) then has its installed bytes added.
 //
 // Carrier, little-endian:
 //
@@ -116,6 +117,3 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
                          const CReleaseManifest& manifest, std::unique_ptr<uint8_t[]>& tables,
                          uint32_t& tablesSize, std::unique_ptr<CCarrierPayload>& payload,
                          bool& outOfMemory, std::string* why, const CUnpackProgress& progress = {});
-
-// The memory the decoders of a carrier need besides the container.
-uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize);

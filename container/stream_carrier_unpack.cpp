@@ -211,15 +211,6 @@ std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes) {
   return head;
 }
 
-uint64_t CarrierUnpackMemory(const uint8_t* carried, uint64_t carriedSize) {
-  CCarrierSizes sizes;
-  if (!ReadHead(carried, carriedSize, sizes, nullptr)) return 0;
-  uint64_t memory = 0;
-  for (const CCarrierStreamSize& size : sizes)
-    if (size.raw != 0) memory += UnpackMemory(size.raw) + kBufferSize;
-  return memory;
-}
-
 struct CCarrierPayload::CState {
   CStreamReader literals;
   CStreamReader differences;
@@ -247,11 +238,12 @@ bool CCarrierPayload::Take(const CPatchContainer& tables, size_t index, bool& ou
   for (; state.next <= index; ++state.next) {
     const CContainerEntry& entry = tables.entries[state.next];
     const CManifestEntry& listed = state.listed[state.next];
-    if (state.heldSize < entry.payloadSize) {
-      // The memory of the last entry goes first: one block at a time.
+    if (!state.held || state.heldSize < entry.payloadSize) {
+      // The memory of the last entry goes first: one block at a time. An
+      // empty area still has an address.
       state.held.reset();
       state.heldSize = 0;
-      state.held.reset(new (std::nothrow) uint8_t[entry.payloadSize]);
+      state.held.reset(new (std::nothrow) uint8_t[std::max<uint32_t>(entry.payloadSize, 1)]);
       if (!state.held) {
         outOfMemory = true;
         return Refuse(why, "not enough memory to unpack the patch data of " +
