@@ -1,11 +1,34 @@
 #include "engine/local_file_reader.h"
 
 #include <algorithm>
+#include <new>
 
 void CLocalFileReader::OpenLocal(const std::string& path, uint32_t chunkCount) {
   CloseLocal();
   openError_ = platform::FileError::kNone;
   if (chunkCount > 1 && !file_.OpenRead(path)) openError_ = platform::LastFileError();
+  if (file_.IsOpen()) ReadWhole();
+}
+
+void CLocalFileReader::ReadWhole() {
+  constexpr uint32_t kPiece = 4 * 1024 * 1024;
+  const int64_t size = file_.Size();
+  if (size <= 0 || size > kWholeSize) return;
+  const uint32_t all = static_cast<uint32_t>(size);
+  whole_.reset(new (std::nothrow) uint8_t[all]);
+  if (!whole_) return;
+  for (uint32_t done = 0; done < all;) {
+    const uint32_t piece = std::min(all - done, kPiece);
+    if (file_.ReadAt(done, whole_.get() + done, piece) != static_cast<int64_t>(piece)) {
+      // What could not be read is read again, and judged, chunk by chunk.
+      whole_.reset();
+      return;
+    }
+    done += piece;
+  }
+  holdsWhole_ = true;
+  windowStart_ = 0;
+  windowSize_ = all;
 }
 
 bool CLocalFileReader::ReadLocalAt(uint8_t* buffer, uint64_t offset, uint32_t size) {
@@ -15,8 +38,14 @@ bool CLocalFileReader::ReadLocalAt(uint8_t* buffer, uint64_t offset, uint32_t si
     return false;
   }
   if (InWindow(offset, size)) {
-    std::copy_n(window_.data() + (offset - windowStart_), size, buffer);
+    const uint8_t* window = holdsWhole_ ? whole_.get() : window_.data();
+    std::copy_n(window + (offset - windowStart_), size, buffer);
     return true;
+  }
+  if (holdsWhole_) {
+    // Past the end of the whole file: another version of it.
+    cause_ = CFailureCause::kNotExpectedVersion;
+    return false;
   }
   if (size <= kBlockSize) return ReadFromBlocks(buffer, offset, size);
   const int64_t got = file_.ReadAt(offset, buffer, size);
@@ -75,6 +104,7 @@ bool CLocalFileReader::InWindow(uint64_t offset, uint32_t size) const {
 }
 
 void CLocalFileReader::ReadAhead(uint64_t offset, uint32_t size) {
+  if (holdsWhole_) return;
   windowSize_ = 0;
   if (!file_.IsOpen() || size > kWindowSize) return;
   if (window_.empty()) window_.resize(kWindowSize);
@@ -86,6 +116,8 @@ void CLocalFileReader::ReadAhead(uint64_t offset, uint32_t size) {
 
 void CLocalFileReader::CloseLocal() {
   file_.Close();
+  whole_.reset();
+  holdsWhole_ = false;
   windowSize_ = 0;
   windowStart_ = 0;
   for (CBlock& block : blocks_) block = CBlock();

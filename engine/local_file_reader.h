@@ -1,13 +1,18 @@
 #pragma once
 // Reads the installed file of the entry being rebuilt, where copy chunks point.
-// Copy chunks that lie close together are read in one piece (ReadAhead) and
-// then served from memory: tens of thousands of small copies cost a few
-// hundred reads, not one each. A small copy from elsewhere is served from a
-// few recently read blocks instead, so that it neither costs a read of its
-// own each time its place is visited nor drops the window of the copies
-// around it.
+// A file of up to kWholeSize bytes is read whole when it is opened, in a few
+// large reads: the copies of recompiled code jump about the file, and served
+// from blocks they read it many times over (swc's 47 MB, 1.4 GB in 64 KiB
+// reads), each read a call to Wine's server there. In a larger file, copy
+// chunks that lie close together are read in one piece (ReadAhead) and then
+// served from memory: tens of thousands of small copies cost a few hundred
+// reads, not one each. A small copy from elsewhere is served from a few
+// recently read blocks instead, so that it neither costs a read of its own
+// each time its place is visited nor drops the window of the copies around
+// it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +37,8 @@ class CLocalFileReader {
   static constexpr uint32_t kWindowSize = 1024 * 1024;
   // Copies up to this size are served from the blocks.
   static constexpr uint32_t kBlockSize = 64 * 1024;
+  // Files up to this size are held whole while their entry is made.
+  static constexpr uint32_t kWholeSize = 64 * 1024 * 1024;
 
   CFailureCause FailureCause() const { return cause_; }
 
@@ -40,6 +47,9 @@ class CLocalFileReader {
   // missing; false when the file ends before.
   bool ReadFromBlocks(uint8_t* buffer, uint64_t offset, uint32_t size);
   const uint8_t* Block(uint64_t start, uint32_t& valid);
+  // Reads the open file whole into the window when it is small enough and
+  // memory allows; best effort, as ReadAhead.
+  void ReadWhole();
 
   static constexpr uint32_t kBlocks = 64;
   struct CBlock {
@@ -50,6 +60,8 @@ class CLocalFileReader {
 
   platform::CFile file_;
   std::vector<uint8_t> window_;
+  std::unique_ptr<uint8_t[]> whole_;  // the file held whole, when it is
+  bool holdsWhole_ = false;
   std::vector<uint8_t> blockBytes_;
   CBlock blocks_[kBlocks];
   uint64_t clock_ = 0;

@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "engine/local_file_reader.h"
 #include "tests/support/fault_hook.h"
 #include "tests/support/release_runs.h"
 #include "tests/support/zip_maker.h"
@@ -162,29 +163,43 @@ TEST_F(UpToDate, AHeldLeftoverWorkingFileDoesNotCostTheVerifiedFile) {
 }
 
 // The installed bytes a release reads at the comparison and in the run are
-// read a block at a time, not once per copy: under Wine each read of a file
-// is a call to its server, and recompiled code makes copies by the hundred
-// thousand.
+// read whole, or a block at a time from a file too large to hold, not once
+// per copy: under Wine each read of a file is a call to its server, and
+// recompiled code makes copies by the hundred thousand.
 TEST_F(UpToDate, ManySmallCopiesCostFewReadsOfTheInstalledFile) {
-  const Bytes before = RandomBytes(1 << 20, 37);
-  Bytes after = before;
-  std::vector<CChunkPlan> pieces;
-  for (uint32_t at = 0; at < before.size(); at += 512) {
-    after[at + 511] ^= 1;
-    pieces.push_back(CChunkPlan::Copy(at, 511));
-    pieces.push_back(CChunkPlan::Payload(Bytes{after[at + 511]}));
+  const struct {
+    uint32_t size;  // of the installed file, whose first MiB the copies read
+    uint32_t reads;
+  } cases[] = {
+      // Held whole: read once to tell whether it is new already, once for its
+      // copies at the comparison, and once in the run.
+      {1 << 20, 3},
+      // Too large to hold: 65 reads to tell whether it is new, then 16 of the
+      // reader's blocks at the comparison and again in the run.
+      {CLocalFileReader::kWholeSize + (1 << 20), 100},
+  };
+  for (const auto& c : cases) {
+    Bytes before = RandomBytes(1 << 20, 37);
+    Bytes after = before;
+    std::vector<CChunkPlan> pieces;
+    for (uint32_t at = 0; at < before.size(); at += 512) {
+      after[at + 511] ^= 1;
+      pieces.push_back(CChunkPlan::Copy(at, 511));
+      pieces.push_back(CChunkPlan::Payload(Bytes{after[at + 511]}));
+    }
+    before.resize(c.size);
+    WriteWholeFile(folder / "movie.bik", before);
+    const Bytes release =
+        BuildRelease({StoredWithCopiesEntry("movie.bik", after, pieces)}, {{&before, after}});
+    uint32_t reads = 0;
+    CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
+      if (op == platform::FileOp::Read && path == folder / "movie.bik") ++reads;
+      return platform::Fault::None;
+    });
+    const CRunOutcome run = RunWorker(release, folder.Path());
+    EXPECT_EQ(run.results, std::vector<uintptr_t>{1}) << run.status;
+    EXPECT_EQ(ReadWholeFile(folder / "movie.bik"), after);
+    // 2,048 copies.
+    EXPECT_LE(reads, c.reads) << c.size;
   }
-  WriteWholeFile(folder / "movie.bik", before);
-  const Bytes release =
-      BuildRelease({StoredWithCopiesEntry("movie.bik", after, pieces)}, {{&before, after}});
-  uint32_t reads = 0;
-  CScopedFaultHook hook([&](platform::FileOp op, const std::string& path) {
-    if (op == platform::FileOp::Read && path == folder / "movie.bik") ++reads;
-    return platform::Fault::None;
-  });
-  const CRunOutcome run = RunWorker(release, folder.Path());
-  EXPECT_EQ(run.results, std::vector<uintptr_t>{1}) << run.status;
-  EXPECT_EQ(ReadWholeFile(folder / "movie.bik"), after);
-  // 2,048 copies; the file is 16 of the reader's blocks.
-  EXPECT_LT(reads, 100u);
 }
