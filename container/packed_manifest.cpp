@@ -4,7 +4,6 @@
 #include "container/carried_container.h"
 #include "container/release_manifest.h"
 #include "container/trailed_body.h"
-#include "digest/content_digest.h"
 
 namespace {
 // Version 4's fixed fields, which version 5 keeps as they are.
@@ -25,13 +24,6 @@ bool PackManifest(const std::vector<uint8_t>& manifest, std::vector<uint8_t>& ou
   PutU32(body.data(), kManifestPackedVersion);
   AppendU32(body, static_cast<uint32_t>(listsSize));
   if (!PackContainer(lists, listsSize, body, why)) return false;
-  if (body.size() + kTrailerSize >= manifest.size()) return true;
-  CContentDigest digest;
-  digest.Update(body.data(), body.size());
-  out = body;
-  const CDigest128 sealed = digest.Final();
-  out.insert(out.end(), sealed.bytes, sealed.bytes + sizeof sealed.bytes);
-  AppendU32(out, static_cast<uint32_t>(body.size()));
-  out.insert(out.end(), kManifestMagic, kManifestMagic + 8);
+  if (body.size() + kTrailerSize < manifest.size()) out = Trailed(std::move(body), kManifestMagic);
   return true;
 }

@@ -49,10 +49,5 @@ std::vector<uint8_t> ChainIndexBytes(const std::vector<CChainStep>& steps) {
     AppendU64(body, step.size);
     body.insert(body.end(), step.digest.bytes, step.digest.bytes + sizeof step.digest.bytes);
   }
-  std::vector<uint8_t> out = body;
-  const CDigest128 digest = CContentDigest::Of(body.data(), body.size());
-  out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
-  AppendU32(out, static_cast<uint32_t>(body.size()));
-  out.insert(out.end(), kChainMagic, kChainMagic + 8);
-  return out;
+  return Trailed(std::move(body), kChainMagic);
 }

@@ -314,9 +314,7 @@ bool CManifestWriter::Finish() {
   }
   if (failed_) return false;
   // The trailer, which the digest does not cover.
-  AppendDigest(piece_, digest_.Final());
-  AppendU32(piece_, bodySize_);
-  piece_.insert(piece_.end(), kManifestMagic, kManifestMagic + 8);
+  AppendTrailer(piece_, digest_.Final(), bodySize_, kManifestMagic);
   failed_ = !sink_(piece_.data(), piece_.size());
   piece_.clear();
   return !failed_;

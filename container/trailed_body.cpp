@@ -6,6 +6,20 @@
 #include "base/refusal.h"
 #include "digest/content_digest.h"
 
+void AppendTrailer(std::vector<uint8_t>& out, const CDigest128& digest, uint32_t bodySize,
+                   const char* magic) {
+  out.insert(out.end(), digest.bytes, digest.bytes + sizeof digest.bytes);
+  AppendU32(out, bodySize);
+  out.insert(out.end(), magic, magic + 8);
+}
+
+std::vector<uint8_t> Trailed(std::vector<uint8_t> body, const char* magic) {
+  const CDigest128 digest = CContentDigest::Of(body.data(), body.size());
+  const uint32_t size = static_cast<uint32_t>(body.size());
+  AppendTrailer(body, digest, size, magic);
+  return body;
+}
+
 bool EndsInTrailer(const uint8_t* data, uint64_t size, const char* magic) {
   return size >= kTrailerSize && std::memcmp(data + size - 8, magic, 8) == 0;
 }

@@ -7,8 +7,17 @@
 //   20      8     magic          the body's kind
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "digest/content_digest.h"
 
 constexpr uint32_t kTrailerSize = 28;
+
+// Appends the trailer of a body of `bodySize` bytes whose digest is `digest`.
+void AppendTrailer(std::vector<uint8_t>& out, const CDigest128& digest, uint32_t bodySize,
+                   const char* magic);
+// `body` followed by its trailer.
+std::vector<uint8_t> Trailed(std::vector<uint8_t> body, const char* magic);
 
 // Whether data[0, size) ends in a trailer of `magic` (8 bytes).
 bool EndsInTrailer(const uint8_t* data, uint64_t size, const char* magic);

@@ -26,7 +26,6 @@ void CLocalFileReader::ReadWhole() {
     }
     done += piece;
   }
-  holdsWhole_ = true;
   windowStart_ = 0;
   windowSize_ = all;
 }
@@ -38,11 +37,11 @@ bool CLocalFileReader::ReadLocalAt(uint8_t* buffer, uint64_t offset, uint32_t si
     return false;
   }
   if (InWindow(offset, size)) {
-    const uint8_t* window = holdsWhole_ ? whole_.get() : window_.data();
+    const uint8_t* window = whole_ ? whole_.get() : window_.data();
     std::copy_n(window + (offset - windowStart_), size, buffer);
     return true;
   }
-  if (holdsWhole_) {
+  if (whole_) {
     // Past the end of the whole file: another version of it.
     cause_ = CFailureCause::kNotExpectedVersion;
     return false;
@@ -104,7 +103,7 @@ bool CLocalFileReader::InWindow(uint64_t offset, uint32_t size) const {
 }
 
 void CLocalFileReader::ReadAhead(uint64_t offset, uint32_t size) {
-  if (holdsWhole_) return;
+  if (whole_) return;
   windowSize_ = 0;
   if (!file_.IsOpen() || size > kWindowSize) return;
   if (window_.empty()) window_.resize(kWindowSize);
@@ -117,7 +116,6 @@ void CLocalFileReader::ReadAhead(uint64_t offset, uint32_t size) {
 void CLocalFileReader::CloseLocal() {
   file_.Close();
   whole_.reset();
-  holdsWhole_ = false;
   windowSize_ = 0;
   windowStart_ = 0;
   for (CBlock& block : blocks_) block = CBlock();

@@ -61,7 +61,6 @@ class CLocalFileReader {
   platform::CFile file_;
   std::vector<uint8_t> window_;
   std::unique_ptr<uint8_t[]> whole_;  // the file held whole, when it is
-  bool holdsWhole_ = false;
   std::vector<uint8_t> blockBytes_;
   CBlock blocks_[kBlocks];
   uint64_t clock_ = 0;
