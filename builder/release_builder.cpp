@@ -7,6 +7,7 @@
 #include "archive/zip_writer.h"
 #include "base/path_text.h"
 #include "base/refusal.h"
+#include "builder/entry_covers.h"
 #include "builder/game_folder.h"
 #include "builder/path_pattern.h"
 #include "builder/release_entry.h"
@@ -302,6 +303,7 @@ bool CReleaseBuilder::PlanEntry(const CFilePair& pair, const CScanProgress& scan
           : !PlanArchiveEntry(pair, deflate_, scanned, entry, why))
     return false;
   if (!warning.empty()) warnings_.push_back(warning);
+  if (pair.old && HasCopies(entry)) CutAlongCovers(entry, pair.old->Data(), pair.old->Size());
   ++(HasCopies(entry) ? counts_.rebuilt : counts_.whole);
   return true;
 }

@@ -139,10 +139,11 @@ std::string StepTable(const CReleaseReview& review) {
                     entry.digestAfter.c_str());
     if (entry.listed)
       out +=
-          Format("%sold %s  new %" PRIu64 "  digest %s%s%s%s\n", indent.c_str(),
+          Format("%sold %s  new %" PRIu64 "  digest %s%s%s%s%s\n", indent.c_str(),
                  entry.replaces ? std::to_string(entry.oldSize).c_str() : "(none)", entry.newSize,
                  entry.digest.c_str(), entry.copiedDigest.empty() ? "" : "  copied digest ",
-                 entry.copiedDigest.c_str(), entry.differs ? "  payload as differences" : "");
+                 entry.copiedDigest.c_str(), entry.differs ? "  payload as differences" : "",
+                 entry.covered ? " along covers" : "");
   }
   for (const auto& [name, size] : review.removed)
     out += Format("%-8s %-22s %8s %12s %14s  %s (%" PRIu64 " bytes)\n", "removed", "old file", "",
@@ -216,7 +217,8 @@ std::string StepJson(const CReleaseReview& review, const std::string& product,
            ", \"new_bytes\": " + Number(e.listed, e.newSize) +
            ", \"digest\": " + Text(e.listed, e.digest) +
            ", \"copied_digest\": " + Text(!e.copiedDigest.empty(), e.copiedDigest) +
-           ", \"differences\": " + (e.differs ? "true" : "false") + ", \"index_digest_before\": " +
+           ", \"differences\": " + (e.differs ? "true" : "false") +
+           ", \"covers\": " + (e.covered ? "true" : "false") + ", \"index_digest_before\": " +
            Text(e.package && !e.digestBefore.empty(), e.digestBefore) +
            ", \"index_digest_after\": " + Text(e.package, e.digestAfter) + "}";
   }

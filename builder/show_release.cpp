@@ -56,6 +56,8 @@ CEntryReview ReviewEntry(const CInputStep& step, size_t index, const CNameEncode
                     ? ArchiveKind(PayloadArea(step, index), first, HasCopyChunks(container, entry))
                 : kind == CEntryKind::kDelta ? "delta"
                                              : "whole package";
+  review.covered =
+      container.tablesOnly && step.release.payload->FormOf(index) == CPayloadForm::kCovers;
   review.chunks = entry.chunkCount;
   review.payload = entry.payloadSize;
   review.package = kind != CEntryKind::kArchive;

@@ -38,6 +38,7 @@ struct CEntryReview {
   // empty when it copies none.
   std::string copiedDigest;
   bool differs = false;  // its payload travels as differences from the installed file
+  bool covered = false;  // and its chunk table as covers
 };
 
 // A version a release of several steps serves: the steps it takes from

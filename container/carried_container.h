@@ -51,6 +51,7 @@ struct CPackTuning {
   uint32_t lc = 3;
   uint32_t lp = 0;
   uint32_t pb = 2;
+  uint32_t niceLength = 0;  // 0: the preset's
 };
 
 // Packs a container of `size` bytes handed in piece by piece, in order, as

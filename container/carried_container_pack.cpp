@@ -26,6 +26,7 @@ CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
   options.lc = tuning.lc;
   options.lp = tuning.lp;
   options.pb = tuning.pb;
+  if (tuning.niceLength != 0) options.nice_len = tuning.niceLength;
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
   if (state_->result != LZMA_OK) state_->unstarted = "not enough memory for the compressor";

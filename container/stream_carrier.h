@@ -22,15 +22,23 @@
 //   records      entryCount (4), then every entry record (1100 bytes)
 //   kinds        per entry its form (1: CPayloadForm), then per chunk the
 //                first 4 bytes of its chunk record (flag, reserved)
-//   sizes        per chunk its size, as a varint
-//   diagonals    per copy chunk, its diagonal (its offset in the installed
-//                file less its place in the file made) less the diagonal of
-//                the copy before it (0 before the first), zigzag varint
+//   sizes        per chunk its size, as a varint; of an entry carried as
+//                covers, only the chunks before its first copy, then per
+//                cover its length
+//   diagonals    per copy chunk (of an entry carried as covers, per cover)
+//                its diagonal (its offset in the installed file less its
+//                place in the file made) less the one before it (0 before
+//                the first), zigzag varint
 //   literals     the payload bytes that travel as they are
 //   differences  each difference run's bytes less the installed bytes they
 //                lie on, byte by byte modulo 256 (installed_reads.h says
 //                where the runs lie)
+//   covers       the same of the entries carried as covers, with as many
+//                zeros as each copy chunk copies in its place, so that the
+//                chunks are told again from them (cover_cuts.h)
 //
+// A carrier written before covers had six streams, the last five with no
+// entry carried as covers; it still loads.
 // A varint is 7 bits a byte, lowest first, the high bit set on all but the
 // last byte; zigzag maps 0, -1, 1, -2 ... to 0, 1, 2, 3 ...
 
@@ -50,15 +58,21 @@ enum CCarrierStream : uint32_t {
   kDiagonalsStream,
   kLiteralsStream,
   kDifferencesStream,
+  kCoversStream,
   kCarrierStreamCount,
 };
+constexpr uint32_t kCarrierStreamsBeforeCovers = kCoversStream;
 
 enum class CPayloadForm : uint8_t {
   kLiteral = 0,      // every payload byte as it is
   kDifferences = 1,  // difference runs along the neighbouring copy's diagonal
+  kCovers = 2,       // the same, the chunk table told by them
 };
 
-constexpr uint32_t kCarrierHeadSize = 4 + kCarrierStreamCount * 16;
+constexpr uint32_t CarrierHeadSize(uint32_t streams) {
+  return 4 + streams * 16;
+}
+constexpr uint32_t kCarrierHeadSize = CarrierHeadSize(kCarrierStreamCount);
 
 struct CCarrierStreamSize {
   uint64_t raw = 0;
@@ -94,6 +108,8 @@ class CCarrierPayload {
   // not be had.
   bool Take(const CPatchContainer& tables, size_t index, bool& outOfMemory, std::string* why);
   uint8_t* Held() const;
+  // How tables.entries[index]'s payload travels.
+  CPayloadForm FormOf(size_t index) const;
   // Unpacks every entry not yet taken: true when the streams end with the
   // last and the payload as it travels has the manifest's payload digest.
   bool Finish(const CPatchContainer& tables, std::string* why);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/refusal.h"
+#include "container/cover_cuts.h"
 #include "container/installed_reads.h"
 #include "container/stream_carrier.h"
 
@@ -68,6 +69,17 @@ class CStreamReader {
     return false;
   }
 
+  // Passes over exactly `n` bytes, or false.
+  bool Skip(uint64_t n) {
+    while (n != 0) {
+      if (at_ == end_ && !Fill()) return false;
+      const size_t step = static_cast<size_t>(std::min<uint64_t>(n, end_ - at_));
+      at_ += step;
+      n -= step;
+    }
+    return true;
+  }
+
   // Every byte was read, and the stream ends there with nothing after it.
   bool Ended() {
     if (at_ != end_ || left_ != 0) return false;
@@ -119,34 +131,73 @@ class CStreamReader {
   size_t end_ = 0;
 };
 
+// The stream table; `headSize` learns where the packed bytes start. A carrier
+// from before covers has six streams, and no covers.
 bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes,
-              std::string* why) {
-  if (carriedSize < kCarrierHeadSize) return Damaged(why, "stream sizes");
-  CByteCursor head(carried, kCarrierHeadSize);
-  if (head.ReadU32() != kCarrierStreamCount) return Damaged(why, "stream sizes");
-  uint64_t packed = kCarrierHeadSize;
-  for (CCarrierStreamSize& size : sizes) {
-    size.raw = head.ReadU64();
-    size.packed = head.ReadU64();
-    if (size.packed > carriedSize - packed) return Damaged(why, "stream sizes");
-    packed += size.packed;
+              uint64_t& headSize, std::string* why) {
+  if (carriedSize < 4) return Damaged(why, "stream sizes");
+  const uint32_t count = GetU32(carried);
+  if (count != kCarrierStreamCount && count != kCarrierStreamsBeforeCovers)
+    return Damaged(why, "stream sizes");
+  headSize = CarrierHeadSize(count);
+  if (carriedSize < headSize) return Damaged(why, "stream sizes");
+  CByteCursor head(carried + 4, headSize - 4);
+  uint64_t packed = headSize;
+  sizes = CCarrierSizes();
+  for (uint32_t s = 0; s < count; ++s) {
+    sizes[s].raw = head.ReadU64();
+    sizes[s].packed = head.ReadU64();
+    if (sizes[s].packed > carriedSize - packed) return Damaged(why, "stream sizes");
+    packed += sizes[s].packed;
   }
   if (packed != carriedSize) return Damaged(why, "stream sizes");
   return true;
 }
 
-// The streams' readers of the tables, each over its packed bytes.
+// The streams' readers of the tables, each over its packed bytes; the
+// covers are read here once to tell the chunks, and again with the payload.
 struct CStreams {
   CStreamReader reader[kLiteralsStream];
-  CStreamReader& operator[](CCarrierStream s) { return reader[s]; }
+  CStreamReader covers;
+  CStreamReader& operator[](CCarrierStream s) { return s == kCoversStream ? covers : reader[s]; }
 };
+
+// Tells the chunks of the next cover of an entry carried as covers, which
+// starts at `at` in the file made, into `cuts`; `diagonal` moves to the
+// cover's own.
+bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, int64_t& diagonal,
+                  std::vector<CCoverCut>& cuts, std::string* why) {
+  uint64_t length = 0, change = 0;
+  if (!streams[kSizesStream].Varint(length) || length == 0 || length > UINT32_MAX)
+    return Damaged(why, "chunk sizes");
+  if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
+  diagonal += Unzigzag(change);
+  const int64_t start = static_cast<int64_t>(at) + diagonal;
+  if (diagonal > kDiagonalLimit || diagonal < -kDiagonalLimit || start < 0 ||
+      static_cast<uint64_t>(start) >= oldSize)
+    return Damaged(why, "copy offsets");
+  // The cover's differences run as far as the installed file does.
+  const uint64_t inside = std::min<uint64_t>(length, oldSize - static_cast<uint64_t>(start));
+  cuts.clear();
+  CCoverCutter cutter(cuts);
+  uint8_t buffer[4096];
+  for (uint64_t left = inside; left != 0;) {
+    const size_t step = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
+    if (!streams[kCoversStream].Read(buffer, step)) return Damaged(why, "covers");
+    cutter.Take(buffer, step);
+    left -= step;
+  }
+  if (!cutter.End(static_cast<uint32_t>(length - inside))) return Damaged(why, "covers");
+  std::reverse(cuts.begin(), cuts.end());
+  return true;
+}
 
 // One entry's record and chunk table into tables[position, ...), its chunks'
 // offsets made again; `area` is where its payload area starts in the
 // container, and moves past it.
 bool UnpackEntryTable(CStreams& streams, const CManifestEntry& listed, uint8_t* tables,
                       uint32_t size, uint64_t& position, uint64_t& area, uint64_t containerSize,
-                      std::string* why) {
+                      CPayloadForm& form, std::string* why) {
   if (size - position < kEntryRecordSize) return Damaged(why, "entry records");
   uint8_t* record = tables + position;
   if (!streams[kRecordsStream].Read(record, kEntryRecordSize)) return Damaged(why, "entry records");
@@ -157,23 +208,39 @@ bool UnpackEntryTable(CStreams& streams, const CManifestEntry& listed, uint8_t* 
   area += tableEnd - position;
   const uint64_t areaEnd = area + payloadSize;
   if (tableEnd > size || areaEnd > containerSize) return Damaged(why, "entry records");
-  uint8_t form = 0;
-  if (!streams[kKindsStream].Read(&form, 1) || form > 1 || (form == 1) != listed.differs)
+  uint8_t formByte = 0;
+  if (!streams[kKindsStream].Read(&formByte, 1) ||
+      formByte > static_cast<uint8_t>(CPayloadForm::kCovers) || (formByte != 0) != listed.differs)
     return Damaged(why, "chunk kinds");
+  form = static_cast<CPayloadForm>(formByte);
   uint64_t at = 0;
   int64_t diagonal = 0;
   uint64_t payloadAt = area;
+  bool copied = false;
+  std::vector<CCoverCut> cuts;  // the rest of the cover, last chunk first
   for (uint32_t c = 0; c < chunkCount; ++c) {
     uint8_t* chunk = tables + tableStart + uint64_t{c} * kChunkRecordSize;
     uint64_t chunkSize = 0;
     if (!streams[kKindsStream].Read(chunk, 4)) return Damaged(why, "chunk kinds");
-    if (!streams[kSizesStream].Varint(chunkSize) || chunkSize > UINT32_MAX)
+    copied = copied || chunk[0] == 0;
+    if (form == CPayloadForm::kCovers && copied) {
+      // A cover starts with a copy.
+      if (cuts.empty() && chunk[0] != 0) return Damaged(why, "chunk kinds");
+      if (cuts.empty() && !CutNextCover(streams, at, listed.oldSize, diagonal, cuts, why))
+        return false;
+      if (cuts.back().copy != (chunk[0] == 0)) return Damaged(why, "chunk kinds");
+      chunkSize = cuts.back().size;
+      cuts.pop_back();
+    } else if (!streams[kSizesStream].Varint(chunkSize) || chunkSize > UINT32_MAX) {
       return Damaged(why, "chunk sizes");
+    }
     PutU32(chunk + 8, static_cast<uint32_t>(chunkSize));
     if (chunk[0] == 0) {
       uint64_t change = 0;
-      if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
-      diagonal += Unzigzag(change);
+      if (form != CPayloadForm::kCovers) {
+        if (!streams[kDiagonalsStream].Varint(change)) return Damaged(why, "copy offsets");
+        diagonal += Unzigzag(change);
+      }
       const int64_t offset = static_cast<int64_t>(at) + diagonal;
       if (diagonal > kDiagonalLimit || diagonal < -kDiagonalLimit || offset < 0 ||
           offset > UINT32_MAX)
@@ -186,7 +253,7 @@ bool UnpackEntryTable(CStreams& streams, const CManifestEntry& listed, uint8_t* 
     }
     at += chunkSize;
   }
-  if (payloadAt != areaEnd) return Damaged(why, "chunk sizes");
+  if (payloadAt != areaEnd || !cuts.empty()) return Damaged(why, "chunk sizes");
   position = tableEnd;
   area = areaEnd;
   return true;
@@ -214,7 +281,9 @@ std::vector<uint8_t> CarrierHead(const CCarrierSizes& sizes) {
 struct CCarrierPayload::CState {
   CStreamReader literals;
   CStreamReader differences;
+  CStreamReader covers;
   std::vector<CManifestEntry> listed;
+  std::vector<CPayloadForm> forms;
   CDigest128 payloadDigest;
   CContentDigest digest;
   size_t next = 0;  // the entry the streams stand at
@@ -227,6 +296,10 @@ CCarrierPayload::~CCarrierPayload() = default;
 
 uint8_t* CCarrierPayload::Held() const {
   return state_->held.get();
+}
+
+CPayloadForm CCarrierPayload::FormOf(size_t index) const {
+  return state_->forms[index];
 }
 
 bool CCarrierPayload::Take(const CPatchContainer& tables, size_t index, bool& outOfMemory,
@@ -254,12 +327,15 @@ bool CCarrierPayload::Take(const CPatchContainer& tables, size_t index, bool& ou
     }
     uint8_t* bytes = state.held.get();
     uint32_t done = 0;
+    // Covers hold zeros in the place of each copy.
+    const bool covered = state.forms[state.next] == CPayloadForm::kCovers;
+    CStreamReader& differences = covered ? state.covers : state.differences;
     const bool runs = ForEachInstalledRead(
         tables, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& read) {
-          if (read.copy) return true;
+          if (read.copy) return !covered || differences.Skip(read.size);
           const uint32_t first = read.payload - entry.payloadOffset;
           if (!state.literals.Read(bytes + done, first - done) ||
-              !state.differences.Read(bytes + first, read.size))
+              !differences.Read(bytes + first, read.size))
             return false;
           done = first + read.size;
           return true;
@@ -277,8 +353,8 @@ bool CCarrierPayload::Finish(const CPatchContainer& tables, std::string* why) {
   if (state.next < tables.entries.size() &&
       !Take(tables, tables.entries.size() - 1, outOfMemory, why))
     return false;
-  if (!state.literals.Ended() || !state.differences.Ended())
-    return Refuse(why, "bytes follow a stream of the patch data");
+  if (!state.literals.Ended() || !state.differences.Ended() || !state.covers.Ended())
+    return Damaged(why, "payload");
   if (state.digest.Final() != state.payloadDigest)
     return Refuse(why, "the digest of the container's payload does not match");
   return true;
@@ -290,7 +366,8 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
                          bool& outOfMemory, std::string* why, const CUnpackProgress& progress) {
   outOfMemory = false;
   CCarrierSizes sizes;
-  if (!ReadHead(carried, carriedSize, sizes, why)) return false;
+  uint64_t headSize = 0;
+  if (!ReadHead(carried, carriedSize, sizes, headSize, why)) return false;
   // The tables' size follows from the streams': a record per entry and, per
   // chunk, 4 bytes of kinds that make 12 of table.
   const uint64_t entries = manifest.entries.size();
@@ -307,14 +384,18 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
     return Refuse(why, "not enough memory to unpack the patch data's tables (" +
                            std::to_string(size) + " bytes)");
   }
-  CStreams streams;
+  std::unique_ptr<CStreams> tableStreams(new CStreams);
+  CStreams& streams = *tableStreams;
   payload.reset(new CCarrierPayload);
   CCarrierPayload::CState& state = *payload->state_;
   CStreamReader* readers[kCarrierStreamCount] = {
       &streams[kRecordsStream],   &streams[kKindsStream], &streams[kSizesStream],
-      &streams[kDiagonalsStream], &state.literals,        &state.differences};
-  const uint8_t* packed = carried + kCarrierHeadSize;
+      &streams[kDiagonalsStream], &state.literals,        &state.differences,
+      &streams[kCoversStream]};
+  const uint8_t* packed = carried + headSize;
+  const uint8_t* covers = nullptr;
   for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
+    if (s == kCoversStream) covers = packed;
     if (!readers[s]->Start(packed, sizes[s], outOfMemory, why)) return false;
     packed += sizes[s].packed;
   }
@@ -325,9 +406,10 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
   if (!streams[kRecordsStream].Read(out, 4) || GetU32(out) != entries)
     return Damaged(why, "entry records");
   uint64_t position = 4, area = 4, reported = 0;
-  for (const CManifestEntry& listed : manifest.entries) {
-    if (!UnpackEntryTable(streams, listed, out, tablesSize, position, area, manifest.containerSize,
-                          why))
+  state.forms.resize(manifest.entries.size());
+  for (size_t e = 0; e < manifest.entries.size(); ++e) {
+    if (!UnpackEntryTable(streams, manifest.entries[e], out, tablesSize, position, area,
+                          manifest.containerSize, state.forms[e], why))
       return false;
     if (progress && position - reported >= kProgressStep) {
       progress(position, size);
@@ -335,8 +417,19 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
     }
   }
   if (position != size || area != manifest.containerSize) return Damaged(why, "entry records");
-  for (CCarrierStream s : {kRecordsStream, kKindsStream, kSizesStream, kDiagonalsStream})
-    if (!streams[s].Ended()) return Refuse(why, "bytes follow a stream of the patch data");
+  // A stream that goes on past what the tables took is as damaged as one
+  // that ends early.
+  const std::pair<CCarrierStream, const char*> ends[] = {{kRecordsStream, "entry records"},
+                                                         {kKindsStream, "chunk kinds"},
+                                                         {kSizesStream, "chunk sizes"},
+                                                         {kDiagonalsStream, "copy offsets"},
+                                                         {kCoversStream, "covers"}};
+  for (const auto& [stream, what] : ends)
+    if (!streams[stream].Ended()) return Damaged(why, what);
+  // The covers again, for the payload: started only once the tables' readers
+  // are gone, so that no more decoders than streams are held at once.
+  tableStreams.reset();
+  if (!state.covers.Start(covers, sizes[kCoversStream], outOfMemory, why)) return false;
   if (progress) progress(size, size);
   return true;
 }

@@ -1,7 +1,10 @@
 #include "container/stream_splitter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "container/cover_cuts.h"
 #include "container/installed_reads.h"
 
 namespace {
@@ -43,6 +46,40 @@ bool DifferencesPay(const CPatchContainer& container, const CContainerEntry& ent
   });
   return runBytes != 0 && Order0Bits(difference) < kDifferencesPay * Order0Bits(literal);
 }
+
+// Whether the entry's chunk table is exactly the one its covers tell
+// (cover_cuts.h), as the builder cuts an entry of short chunks, and which
+// covers those are.
+bool CutAsCovers(const CPatchContainer& container, const CContainerEntry& entry, CFileBytes old,
+                 std::vector<CCover>& covers) {
+  // Covers only where the chunks are short and most of them continue a
+  // cover, as the builder cuts them.
+  CChunkWalk sizes(container, entry);
+  CChunkRecord chunk;
+  int64_t diagonal = 0;
+  uint64_t coverCount = 0;
+  while (sizes.Next(chunk)) {
+    if (chunk.IsPayload()) continue;
+    const int64_t next = static_cast<int64_t>(chunk.offset) - static_cast<int64_t>(sizes.At());
+    coverCount += coverCount == 0 || next != diagonal;
+    diagonal = next;
+  }
+  if (!CoversPay(sizes.At(), entry.chunkCount, coverCount)) return false;
+  CEntryCovers cut(old.data, old.size);
+  std::vector<CCoverCut> chunks;
+  CChunkWalk walk(container, entry);
+  while (walk.Next(chunk)) {
+    if (!chunk.IsPayload()) {
+      cut.Copy(walk.At(), chunk.size, chunk.offset);
+    } else {
+      cut.Payload(walk.At(), chunk.size, walk.PayloadOf(chunk));
+    }
+    if (!cut.Covers().empty()) chunks.push_back({!chunk.IsPayload(), chunk.size});
+  }
+  if (!cut.End() || cut.Cuts() != chunks) return false;
+  covers = cut.Covers();
+  return true;
+}
 }  // namespace
 
 bool CStreamSplitter::PutVarint(CCarrierStream stream, uint64_t value) {
@@ -70,24 +107,40 @@ bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntr
     });
     listed.copiedDigest = read.Final();
   }
-  const uint8_t form =
-      static_cast<uint8_t>(listed.differs ? CPayloadForm::kDifferences : CPayloadForm::kLiteral);
+  std::vector<CCover> covers;
+  const bool covered = listed.differs && CutAsCovers(container, entry, old, covers);
+  const CPayloadForm form = covered          ? CPayloadForm::kCovers
+                            : listed.differs ? CPayloadForm::kDifferences
+                                             : CPayloadForm::kLiteral;
+  const uint8_t formByte = static_cast<uint8_t>(form);
   if (!Put(kRecordsStream, container.data + entry.recordOffset, kEntryRecordSize) ||
-      !Put(kKindsStream, &form, 1))
+      !Put(kKindsStream, &formByte, 1))
     return false;
+  const CCarrierStream differencesStream = covered ? kCoversStream : kDifferencesStream;
   CChunkWalk walk(container, entry);
   CChunkRecord chunk;
   int64_t diagonal = 0;
   bool copied = false;
+  size_t cover = 0;
   std::vector<uint8_t> differences;
   const uint8_t* record = container.data + entry.tableOffset;
   for (; walk.Next(chunk); record += kChunkRecordSize) {
-    if (!Put(kKindsStream, record, 4) || !PutVarint(kSizesStream, chunk.size)) return false;
+    if (!Put(kKindsStream, record, 4)) return false;
+    // Of an entry carried as covers, the cover tells each size after the
+    // first copy.
+    if ((!covered || (!copied && chunk.IsPayload())) && !PutVarint(kSizesStream, chunk.size))
+      return false;
     if (!chunk.IsPayload()) {
       const int64_t next = static_cast<int64_t>(chunk.offset) - static_cast<int64_t>(walk.At());
+      copied = true;
+      if (covered) {
+        if (!PutZeros(kCoversStream, chunk.size)) return false;
+        if (cover == covers.size() || covers[cover].start != walk.At()) continue;
+        if (!PutVarint(kSizesStream, covers[cover].length)) return false;
+        ++cover;
+      }
       if (!PutVarint(kDiagonalsStream, Zigzag(next - diagonal))) return false;
       diagonal = next;
-      copied = true;
       continue;
     }
     const uint8_t* bytes = walk.PayloadOf(chunk);
@@ -107,10 +160,17 @@ bool CStreamSplitter::Add(const CPatchContainer& container, const CContainerEntr
     payload_.Update(differences.data(), length);
     payload_.Update(bytes + first + length, tail);
     if (!Put(kLiteralsStream, bytes, first) ||
-        !Put(kDifferencesStream, differences.data(), length) ||
+        !Put(differencesStream, differences.data(), length) ||
         !Put(kLiteralsStream, bytes + first + length, tail))
       return false;
   }
+  return true;
+}
+
+bool CStreamSplitter::PutZeros(CCarrierStream stream, uint64_t count) {
+  scratch_.assign(std::min<uint64_t>(count, 1u << 16), 0);
+  for (; count != 0; count -= std::min<uint64_t>(count, scratch_.size()))
+    if (!Put(stream, scratch_.data(), std::min<uint64_t>(count, scratch_.size()))) return false;
   return true;
 }
 
@@ -122,6 +182,8 @@ CPackTuning StreamTuning(uint32_t stream) {
     case kDiagonalsStream:
     case kDifferencesStream:
       return CPackTuning{0, 0, 0};
+    case kCoversStream:
+      return CPackTuning{0, 0, 0, 273};
     default:
       return CPackTuning{};
   }

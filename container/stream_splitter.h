@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "container/container_writer.h"
+#include "container/cover_cuts.h"
 #include "container/stream_carrier.h"
 
 class CStreamSplitter {
@@ -36,6 +37,7 @@ class CStreamSplitter {
     return size == 0 || sinks_[stream](data, size);
   }
   bool PutVarint(CCarrierStream stream, uint64_t value);
+  bool PutZeros(CCarrierStream stream, uint64_t count);
 
   const CSinks& sinks_;
   CContentDigest payload_;

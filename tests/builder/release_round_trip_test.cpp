@@ -181,17 +181,24 @@ TEST(ReleaseRoundTrip, AnotherInstalledVersionIsAskedAboutAndLeftAlone) {
 // The installed bytes a release reads, those a copy takes and those its
 // differences are added to, must be the ones it was made from.
 TEST(ReleaseRoundTrip, InstalledBytesFromAnotherVersionAreAskedAboutAndLeftAlone) {
-  // In a copy, and under the differences where the new file changed.
-  for (const size_t changed : {size_t{1000}, size_t{8192}}) {
+  // In a copy, and under the differences where the new file changed; with
+  // a change every 64 bytes, under covers.
+  const struct {
+    size_t changed, step;
+    const char* form;
+  } cases[] = {{1000, 4096, "payload as differences\n"},
+               {8192, 4096, "payload as differences\n"},
+               {8192, 64, "payload as differences along covers"}};
+  for (const auto& [changed, step, form] : cases) {
     CGame game;
     Bytes binary = RandomBytes(200000, 3);
     Bytes patched = binary;
-    for (size_t i = 4096; i < patched.size(); i += 4096) patched[i] ^= 1;
+    for (size_t i = step; i < patched.size(); i += step) patched[i] ^= 1;
     game.Change("bin/game.dll", binary, patched);
     ASSERT_EQ(game.Build().exitCode, 0);
     const std::string review = RunBuilder({"--show", game.Release()}).out;
     ASSERT_NE(review.find("stored+copies"), std::string::npos) << review;
-    ASSERT_NE(review.find("payload as differences"), std::string::npos) << review;
+    ASSERT_NE(review.find(form), std::string::npos) << review;
     Bytes other = binary;
     other[changed] ^= 0x80;
     WriteWholeFile(game.old / "bin/game.dll", other);

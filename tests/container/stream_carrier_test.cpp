@@ -21,15 +21,19 @@ struct CMade {
 
 const Bytes kOld = RandomBytes(100000, 1);
 
-// A recompiled file: every 4096th byte changed, the rest copied between.
-Bytes Recompiled() {
+// A recompiled file: every `step`th byte changed, the rest copied between.
+// Its chunks are cut as covers would cut them, and when they are short
+// (dense) it travels as covers.
+Bytes Recompiled(uint32_t step) {
   Bytes latest = kOld;
-  for (size_t i = 4096; i < latest.size(); i += 4096) latest[i] ^= 1;
+  for (size_t i = step; i < latest.size(); i += step) latest[i] ^= 1;
   return latest;
 }
 
-void Make(bool rebuilt, bool added, CMade& made) {
-  static const Bytes latest = Recompiled();
+void Make(bool rebuilt, bool added, CMade& made, bool dense = false) {
+  const uint32_t step = dense ? 64 : 4096;
+  static const Bytes sparse = Recompiled(4096), short_ = Recompiled(64);
+  const Bytes& latest = dense ? short_ : sparse;
   static const Bytes fresh = RandomBytes(5000, 2);
   std::vector<std::pair<CEntryPlan, CEntryFiles>> entries;
   if (rebuilt) {
@@ -37,7 +41,7 @@ void Make(bool rebuilt, bool added, CMade& made) {
     plan.name = "a.pkg";
     plan.chunks.push_back(CChunkPlan::PayloadView(latest.data(), 32));
     for (uint32_t at = 32; at < latest.size();) {
-      const uint32_t next = std::min<uint32_t>((at / 4096 + 1) * 4096, latest.size());
+      const uint32_t next = std::min<uint32_t>((at / step + 1) * step, latest.size());
       plan.chunks.push_back(CChunkPlan::Copy(at, next - at));
       if (next < latest.size()) plan.chunks.push_back(CChunkPlan::PayloadView(&latest[next], 1));
       at = next + 1;
@@ -111,19 +115,21 @@ Bytes Undo(const Bytes& release, const CMade& made, std::string& why,
 
 TEST(StreamCarrier, UndoesIntoTheContainerWhicheverStreamsAreEmpty) {
   // Per case, which streams hold bytes, in stream order: records, kinds,
-  // sizes, diagonals, literals, differences.
+  // sizes, diagonals, literals, differences, covers.
   const struct {
-    bool rebuilt, added;
+    bool rebuilt, added, dense;
     std::vector<bool> filled;
   } cases[] = {
-      {false, false, {true, false, false, false, false, false}},
-      {true, false, {true, true, true, true, true, true}},
-      {false, true, {true, true, true, false, true, false}},
-      {true, true, {true, true, true, true, true, true}},
+      {false, false, false, {true, false, false, false, false, false, false}},
+      {true, false, false, {true, true, true, true, true, true, false}},
+      {false, true, false, {true, true, true, false, true, false, false}},
+      {true, true, false, {true, true, true, true, true, true, false}},
+      {true, false, true, {true, true, true, true, true, false, true}},
+      {true, true, true, {true, true, true, true, true, false, true}},
   };
   for (const auto& c : cases) {
     CMade made;
-    Make(c.rebuilt, c.added, made);
+    Make(c.rebuilt, c.added, made, c.dense);
     std::vector<bool> filled;
     for (uint32_t s = 0; s < kCarrierStreamCount; ++s)
       filled.push_back(U64At(made.release, 4 + 16 * s) != 0);
@@ -143,26 +149,41 @@ TEST(StreamCarrier, UndoesIntoTheContainerWhicheverStreamsAreEmpty) {
 }
 
 TEST(StreamCarrier, ADamagedByteInAnyStreamOrTheManifestIsRefused) {
+  for (const bool dense : {false, true}) {
+    CMade made;
+    Make(true, true, made, dense);
+    std::vector<size_t> damaged;
+    size_t at = kCarrierHeadSize;
+    for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
+      const uint64_t packed = U64At(made.release, 4 + 16 * s + 8);
+      if (packed != 0) damaged.push_back(at + packed / 2);
+      at += packed;
+    }
+    damaged.push_back(at + 20);  // the manifest's body
+    damaged.push_back(2);        // the stream table
+    for (size_t byte : damaged) {
+      Bytes release = made.release;
+      release[byte] ^= 0x10;
+      std::string why;
+      CLoadRefusal refusal = CLoadRefusal::kNone;
+      EXPECT_EQ(Undo(release, made, why, &refusal), Bytes()) << byte;
+      EXPECT_EQ(refusal, CLoadRefusal::kDamaged) << byte;
+      EXPECT_TRUE(why.find("damaged") != std::string::npos ||
+                  why.find("does not match") != std::string::npos)
+          << byte << ": " << why;
+    }
+  }
+}
+
+// Releases of the last version carry six streams, none of them covers.
+TEST(StreamCarrier, ACarrierOfSixStreamsStillUndoes) {
   CMade made;
   Make(true, true, made);
-  std::vector<size_t> damaged;
-  size_t at = kCarrierHeadSize;
-  for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
-    const uint64_t packed = U64At(made.release, 4 + 16 * s + 8);
-    damaged.push_back(at + packed / 2);
-    at += packed;
-  }
-  damaged.push_back(at + 20);  // the manifest's body
-  damaged.push_back(2);        // the stream table
-  for (size_t byte : damaged) {
-    Bytes release = made.release;
-    release[byte] ^= 0x10;
-    std::string why;
-    CLoadRefusal refusal = CLoadRefusal::kNone;
-    EXPECT_EQ(Undo(release, made, why, &refusal), Bytes()) << byte;
-    EXPECT_EQ(refusal, CLoadRefusal::kDamaged) << byte;
-    EXPECT_TRUE(why.find("damaged") != std::string::npos ||
-                why.find("does not match") != std::string::npos)
-        << byte << ": " << why;
-  }
+  ASSERT_EQ(U64At(made.release, 4 + 16 * kCoversStream), 0u);
+  Bytes six = made.release;
+  const size_t covers = CarrierHeadSize(kCoversStream);
+  six.erase(six.begin() + covers, six.begin() + covers + 16);
+  PutU32(six.data(), kCoversStream);
+  std::string why;
+  EXPECT_EQ(Undo(six, made, why), made.container) << why;
 }
