@@ -48,7 +48,9 @@ inline uint64_t LoadFootprint(uint64_t fileSize, const CReleaseManifest& manifes
   const uint64_t decoders =
       kCarrierStreamCount *
       UnpackMemory(std::min<uint64_t>(manifest.containerSize, kPackDictionaryLimit));
-  return fileSize + held.tables + held.largestPayload + decoders;
+  // And the covers' difference runs, kept from the tables to the payload.
+  const uint64_t kept = std::min<uint64_t>(kCoversKeptLimit, manifest.containerSize);
+  return fileSize + held.tables + held.largestPayload + decoders + kept;
 }
 
 // Whether the program loads a release file of `fileSize` bytes that

@@ -69,6 +69,10 @@ enum class CPayloadForm : uint8_t {
   kCovers = 2,       // the same, the chunk table told by them
 };
 
+// The most of the covers' difference runs that the patcher keeps from
+// unpacking the tables to the payload, rather than unpack the covers twice.
+constexpr uint64_t kCoversKeptLimit = uint64_t{32} << 20;
+
 constexpr uint32_t CarrierHeadSize(uint32_t streams) {
   return 4 + streams * 16;
 }

@@ -159,6 +159,12 @@ bool ReadHead(const uint8_t* carried, uint64_t carriedSize, CCarrierSizes& sizes
 struct CStreams {
   CStreamReader reader[kLiteralsStream];
   CStreamReader covers;
+  // The covers' difference runs, kept for the payload while they fit in
+  // keptRoom (kCoversKeptLimit at most), so that the covers are unpacked only
+  // once.
+  std::unique_ptr<uint8_t[]> kept;
+  uint64_t keptSize = 0;
+  uint64_t keptRoom = 0;
   CStreamReader& operator[](CCarrierStream s) { return s == kCoversStream ? covers : reader[s]; }
 };
 
@@ -180,14 +186,34 @@ bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, int64_t& dia
   const uint64_t inside = std::min<uint64_t>(length, oldSize - static_cast<uint64_t>(start));
   cuts.clear();
   CCoverCutter cutter(cuts);
-  uint8_t buffer[4096];
-  for (uint64_t left = inside; left != 0;) {
-    const size_t step = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
-    if (!streams[kCoversStream].Read(buffer, step)) return Damaged(why, "covers");
-    cutter.Take(buffer, step);
-    left -= step;
+  if (streams.kept && inside > streams.keptRoom - streams.keptSize) streams.kept.reset();
+  if (!streams.kept) {
+    uint8_t buffer[4096];
+    for (uint64_t left = inside; left != 0;) {
+      const size_t step = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
+      if (!streams[kCoversStream].Read(buffer, step)) return Damaged(why, "covers");
+      cutter.Take(buffer, step);
+      left -= step;
+    }
+  } else {
+    uint8_t* bytes = streams.kept.get() + streams.keptSize;
+    if (!streams[kCoversStream].Read(bytes, inside)) return Damaged(why, "covers");
+    cutter.Take(bytes, static_cast<size_t>(inside));
   }
   if (!cutter.End(static_cast<uint32_t>(length - inside))) return Damaged(why, "covers");
+  if (streams.kept) {
+    // Only the difference runs are kept: the copies' zeros go.
+    uint8_t* to = streams.kept.get() + streams.keptSize;
+    const uint8_t* from = to;
+    uint64_t left = inside;
+    for (const CCoverCut& cut : cuts) {
+      const uint64_t over = std::min<uint64_t>(cut.size, left);
+      if (!cut.copy) to = std::copy(from, from + over, to);
+      from += over;
+      left -= over;
+    }
+    streams.keptSize = static_cast<uint64_t>(to - streams.kept.get());
+  }
   std::reverse(cuts.begin(), cuts.end());
   return true;
 }
@@ -282,6 +308,10 @@ struct CCarrierPayload::CState {
   CStreamReader literals;
   CStreamReader differences;
   CStreamReader covers;
+  // The covers' difference runs as the tables kept them; else `covers`.
+  std::unique_ptr<uint8_t[]> kept;
+  uint64_t keptSize = 0;
+  uint64_t keptAt = 0;
   std::vector<CManifestEntry> listed;
   std::vector<CPayloadForm> forms;
   CDigest128 payloadDigest;
@@ -327,15 +357,24 @@ bool CCarrierPayload::Take(const CPatchContainer& tables, size_t index, bool& ou
     }
     uint8_t* bytes = state.held.get();
     uint32_t done = 0;
-    // Covers hold zeros in the place of each copy.
+    // Covers hold zeros in the place of each copy, but not as the tables
+    // kept them.
     const bool covered = state.forms[state.next] == CPayloadForm::kCovers;
+    const bool kept = covered && state.kept;
     CStreamReader& differences = covered ? state.covers : state.differences;
+    const auto readRun = [&](uint8_t* out, uint32_t size) {
+      if (!kept) return differences.Read(out, size);
+      if (size > state.keptSize - state.keptAt) return false;
+      std::copy_n(state.kept.get() + state.keptAt, size, out);
+      state.keptAt += size;
+      return true;
+    };
     const bool runs = ForEachInstalledRead(
         tables, entry, listed.differs, listed.oldSize, [&](const CInstalledRead& read) {
-          if (read.copy) return !covered || differences.Skip(read.size);
+          if (read.copy) return !covered || kept || differences.Skip(read.size);
           const uint32_t first = read.payload - entry.payloadOffset;
           if (!state.literals.Read(bytes + done, first - done) ||
-              !differences.Read(bytes + first, read.size))
+              !readRun(bytes + first, read.size))
             return false;
           done = first + read.size;
           return true;
@@ -353,7 +392,8 @@ bool CCarrierPayload::Finish(const CPatchContainer& tables, std::string* why) {
   if (state.next < tables.entries.size() &&
       !Take(tables, tables.entries.size() - 1, outOfMemory, why))
     return false;
-  if (!state.literals.Ended() || !state.differences.Ended() || !state.covers.Ended())
+  if (!state.literals.Ended() || !state.differences.Ended() || !state.covers.Ended() ||
+      state.keptAt != state.keptSize)
     return Damaged(why, "payload");
   if (state.digest.Final() != state.payloadDigest)
     return Refuse(why, "the digest of the container's payload does not match");
@@ -392,6 +432,12 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
       &streams[kRecordsStream],   &streams[kKindsStream], &streams[kSizesStream],
       &streams[kDiagonalsStream], &state.literals,        &state.differences,
       &streams[kCoversStream]};
+  // Room to keep the covers' runs, when there is memory for it: they are
+  // payload, so no more than the container holds.
+  streams.keptRoom = std::min<uint64_t>(
+      {sizes[kCoversStream].raw, kCoversKeptLimit, uint64_t{manifest.containerSize}});
+  if (streams.keptRoom != 0)
+    streams.kept.reset(new (std::nothrow) uint8_t[static_cast<size_t>(streams.keptRoom)]);
   const uint8_t* packed = carried + headSize;
   const uint8_t* covers = nullptr;
   for (uint32_t s = 0; s < kCarrierStreamCount; ++s) {
@@ -426,10 +472,14 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
                                                          {kCoversStream, "covers"}};
   for (const auto& [stream, what] : ends)
     if (!streams[stream].Ended()) return Damaged(why, what);
-  // The covers again, for the payload: started only once the tables' readers
-  // are gone, so that no more decoders than streams are held at once.
+  // The covers again, for the payload, unless the tables kept their runs:
+  // started only once the tables' readers are gone, so that no more decoders
+  // than streams are held at once.
+  state.kept = std::move(streams.kept);
+  state.keptSize = streams.keptSize;
   tableStreams.reset();
-  if (!state.covers.Start(covers, sizes[kCoversStream], outOfMemory, why)) return false;
+  if (!state.kept && !state.covers.Start(covers, sizes[kCoversStream], outOfMemory, why))
+    return false;
   if (progress) progress(size, size);
   return true;
 }
