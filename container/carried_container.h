@@ -38,6 +38,11 @@ uint64_t UnpackMemory(uint64_t size);
 // with a larger one still apply.
 constexpr uint32_t kPackDictionaryLimit = 16u << 20;
 
+// The most of the covers' difference runs (stream_carrier.h) that the
+// patcher keeps from unpacking the tables to the payload, rather than unpack
+// the covers twice.
+constexpr uint64_t kCoversKeptLimit = uint64_t{32} << 20;
+
 // Hears how far a packing has come: `read` bytes of the input taken in.
 using CPackProgress = std::function<void(uint64_t read)>;
 

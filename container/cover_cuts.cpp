@@ -27,10 +27,12 @@ void CCoverCutter::Take(const uint8_t* differences, size_t size) {
       zeros_ = 0;
     }
     const uint8_t byte = *differences++;
+    if (keep_) *keep_++ = byte;
     if (byte != 0) {
       length_ += zeros_ + 1;
       zeros_ = 0;
     } else if (++zeros_ == kCoverCopyLeast) {
+      if (keep_) keep_ -= zeros_;
       Cut(false, length_);
       copying_ = true;
       length_ = zeros_;
@@ -47,10 +49,12 @@ void CCoverCutter::TakeZeros(uint64_t count) {
   if (copying_) {
     length_ += count;
   } else if (zeros_ + count >= kCoverCopyLeast) {
+    if (keep_) keep_ -= zeros_;
     Cut(false, length_);
     copying_ = true;
     length_ = zeros_ + count;
   } else {
+    if (keep_) keep_ = std::fill_n(keep_, count, uint8_t{0});
     zeros_ += count;
   }
 }

@@ -53,6 +53,12 @@ class CCoverCutter {
   // it did not start with a copy.
   bool End(uint32_t beyond);
 
+  // From now on, the payload's differences are written at `to` as they are
+  // cut (none when null), and KeptEnd() is where the next goes: no more than
+  // the payload's bytes plus kCoverCopyLeast are written before a cut.
+  void Keep(uint8_t* to) { keep_ = to; }
+  uint8_t* KeptEnd() const { return keep_; }
+
  private:
   void Cut(bool copy, uint64_t size) { cuts_.push_back({copy, static_cast<uint32_t>(size)}); }
 
@@ -62,6 +68,7 @@ class CCoverCutter {
   bool copying_ = false;
   uint64_t length_ = 0;  // of the chunk being cut, less the zero run at its end
   uint64_t zeros_ = 0;   // the zero run at the end of the payload being cut
+  uint8_t* keep_ = nullptr;
 };
 
 // A cover of an entry: where it starts in the file made, its diagonal and

@@ -96,7 +96,7 @@ bool LoadRelease(const uint8_t* data, uint64_t size, const CLoadRules& rules,
   refusal = CLoadRefusal::kNone;
   release = CLoadedRelease();
   std::string reason;
-  if (!ReadReleaseFile(data, size, release.view, &reason, unpacking))
+  if (!ReadReleaseFile(data, size, release.view, &reason, unpacking, rules.coversKept))
     return Refused(refusal,
                    release.view.outOfMemory ? CLoadRefusal::kOutOfMemory : CLoadRefusal::kDamaged,
                    why, reason);

@@ -28,6 +28,9 @@ struct CLoadRules {
   // release's unless it is UTF-8 (Linux takes any name); the names are then
   // taken into UTF-8. 0 leaves them as the release writes them.
   uint32_t systemCodePage = 0;
+  // The most of the covers' difference runs kept from the tables to the
+  // payload (stream_carrier.h); past it, the covers are unpacked twice.
+  uint64_t coversKept = kCoversKeptLimit;
 };
 
 struct CLoadedRelease {

@@ -149,7 +149,7 @@ bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& relea
 }
 
 bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
-                     const CUnpackProgress& unpacking) {
+                     const CUnpackProgress& unpacking, uint64_t coversKept) {
   if (!ReadReleaseManifest(data, size, release, why)) return false;
   if (release.manifest.carrying == CCarrying::kStored) return true;
   const uint64_t containerSize = release.carriedSize;
@@ -157,7 +157,8 @@ bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, 
   if (release.manifest.carrying == CCarrying::kStreams) {
     std::unique_ptr<CCarrierPayload> payload;
     if (!UnpackCarrierTables(data, containerSize, release.manifest, release.unpacked,
-                             release.containerSize, payload, release.outOfMemory, why, unpacking))
+                             release.containerSize, payload, release.outOfMemory, why, unpacking,
+                             coversKept))
       return false;
     release.container = release.unpacked.get();
     release.payload = std::move(payload);

@@ -190,9 +190,9 @@ struct CReleaseView {
 // manifest is damaged (its digest, version, size or fields), the compressed
 // container is damaged, or there is no memory to unpack it (`outOfMemory`);
 // a file without the trailer is a bare container. `unpacking` hears how far
-// the unpacking has come.
+// the unpacking has come; `coversKept` is UnpackCarrierTables'.
 bool ReadReleaseFile(const uint8_t* data, uint64_t size, CReleaseView& release, std::string* why,
-                     const CUnpackProgress& unpacking = {});
+                     const CUnpackProgress& unpacking = {}, uint64_t coversKept = kCoversKeptLimit);
 // ReadReleaseFile without the unpacking: the manifest, and where the
 // container lies (`carriedSize`; `container` too when it is stored).
 bool ReadReleaseManifest(const uint8_t* data, uint64_t size, CReleaseView& release,

@@ -69,10 +69,6 @@ enum class CPayloadForm : uint8_t {
   kCovers = 2,       // the same, the chunk table told by them
 };
 
-// The most of the covers' difference runs that the patcher keeps from
-// unpacking the tables to the payload, rather than unpack the covers twice.
-constexpr uint64_t kCoversKeptLimit = uint64_t{32} << 20;
-
 constexpr uint32_t CarrierHeadSize(uint32_t streams) {
   return 4 + streams * 16;
 }
@@ -124,7 +120,7 @@ class CCarrierPayload {
   friend bool UnpackCarrierTables(const uint8_t*, uint64_t, const CReleaseManifest&,
                                   std::unique_ptr<uint8_t[]>&, uint32_t&,
                                   std::unique_ptr<CCarrierPayload>&, bool&, std::string*,
-                                  const CUnpackProgress&);
+                                  const CUnpackProgress&, uint64_t);
 };
 
 // Undoes the carrier `carried` of the container that `manifest` describes
@@ -133,7 +129,10 @@ class CCarrierPayload {
 // areas left out (ValidateContainerTables), and `payload` ready to unpack
 // those. False, with `why`, for a damaged carrier, or with `outOfMemory` set
 // when memory could not be had. `progress` hears of the tables' bytes made.
+// Up to `coversKept` bytes of the covers' difference runs are kept for the
+// payload; past that, the payload unpacks the covers again.
 bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
                          const CReleaseManifest& manifest, std::unique_ptr<uint8_t[]>& tables,
                          uint32_t& tablesSize, std::unique_ptr<CCarrierPayload>& payload,
-                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress = {});
+                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress = {},
+                         uint64_t coversKept = kCoversKeptLimit);

@@ -186,34 +186,22 @@ bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, int64_t& dia
   const uint64_t inside = std::min<uint64_t>(length, oldSize - static_cast<uint64_t>(start));
   cuts.clear();
   CCoverCutter cutter(cuts);
-  if (streams.kept && inside > streams.keptRoom - streams.keptSize) streams.kept.reset();
-  if (!streams.kept) {
-    uint8_t buffer[4096];
-    for (uint64_t left = inside; left != 0;) {
-      const size_t step = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
-      if (!streams[kCoversStream].Read(buffer, step)) return Damaged(why, "covers");
-      cutter.Take(buffer, step);
-      left -= step;
+  if (streams.kept) cutter.Keep(streams.kept.get() + streams.keptSize);
+  uint8_t buffer[4096];
+  for (uint64_t left = inside; left != 0;) {
+    const size_t step = static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer));
+    if (!streams[kCoversStream].Read(buffer, step)) return Damaged(why, "covers");
+    // Past the room, nothing is kept: the payload unpacks the covers again.
+    if (streams.kept &&
+        streams.keptRoom - static_cast<uint64_t>(cutter.KeptEnd() - streams.kept.get()) < step) {
+      streams.kept.reset();
+      cutter.Keep(nullptr);
     }
-  } else {
-    uint8_t* bytes = streams.kept.get() + streams.keptSize;
-    if (!streams[kCoversStream].Read(bytes, inside)) return Damaged(why, "covers");
-    cutter.Take(bytes, static_cast<size_t>(inside));
+    cutter.Take(buffer, step);
+    left -= step;
   }
   if (!cutter.End(static_cast<uint32_t>(length - inside))) return Damaged(why, "covers");
-  if (streams.kept) {
-    // Only the difference runs are kept: the copies' zeros go.
-    uint8_t* to = streams.kept.get() + streams.keptSize;
-    const uint8_t* from = to;
-    uint64_t left = inside;
-    for (const CCoverCut& cut : cuts) {
-      const uint64_t over = std::min<uint64_t>(cut.size, left);
-      if (!cut.copy) to = std::copy(from, from + over, to);
-      from += over;
-      left -= over;
-    }
-    streams.keptSize = static_cast<uint64_t>(to - streams.kept.get());
-  }
+  if (streams.kept) streams.keptSize = static_cast<uint64_t>(cutter.KeptEnd() - streams.kept.get());
   std::reverse(cuts.begin(), cuts.end());
   return true;
 }
@@ -403,7 +391,8 @@ bool CCarrierPayload::Finish(const CPatchContainer& tables, std::string* why) {
 bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
                          const CReleaseManifest& manifest, std::unique_ptr<uint8_t[]>& tables,
                          uint32_t& tablesSize, std::unique_ptr<CCarrierPayload>& payload,
-                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress) {
+                         bool& outOfMemory, std::string* why, const CUnpackProgress& progress,
+                         uint64_t coversKept) {
   outOfMemory = false;
   CCarrierSizes sizes;
   uint64_t headSize = 0;
@@ -434,8 +423,8 @@ bool UnpackCarrierTables(const uint8_t* carried, uint64_t carriedSize,
       &streams[kCoversStream]};
   // Room to keep the covers' runs, when there is memory for it: they are
   // payload, so no more than the container holds.
-  streams.keptRoom = std::min<uint64_t>(
-      {sizes[kCoversStream].raw, kCoversKeptLimit, uint64_t{manifest.containerSize}});
+  streams.keptRoom =
+      std::min<uint64_t>({sizes[kCoversStream].raw, coversKept, uint64_t{manifest.containerSize}});
   if (streams.keptRoom != 0)
     streams.kept.reset(new (std::nothrow) uint8_t[static_cast<size_t>(streams.keptRoom)]);
   const uint8_t* packed = carried + headSize;

@@ -82,14 +82,16 @@ uint64_t U64At(const Bytes& bytes, size_t at) {
 // The container the release undoes into, its installed bytes added as the
 // patcher adds them, entry by entry; empty, with `why`, when it is refused.
 Bytes Undo(const Bytes& release, const CMade& made, std::string& why,
-           CLoadRefusal* refused = nullptr) {
+           CLoadRefusal* refused = nullptr, uint64_t coversKept = kCoversKeptLimit) {
   CLoadedRelease loaded;
   CLoadRefusal refusal = CLoadRefusal::kNone;
   const auto refuse = [&] {
     if (refused) *refused = refusal == CLoadRefusal::kNone ? CLoadRefusal::kDamaged : refusal;
     return Bytes();
   };
-  if (!LoadRelease(release.data(), release.size(), CLoadRules{}, loaded, refusal, &why))
+  CLoadRules rules;
+  rules.coversKept = coversKept;
+  if (!LoadRelease(release.data(), release.size(), rules, loaded, refusal, &why))
     return refuse();
   const CPatchContainer& tables = loaded.container;
   Bytes container(tables.data, tables.data + 4);
@@ -134,8 +136,12 @@ TEST(StreamCarrier, UndoesIntoTheContainerWhicheverStreamsAreEmpty) {
     for (uint32_t s = 0; s < kCarrierStreamCount; ++s)
       filled.push_back(U64At(made.release, 4 + 16 * s) != 0);
     EXPECT_EQ(filled, c.filled) << c.rebuilt << c.added;
+    // The covers' runs kept from the tables, or unpacked again.
+    for (const uint64_t kept : {kCoversKeptLimit, uint64_t{0}}) {
+      std::string why;
+      EXPECT_EQ(Undo(made.release, made, why, nullptr, kept), made.container) << why;
+    }
     std::string why;
-    EXPECT_EQ(Undo(made.release, made, why), made.container) << why;
     // The recompiled file travels as differences, the new one as it is.
     CReleaseView view;
     ASSERT_TRUE(ReadReleaseManifest(made.release.data(), made.release.size(), view, &why)) << why;
