@@ -57,6 +57,10 @@ struct CPackTuning {
   uint32_t lp = 0;
   uint32_t pb = 2;
   uint32_t niceLength = 0;  // 0: the preset's
+  // Blocks packed at once, each on its own thread, for a large stream: each
+  // starts afresh, so a few cost little. How the stream is cut depends on
+  // its size alone, never on the machine.
+  uint32_t blocks = 1;
 };
 
 // Packs a container of `size` bytes handed in piece by piece, in order, as

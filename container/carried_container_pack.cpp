@@ -1,9 +1,15 @@
 #include <lzma.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "base/refusal.h"
 #include "container/carried_container.h"
+
+namespace {
+constexpr uint64_t kMiB = 1u << 20;
+constexpr uint64_t kBlockLeast = 4 * kMiB;
+}  // namespace
 
 struct CContainerPacker::CState {
   lzma_stream stream = LZMA_STREAM_INIT;
@@ -28,7 +34,18 @@ CContainerPacker::CContainerPacker(uint64_t size, const CPackOutput& output,
   options.pb = tuning.pb;
   if (tuning.niceLength != 0) options.nice_len = tuning.niceLength;
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-  state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
+  // Blocks of whole MiB, no fewer than kBlockLeast: a small stream is one.
+  const uint64_t block = (size / std::max<uint32_t>(tuning.blocks, 1) + kMiB) / kMiB * kMiB;
+  if (tuning.blocks > 1 && block >= kBlockLeast && block < size) {
+    lzma_mt threaded = {};
+    threaded.threads = std::max(1u, std::min(tuning.blocks, std::thread::hardware_concurrency()));
+    threaded.block_size = block;
+    threaded.filters = filters;
+    threaded.check = LZMA_CHECK_NONE;
+    state_->result = lzma_stream_encoder_mt(&state_->stream, &threaded);
+  } else {
+    state_->result = lzma_stream_encoder(&state_->stream, filters, LZMA_CHECK_NONE);
+  }
   if (state_->result != LZMA_OK) state_->unstarted = "not enough memory for the compressor";
 }
 

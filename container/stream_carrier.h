@@ -20,8 +20,8 @@
 // The streams, as they are before they are compressed:
 //
 //   records      entryCount (4), then every entry record (1100 bytes)
-//   kinds        per entry its form (1: CPayloadForm), then per chunk the
-//                first 4 bytes of its chunk record (flag, reserved)
+//   kinds        per entry its form (1 byte, CPayloadForm), then per chunk
+//                the first 4 bytes of its chunk record (flag, reserved)
 //   sizes        per chunk its size, as a varint; of an entry carried as
 //                covers, only the chunks before its first copy, then per
 //                cover its length

@@ -169,10 +169,10 @@ struct CStreams {
 };
 
 // Tells the chunks of the next cover of an entry carried as covers, which
-// starts at `at` in the file made, into `cuts`; `diagonal` moves to the
-// cover's own.
-bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, int64_t& diagonal,
-                  std::vector<CCoverCut>& cuts, std::string* why) {
+// starts at `at` in the file made, into `cuts`, no more than the `chunksLeft`
+// of the entry's table; `diagonal` moves to the cover's own.
+bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, uint32_t chunksLeft,
+                  int64_t& diagonal, std::vector<CCoverCut>& cuts, std::string* why) {
   uint64_t length = 0, change = 0;
   if (!streams[kSizesStream].Varint(length) || length == 0 || length > UINT32_MAX)
     return Damaged(why, "chunk sizes");
@@ -199,6 +199,7 @@ bool CutNextCover(CStreams& streams, uint64_t at, uint64_t oldSize, int64_t& dia
     }
     cutter.Take(buffer, step);
     left -= step;
+    if (cuts.size() > chunksLeft) return Damaged(why, "covers");
   }
   if (!cutter.End(static_cast<uint32_t>(length - inside))) return Damaged(why, "covers");
   if (streams.kept) streams.keptSize = static_cast<uint64_t>(cutter.KeptEnd() - streams.kept.get());
@@ -240,7 +241,8 @@ bool UnpackEntryTable(CStreams& streams, const CManifestEntry& listed, uint8_t* 
     if (form == CPayloadForm::kCovers && copied) {
       // A cover starts with a copy.
       if (cuts.empty() && chunk[0] != 0) return Damaged(why, "chunk kinds");
-      if (cuts.empty() && !CutNextCover(streams, at, listed.oldSize, diagonal, cuts, why))
+      if (cuts.empty() &&
+          !CutNextCover(streams, at, listed.oldSize, chunkCount - c, diagonal, cuts, why))
         return false;
       if (cuts.back().copy != (chunk[0] == 0)) return Damaged(why, "chunk kinds");
       chunkSize = cuts.back().size;

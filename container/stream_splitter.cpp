@@ -181,7 +181,7 @@ CPackTuning StreamTuning(uint32_t stream) {
     case kSizesStream:
     case kDiagonalsStream:
     case kDifferencesStream:
-      return CPackTuning{0, 0, 0};
+      return CPackTuning{0, 0, 0, 0, 2};
     case kCoversStream:
       return CPackTuning{0, 0, 0, 273};
     default:
