@@ -91,8 +91,7 @@ Bytes Undo(const Bytes& release, const CMade& made, std::string& why,
   };
   CLoadRules rules;
   rules.coversKept = coversKept;
-  if (!LoadRelease(release.data(), release.size(), rules, loaded, refusal, &why))
-    return refuse();
+  if (!LoadRelease(release.data(), release.size(), rules, loaded, refusal, &why)) return refuse();
   const CPatchContainer& tables = loaded.container;
   Bytes container(tables.data, tables.data + 4);
   for (size_t i = 0; i < made.olds.size(); ++i) {
