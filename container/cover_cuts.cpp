@@ -93,11 +93,14 @@ void CEntryCovers::Copy(uint64_t at, uint32_t size, uint64_t offset) {
 void CEntryCovers::Payload(uint64_t at, uint32_t size, const uint8_t* bytes) {
   if (covers_.empty()) return;
   const uint32_t within = Within(at, size);
-  const uint8_t* under =
-      old_ + static_cast<uint64_t>(static_cast<int64_t>(at) + covers_.back().diagonal);
-  differences_.resize(within);
-  for (uint32_t i = 0; i < within; ++i) differences_[i] = static_cast<uint8_t>(bytes[i] - under[i]);
-  cutter_->Take(differences_.data(), within);
+  if (within != 0) {
+    const uint8_t* under =
+        old_ + static_cast<uint64_t>(static_cast<int64_t>(at) + covers_.back().diagonal);
+    differences_.resize(within);
+    for (uint32_t i = 0; i < within; ++i)
+      differences_[i] = static_cast<uint8_t>(bytes[i] - under[i]);
+    cutter_->Take(differences_.data(), within);
+  }
   beyond_ += size - within;
   covers_.back().length += size;
 }
